@@ -1,0 +1,59 @@
+#pragma once
+// A serial device on POSIX termios: raw 8N1 at the five standard rates,
+// opened exclusively.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CSerialDevice {
+public:
+    CSerialDevice() = default;
+    ~CSerialDevice() { Close(); }
+    CSerialDevice(const CSerialDevice&) = delete;
+    CSerialDevice& operator=(const CSerialDevice&) = delete;
+
+    // Opens path exclusively (O_NONBLOCK, flock, TIOCEXCL), sets raw 8N1 at
+    // baudRate (9600, 19200, 38400, 57600 or 115200), purges, raises RTS.
+    // A device without modem-control lines still opens. On failure returns
+    // false and error() says why.
+    bool Open(const std::string& path, int baudRate);
+    void Close();
+    bool IsOpen() const { return m_Fd >= 0; }
+    int Fd() const { return m_Fd; }
+
+    // Reads what has arrived, up to max bytes; 0 when nothing; -1 on error or
+    // hang-up.
+    long Read(std::uint8_t* buffer, std::size_t max);
+    // Writes everything, looping on partial writes and EAGAIN. Returns the
+    // count written.
+    std::size_t Write(const std::uint8_t* bytes, std::size_t count);
+    void Purge();
+    // RTS on or off; false when the device refuses (a pseudo-terminal).
+    bool SetRts(bool on);
+
+    const std::string& error() const { return m_Error; }
+
+    // How long Write waits for the device to take more bytes before it gives
+    // up and returns the count written so far. A real port without flow
+    // control always drains (4 KB at 9600 bit/s take about 4 s), so this only
+    // ends writes to a peer that stopped reading.
+    static constexpr int SERIAL_WRITE_STALL_MS = 10000;
+    void SetWriteStallLimit(int ms) { m_nStallMs = ms; }
+
+private:
+    bool Fail(const std::string& reason);
+
+    int m_Fd = -1;
+    bool m_bExclusive = false;  // we set TIOCEXCL and must clear it on close
+    int m_nStallMs = SERIAL_WRITE_STALL_MS;
+    std::string m_Error;
+};
+
+// "<path>: <system reason>", with a hint for the usual causes (no permission:
+// the dialout group; busy: another program holds the port).
+std::string FormatSerialError(const std::string& path, int err);
+
+// "COMn" -> its override, else /dev/ttyS(n-1); a path is used as it is.
+std::string ResolvePortName(const std::string& name);
+void SetPortOverride(const std::string& name, const std::string& path);
+void ClearPortOverrides();
