@@ -1,0 +1,194 @@
+#include "platform/core/SerialDevice.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+speed_t SpeedFor(int baudRate) {
+    switch (baudRate) {
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B0;
+    }
+}
+
+std::mutex g_OverrideLock;
+std::map<std::string, std::string>& Overrides() {
+    static std::map<std::string, std::string> overrides;
+    return overrides;
+}
+
+}  // namespace
+
+std::string FormatSerialError(const std::string& path, int err) {
+    std::string text = path + ": " + std::strerror(err);
+    if (err == EACCES || err == EPERM) {
+        text += " (add yourself to the dialout group)";
+    } else if (err == EBUSY) {
+        text += " (the port is in use by another program)";
+    } else if (err == ENOTTY) {
+        text += " (not a serial port)";
+    }
+    return text;
+}
+
+bool CSerialDevice::Fail(const std::string& reason) {
+    m_Error = reason;
+    Close();
+    return false;
+}
+
+bool CSerialDevice::Open(const std::string& path, int baudRate) {
+    Close();
+    m_Error.clear();
+
+    const speed_t speed = SpeedFor(baudRate);
+    if (speed == B0) {
+        m_Error = path + ": unsupported baud rate " + std::to_string(baudRate) +
+                  " (use 9600, 19200, 38400, 57600 or 115200)";
+        return false;
+    }
+
+    m_Fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_Fd < 0) {
+        m_Error = FormatSerialError(path, errno);
+        return false;
+    }
+    // Exclusive use: the advisory lock also keeps out root, which TIOCEXCL
+    // does not.
+    if (::flock(m_Fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        return Fail(FormatSerialError(path, err == EWOULDBLOCK ? EBUSY : err));
+    }
+    if (::ioctl(m_Fd, TIOCEXCL) != 0) return Fail(FormatSerialError(path, errno));
+    m_bExclusive = true;
+    termios tio{};
+    if (::tcgetattr(m_Fd, &tio) != 0) return Fail(FormatSerialError(path, errno));
+
+    // Raw 8N1, receiver on, modem status lines ignored, no flow control of
+    // any kind. VMIN 1 with O_NONBLOCK: a read returns what has arrived, fails
+    // with EAGAIN when nothing has, and returns 0 only at a hang-up.
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    tio.c_cc[VSTART] = 0;
+    tio.c_cc[VSTOP] = 0;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
+        ::tcsetattr(m_Fd, TCSANOW, &tio) != 0) {
+        return Fail(FormatSerialError(path, errno));
+    }
+    // tcsetattr succeeds when any part of the change was taken; check the rate.
+    termios check{};
+    if (::tcgetattr(m_Fd, &check) != 0) return Fail(FormatSerialError(path, errno));
+    if (::cfgetospeed(&check) != speed || ::cfgetispeed(&check) != speed) {
+        return Fail(path + ": the driver refused the baud rate " + std::to_string(baudRate));
+    }
+
+    // RTS powers the module. A device without modem-control lines (a
+    // pseudo-terminal) refuses with ENOTTY or EINVAL and is still usable.
+    int rts = TIOCM_RTS;
+    if (::ioctl(m_Fd, TIOCMBIS, &rts) != 0 && errno != ENOTTY && errno != EINVAL) {
+        int err = errno;
+        return Fail(path + ": cannot raise RTS: " + std::strerror(err));
+    }
+
+    Purge();
+    return true;
+}
+
+void CSerialDevice::Close() {
+    if (m_Fd < 0) return;
+    // Clear exclusive mode first: the terminal outlives this descriptor when
+    // someone else holds it open (the simulated module keeps its
+    // pseudo-terminal alive), and the next open must not find it locked.
+    if (m_bExclusive) ::ioctl(m_Fd, TIOCNXCL);
+    m_bExclusive = false;
+    ::close(m_Fd);  // also releases the flock
+    m_Fd = -1;
+}
+
+long CSerialDevice::Read(std::uint8_t* buffer, std::size_t max) {
+    if (m_Fd < 0) return -1;
+    for (;;) {
+        ssize_t n = ::read(m_Fd, buffer, max);
+        if (n > 0) return static_cast<long>(n);
+        if (n == 0) return -1;  // hang-up (VMIN 1: an empty read is end of file)
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        return -1;
+    }
+}
+
+std::size_t CSerialDevice::Write(const std::uint8_t* bytes, std::size_t count) {
+    if (m_Fd < 0) return 0;
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::write(m_Fd, bytes + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd pfd{m_Fd, POLLOUT, 0};
+            int r = ::poll(&pfd, 1, m_nStallMs);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;  // the device took nothing for the whole limit
+            if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) break;
+            continue;
+        }
+        break;  // EIO after a hang-up and the like
+    }
+    return done;
+}
+
+void CSerialDevice::Purge() {
+    if (m_Fd >= 0) ::tcflush(m_Fd, TCIOFLUSH);
+}
+
+bool CSerialDevice::SetRts(bool on) {
+    if (m_Fd < 0) return false;
+    int rts = TIOCM_RTS;
+    return ::ioctl(m_Fd, on ? TIOCMBIS : TIOCMBIC, &rts) == 0;
+}
+
+std::string ResolvePortName(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    {
+        std::lock_guard<std::mutex> lock(g_OverrideLock);
+        auto it = Overrides().find(name);
+        if (it != Overrides().end()) return it->second;
+    }
+    if (name.size() > 3 && name.size() <= 6 && name.compare(0, 3, "COM") == 0 &&
+        name.find_first_not_of("0123456789", 3) == std::string::npos) {
+        int n = std::stoi(name.substr(3));
+        if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+    }
+    // Anything else names a device under /dev (for example "ttyUSB0").
+    return "/dev/" + name;
+}
+
+void SetPortOverride(const std::string& name, const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_OverrideLock);
+    Overrides()[name] = path;
+}
+
+void ClearPortOverrides() {
+    std::lock_guard<std::mutex> lock(g_OverrideLock);
+    Overrides().clear();
+}
