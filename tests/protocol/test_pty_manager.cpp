@@ -1,0 +1,98 @@
+// The packet manager over a real pseudo-terminal: requests reach the other
+// end byte for byte, answers written there come back as notifications.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "PmHarness.h"
+
+namespace {
+
+class PtyManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_Master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(m_Master, 0);
+        ASSERT_EQ(grantpt(m_Master), 0);
+        ASSERT_EQ(unlockpt(m_Master), 0);
+        m_SlavePath = ptsname(m_Master);
+        // Keep a slave descriptor so the pair survives the channel's close.
+        m_KeepSlave = open(m_SlavePath.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(m_KeepSlave, 0);
+    }
+    void TearDown() override {
+        h.pm.m_Comm.ClosePort();
+        if (m_KeepSlave >= 0) close(m_KeepSlave);
+        if (m_Master >= 0) close(m_Master);
+    }
+
+    Bytes ReadMaster(std::size_t want, int timeoutMs = 2000) {
+        Bytes out;
+        while (out.size() < want) {
+            pollfd p{m_Master, POLLIN, 0};
+            if (poll(&p, 1, timeoutMs) <= 0) break;
+            std::uint8_t buf[4096];
+            ssize_t n = read(m_Master, buf, sizeof buf);
+            if (n <= 0) break;
+            out.insert(out.end(), buf, buf + n);
+        }
+        return out;
+    }
+    void WriteMaster(const Bytes& bytes) { ASSERT_EQ(write(m_Master, bytes.data(), bytes.size()), (ssize_t)bytes.size()); }
+
+    PmHarness h;
+    int m_Master = -1;
+    int m_KeepSlave = -1;
+    std::string m_SlavePath;
+};
+
+TEST_F(PtyManagerTest, RequestAndAnswerRoundTrip) {
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200)) << h.pm.m_Comm.LastError();
+    h.pm.SendVerify(1, "12", "abc");
+    Bytes request = ReadMaster(55);
+    EXPECT_EQ(request, h.TakeWritten());
+
+    Bytes data = {'1', '2', 0};
+    // An answer with data does not end the handler; a data-less one does.
+    WriteMaster(Concat({GeneralFrame(CMD_IDENTIFY, RES_SUCCESS, 0, data), GeneralFrame(CMD_VERIFY, RES_SUCCESS, 0)}));
+    ASSERT_TRUE(h.loop.RunUntil([&] { return !h.view.Only(WM_RX_VERIFY).empty(); }, 3000));
+    ASSERT_EQ(h.view.Only(WM_RX_IDENTIFY).size(), 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(h.view.Only(WM_RX_IDENTIFY)[0]->packet.m_Data), "12");
+}
+
+TEST_F(PtyManagerTest, AnImageSizedAnswerArrivingInPiecesIsReassembled) {
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200)) << h.pm.m_Comm.LastError();
+    Bytes piece(2048);
+    for (std::size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+    Bytes stream;
+    for (int p = 0; p < 3; ++p) stream = Concat({stream, GeneralFrame(CMD_GET_IMAGE, RES_SUCCESS, p, piece)});
+    WriteMaster(stream);
+    ASSERT_TRUE(h.loop.RunUntil([&] { return h.view.Only(WM_RX_GET_IMAGE).size() == 3; }, 3000));
+    for (int p = 0; p < 3; ++p) {
+        const CPacket& got = h.view.Only(WM_RX_GET_IMAGE)[p]->packet;
+        EXPECT_EQ(got.m_Param2, static_cast<std::uint32_t>(p));
+        EXPECT_EQ(Bytes(got.m_Data, got.m_Data + 2048), piece);
+    }
+}
+
+TEST_F(PtyManagerTest, MinimizedRequestGoesOutAsSixBytes) {
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 57600)) << h.pm.m_Comm.LastError();
+    h.pm.SendMiniSetBaudRate(1);
+    EXPECT_EQ(ReadMaster(6), (Bytes{0x7E, 0x5A, 0x02, 0x01, 0x00, 0xDB}));
+    WriteMaster(MiniFrame(MINI_SET_BAUDRATE, RES_SUCCESS));
+    ASSERT_TRUE(h.loop.RunUntil([&] { return !h.view.Only(WM_RX_MINI_SET_BAUDRATE).empty(); }, 3000));
+}
+
+TEST_F(PtyManagerTest, LosingThePortIsPassedOnToTheOwner) {
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200)) << h.pm.m_Comm.LastError();
+    close(m_KeepSlave);
+    m_KeepSlave = -1;
+    close(m_Master);
+    m_Master = -1;
+    ASSERT_TRUE(h.loop.RunUntil([&] { return !h.view.Only(WM_COMM_PORT_LOST).empty(); }, 3000));
+}
+
+}  // namespace
