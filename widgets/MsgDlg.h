@@ -1,0 +1,76 @@
+#pragma once
+// The message prompt: a modeless window with an icon, one line of text and
+// OK, through which every outcome of a device operation is reported. One
+// object lives as long as the main form; its window exists only while shown.
+// A new message while the prompt is open replaces form, icon, text, size and
+// position of the open window. The parent (the main form) is disabled while
+// the prompt is open.
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+constexpr int IDD_MSGDLG = 142;
+constexpr int IDC_MSG_TEXT = 1043;
+constexpr int IDC_MSG_ICON = 1045;
+
+constexpr int MSGFORM_WARNING = 0;     // icon 155
+constexpr int MSGFORM_ERROR = 1;       // icon 157
+constexpr int MSGFORM_CONNECTION = 2;  // icon 154
+constexpr int MSGFORM_SUCCESS = 3;     // icon 158
+
+// Icon resource of a form; 0 for a form outside 0..3.
+int MsgFormIcon(int form);
+
+class CMsgDlg : public QObject {
+    Q_OBJECT
+public:
+    explicit CMsgDlg(QObject* parent = nullptr);
+    ~CMsgDlg() override;
+
+    // SetForm, SetMessage, then Popup(IDD_MSGDLG, parent). Return at once.
+    void ShowWarning(QWidget* parent, const QString& text);
+    void ShowError(QWidget* parent, const QString& text);
+    void ShowConnection(QWidget* parent, const QString& text);
+    void ShowSuccess(QWidget* parent, const QString& text);
+
+    // Stores the form; an open window shows its icon at once.
+    void SetForm(int form);
+    // Stores the text; an open window shows it and is fitted to it.
+    void SetMessage(const QString& text);
+    // Disables parent and creates the window from the template, owned by
+    // parent. When the prompt is open already, the open window is kept (and
+    // raised); no second window is made.
+    bool Popup(int templateId, QWidget* parent);
+    // Width = characters * 7 + 80, template height, centred over the parent,
+    // OK centred, text field ending 20 pixels inside the right edge.
+    void FitToText();
+
+    bool IsOpen() const { return !m_pWnd.isNull(); }
+    // Destroys the window as OK does; nothing when it is not open.
+    void Close();
+
+    int Form() const { return m_nForm; }
+    QString Message() const { return m_strMessage; }
+    QWidget* Parent() const { return m_pParent.data(); }
+    // The open window, or nullptr.
+    QDialog* Window() const;
+
+signals:
+    // The window has been destroyed (OK, Escape, close box or Close).
+    void Closed();
+
+private:
+    class CWindow;
+    friend class CWindow;
+    void Show(int form, QWidget* parent, const QString& text);
+    void ShowIcon();
+    void DestroyWindow();
+
+    int m_nForm = MSGFORM_WARNING;
+    QPointer<QWidget> m_pParent;
+    QString m_strMessage;
+    QPointer<CWindow> m_pWnd;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// Small window helpers shared by the prompts and tool windows.
+#include <QRect>
+
+class QWidget;
+
+// The widget's rectangle in screen pixels: the frame of a top-level window,
+// the widget itself otherwise.
+QRect ScreenRectOf(const QWidget* widget);
+
+// Moves window so that its centre lies on the centre of parent:
+//   left = parent left + (parent width / 2 - width / 2), same for top,
+// with integer halves. The size is kept.
+void CenterOver(QWidget* window, const QWidget* parent);
+
+// Disables owner while a window that stands for a running exchange is open
+// (a prompt, a progress window) and enables it again when the last such
+// window has gone. Counted, so that closing one of two open prompts does not
+// give the operator the form back while the other still waits. Windows that
+// are children of owner stay usable.
+void DisableOwner(QWidget* owner);
+void EnableOwner(QWidget* owner);
+// How many DisableOwner calls are not yet matched by EnableOwner.
+int OwnerDisableCount(const QWidget* owner);
