@@ -3,26 +3,6 @@
 #include "platform/core/ProfileFile.h"
 #include "platform/core/SerialDevice.h"
 
-int BaudIndexFromRate(int rate) {
-    switch (rate) {
-    case 115200: return 0;
-    case 57600: return 1;
-    case 38400: return 2;
-    case 19200: return 3;
-    default: return 4;
-    }
-}
-
-int BaudRateFromIndex(int index) {
-    switch (index) {
-    case 0: return 115200;
-    case 1: return 57600;
-    case 2: return 38400;
-    case 3: return 19200;
-    default: return 9600;
-    }
-}
-
 void CSerialSettings::SetFile(const std::string& path) { m_strFile = ResolveProfilePath(path); }
 
 void CSerialSettings::LoadSettings() {

@@ -7,17 +7,16 @@
 // paths; it is only read.
 #include <string>
 
+#include "protocol/Commands.h"
+
 constexpr const char* SETTINGS_FILE_NAME = "VESKA.INI";
 constexpr const char* SETTINGS_SECTION = "Option";
 constexpr const char* PORTS_SECTION = "Ports";
 constexpr int PORT_COUNT = 4;
 
-// The five link rates by index: 0 115200, 1 57600, 2 38400, 3 19200, 4 9600.
+// The five link rates by index (BaudRateFromIndex, BaudIndexFromRate):
+// 0 115200, 1 57600, 2 38400, 3 19200, 4 9600.
 constexpr int BAUD_RATE_COUNT = 5;
-// 115200 -> 0, 57600 -> 1, 38400 -> 2, 19200 -> 3, any other rate -> 4.
-int BaudIndexFromRate(int rate);
-// Index 0..3 as above; any other index gives 9600.
-int BaudRateFromIndex(int index);
 
 class CSerialSettings {
 public:
