@@ -147,7 +147,7 @@ TEST(QueueClear, DiscardAfterAClearTakesNothing) {
 
 TEST(QueueThreads, ProducerAndConsumerMoveMegabytesInOrder) {
     CQueue queue;
-    constexpr int TOTAL = 3 * 1024 * 1024;
+    constexpr int TOTAL = 2 * 1024 * 1024;
     std::atomic<bool> producerDone{false};
     std::atomic<bool> consumerGaveUp{false};
 
