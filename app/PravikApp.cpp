@@ -223,5 +223,4 @@ bool CPravikApp::InitInstance() {
 void CPravikApp::ShowMainWindow() {
     if (!m_pFrame) return;
     m_pFrame->show();
-    m_pFrame->raise();
 }
