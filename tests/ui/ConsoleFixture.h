@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QComboBox>
@@ -73,6 +74,20 @@ public:
     void CloseMaster() {
         if (m_nMaster >= 0) close(m_nMaster);
         m_nMaster = -1;
+    }
+
+    // The line speed the console set on its side, in bit/s (0 when unknown).
+    int LineRate() const {
+        termios tio{};
+        if (tcgetattr(m_nMaster, &tio) != 0) return 0;
+        switch (cfgetospeed(&tio)) {
+        case B9600: return 9600;
+        case B19200: return 19200;
+        case B38400: return 38400;
+        case B57600: return 57600;
+        case B115200: return 115200;
+        default: return 0;
+        }
     }
 
     // Collects what the console wrote, waiting up to waitMs (real time) for
