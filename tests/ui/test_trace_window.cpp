@@ -15,6 +15,7 @@
 #include "tests/ui/UiTestEnv.h"
 #include "tools/PacketTraceDlg.h"
 #include "widgets/DialogTemplate.h"
+#include "widgets/WindowUtil.h"
 
 namespace {
 
@@ -163,6 +164,22 @@ TEST_F(TraceTest, ListFollowsTheWindowWhenResized) {
     trace.Window()->resize(700, 400);
     FlushEvents();
     EXPECT_EQ(trace.List()->geometry(), QRect(0, 0, 700, 400));
+}
+
+TEST_F(TraceTest, StaysUsableWhileAPromptDisablesTheForm) {
+    trace.Create(&form);
+    DisableOwner(&form);
+    EXPECT_FALSE(form.isEnabled());
+    EXPECT_TRUE(trace.Window()->isEnabled());
+    EXPECT_TRUE(trace.List()->isEnabled());
+    EnableOwner(&form);
+    // Opened while the form is disabled: usable too.
+    trace.DestroyWindow();
+    DisableOwner(&form);
+    trace.Create(&form);
+    EXPECT_TRUE(trace.List()->isEnabled());
+    EnableOwner(&form);
+    EXPECT_TRUE(form.isEnabled());
 }
 
 TEST_F(TraceTest, AddsTenThousandRowsQuickly) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QThread>
 #include <atomic>
@@ -93,12 +95,6 @@ TEST_F(QtMessageLoopTest, MessagesToADestroyedTargetAreDropped) {
     sentinel.PostMessage(WM_TEST, 3);
     ASSERT_TRUE(PumpUntil([&] { return !sentinel.seen.empty(); }));
     EXPECT_EQ(sentinel.seen.size(), 1u);
-}
-
-TEST_F(QtMessageLoopTest, SendRunsTheHandlerAtOnce) {
-    CRecorder target(loop);
-    EXPECT_EQ(loop.Send(&target, WM_TEST, 41), 42);
-    ASSERT_EQ(target.seen.size(), 1u);
 }
 
 TEST_F(QtMessageLoopTest, TimerIsPeriodicUntilKilled) {
@@ -264,24 +260,6 @@ TEST(ScriptedUiOperator, AnswerMayCloseTheDialogItselfOrEndWithOwnCode) {
     EXPECT_EQ(op.DoModal(b), IDYES);
 }
 
-TEST(ScriptedUiOperator, MessageBoxesAndFilesBehaveAsTheCoreScript) {
-    CScriptedUiOperator op;
-    EXPECT_EQ(op.MessageBox("Delete?", "", MB_YESNO | MB_ICONQUESTION), IDNO);
-    op.boxAnswers.push_back(IDYES);
-    EXPECT_EQ(op.MessageBox("Delete?", "", MB_YESNO | MB_ICONQUESTION), IDYES);
-    EXPECT_EQ(op.MessageBox("There is no selected item.", "", MB_OK), IDOK);
-    ASSERT_EQ(op.boxes.size(), 3u);
-    EXPECT_EQ(op.boxes[2].text, "There is no selected item.");
-
-    std::string path;
-    EXPECT_FALSE(op.GetOpenFileName("Raw(*.raw)|*.raw|", "raw", path));
-    op.fileAnswers.push_back("/tmp/a.raw");
-    EXPECT_TRUE(op.GetSaveFileName("Raw(*.raw)|*.raw|", "raw", true, path));
-    EXPECT_EQ(path, "/tmp/a.raw");
-    ASSERT_EQ(op.fileQuestions.size(), 2u);
-    EXPECT_TRUE(op.fileQuestions[1].save);
-}
-
 TEST(QtOperator, ConvertsWindowsFilterStringsToQtFilters) {
     EXPECT_EQ(CQtOperator::ConvertFilter("Text(*.ext)|*.ext|All files|*.*|"),
               (QStringList{QStringLiteral("Text (*.ext *.EXT)"), QStringLiteral("All files (*)")}));
@@ -292,10 +270,50 @@ TEST(QtOperator, ConvertsWindowsFilterStringsToQtFilters) {
     EXPECT_TRUE(CQtOperator::ConvertFilter("").isEmpty());
 }
 
-TEST(QtOperator, DialogResultsMapToDialogCodes) {
-    EXPECT_EQ(DialogResultCode(QDialog::Rejected), IDCANCEL);
-    EXPECT_EQ(DialogResultCode(QDialog::Accepted), IDOK);
-    EXPECT_EQ(DialogResultCode(IDNO), IDNO);
+// The real operator runs nested modal loops; a zero timer answers from inside.
+TEST(QtOperator, MessageBoxHasTheProgramCaptionTheFlagsIconAndAnswersYesNo) {
+    EnsureApp();
+    CQtOperator op;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool hasNo = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        icon = box->icon();
+        hasNo = box->button(QMessageBox::No) != nullptr;
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(op.MessageBox("Are you sure?", "", MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(title, QStringLiteral("Pravik"));
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_TRUE(hasNo);
+
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(op.MessageBox("Checksum error occurred!!!", "Error", MB_OK | MB_ICONSTOP), IDOK);
+    EXPECT_EQ(title, QStringLiteral("Error"));
+    EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(QtOperator, DoModalRunsTheDialogsOwnLoop) {
+    EnsureApp();
+    CQtOperator op;
+    CNeedsTextDlg dlg;
+    QTimer::singleShot(0, [&] {
+        SetDlgItemText(&dlg, 1000, QStringLiteral("5"));
+        dlg.accept();
+    });
+    EXPECT_EQ(op.DoModal(dlg), IDOK);
+    EXPECT_EQ(dlg.accepted, QStringLiteral("5"));
+    QTimer::singleShot(0, [&] { dlg.reject(); });
+    EXPECT_EQ(op.DoModal(dlg), IDCANCEL);
 }
 
 }  // namespace
