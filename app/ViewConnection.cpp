@@ -69,6 +69,13 @@ void CPravikView::Disconnect() {
 }
 
 void CPravikView::DropLink() {
+    // A port or rate change ends any connection attempt under way: a search
+    // or device-information wait left running would go on with the new
+    // settings, override the rate just chosen or take the module for a ZEL12
+    // because the port was closed here.
+    KillTimer(CONNECT_TIMER_ID);
+    CancelPause();
+    m_nBaudScan = 0;
     m_bConnected = false;
     m_bPortOpen = false;
     m_PacketManager.m_Comm.ClosePort();
