@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "protocol/Commands.h"
 #include "sim/SimImage.h"
@@ -143,7 +144,19 @@ CSimModule::CSimModule(ISimScheduler& scheduler, const SimOptions& options)
     }
 }
 
-CSimModule::~CSimModule() { AbandonScan(); }
+CSimModule::~CSimModule() {
+    AbandonScan();
+    for (ISimScheduler::TimerId id : m_Later) m_Scheduler.Cancel(id);
+}
+
+void CSimModule::Later(std::int64_t ms, std::function<void()> fn) {
+    auto id = std::make_shared<ISimScheduler::TimerId>(0);
+    *id = m_Scheduler.After(ms, [this, id, fn = std::move(fn)] {
+        m_Later.erase(std::remove(m_Later.begin(), m_Later.end(), *id), m_Later.end());
+        fn();
+    });
+    m_Later.push_back(*id);
+}
 
 // ---------------------------------------------------------------------------
 // Receiving
@@ -627,7 +640,7 @@ void CSimModule::OnGetMinutiae(const CPacket&) {
 void CSimModule::OnCancel(const CPacket&) {
     if (m_Scan.active) {
         FinishScan(RES_CANCELED);  // the stopped operation answers first
-        AnswerGeneral(CMD_CANCEL, RES_SUCCESS, 0);
+        Later(SIM_CANCEL_ANSWER_GAP_MS, [this] { AnswerGeneral(CMD_CANCEL, RES_SUCCESS, 0); });
         return;
     }
     m_Enroll = SPendingEnroll{};  // a first enrolment scan waiting for its second is dropped
@@ -1154,7 +1167,7 @@ void CSimModule::OnMiniIdentify(const std::uint8_t*) {
 void CSimModule::OnMiniCancel(const std::uint8_t*) {
     if (m_Scan.active) {
         FinishScan(RES_CANCELED);
-        AnswerMini(MINI_CANCEL, RES_SUCCESS, 0);
+        Later(SIM_CANCEL_ANSWER_GAP_MS, [this] { AnswerMini(MINI_CANCEL, RES_SUCCESS, 0); });
         return;
     }
     m_Enroll = SPendingEnroll{};

@@ -158,6 +158,7 @@ private:
     void PollScan();
     void FinishScan(std::uint32_t result);  // time-out or cancel
     void AbandonScan();                     // no answer (a new scan or a reconnection)
+    void Later(std::int64_t ms, std::function<void()> fn);  // a call the destructor cancels
 
     // ---- helpers ----
     void LogCommand(int code, const std::string& id, std::uint32_t result);
@@ -262,6 +263,7 @@ private:
     std::string m_strDevicePassword;
     std::vector<SimRecord> m_Records;  // in enrolment order
     SScan m_Scan;
+    std::vector<ISimScheduler::TimerId> m_Later;
     SPendingEnroll m_Enroll;
     int m_nImageFinger = 0;  // finger of the last captured image, 0 none
     std::map<int, std::vector<std::uint8_t>> m_ImageCache;

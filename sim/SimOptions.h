@@ -22,6 +22,11 @@ constexpr std::uint16_t SIM_DEVICE_INFO_FIRMWARE = 0x0103;
 constexpr int SIM_SCAN_TIMEOUT_MS = 10000;
 constexpr int SIM_IMAGE_TIMEOUT_MS = 2500;
 constexpr int SIM_SCAN_POLL_MS = 50;  // sensor poll while waiting for a finger
+// CMD_CANCEL: the stopped operation answers at once, the cancel itself this
+// much later (the sensor has to stop). Two data-less answers back to back
+// would reach the console in one read, and its receiver leaves the second
+// one queued until more bytes arrive.
+constexpr int SIM_CANCEL_ANSWER_GAP_MS = 20;
 
 // Frame reception: a frame whose bytes stop for this long is abandoned, and a
 // General request announcing more data than this is rejected.

@@ -1,0 +1,250 @@
+#include "sim/SimPty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t SIM_READ_CHUNK = 4096;
+constexpr int SIM_IDLE_WAIT_MS = 1000;  // the thread wakes at least this often
+
+speed_t SpeedOfBaud(int baud) {
+    switch (baud) {
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B0;
+    }
+}
+
+}  // namespace
+
+int CSimPty::BaudOfSpeed(unsigned speed) {
+    switch (speed) {
+        case B9600: return 9600;
+        case B19200: return 19200;
+        case B38400: return 38400;
+        case B57600: return 57600;
+        case B115200: return 115200;
+        default: return 0;
+    }
+}
+
+CSimPty::CSimPty() : m_Epoch(std::chrono::steady_clock::now()) {
+    m_Timers = std::make_unique<CSimTimerQueue>([this] { return static_cast<std::int64_t>(Seconds() * 1000.0); });
+    m_Module = std::make_unique<CSimModule>(*m_Timers, SimOptions{});
+}
+
+CSimPty::~CSimPty() { Stop(); }
+
+double CSimPty::Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Epoch).count();
+}
+
+bool CSimPty::Fail(const std::string& what) {
+    m_strError = what + ": " + std::strerror(errno);
+    CloseAll();
+    return false;
+}
+
+void CSimPty::CloseAll() {
+    if (m_Master >= 0) close(m_Master);
+    if (m_Slave >= 0) close(m_Slave);
+    if (m_WakeFd >= 0) close(m_WakeFd);
+    m_Master = m_Slave = m_WakeFd = -1;
+}
+
+bool CSimPty::Start(const SimOptions& options) {
+    Stop();
+    m_strError.clear();
+    if (SpeedOfBaud(options.baud) == B0) {
+        m_strError = "unsupported baud rate " + std::to_string(options.baud);
+        return false;
+    }
+
+    m_Master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_Master < 0) return Fail("posix_openpt");
+    if (grantpt(m_Master) != 0 || unlockpt(m_Master) != 0) return Fail("grantpt/unlockpt");
+    char name[128];
+    if (ptsname_r(m_Master, name, sizeof name) != 0) return Fail("ptsname");
+    m_strSlavePath = name;
+    fcntl(m_Master, F_SETFL, fcntl(m_Master, F_GETFL) | O_NONBLOCK);
+
+    // Our own slave descriptor: without one, the terminal would hang up
+    // whenever the console closes its port. It also sets raw mode at the
+    // module's speed until the console sets its own.
+    m_Slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_Slave < 0) return Fail(std::string("open ") + name);
+    termios t{};
+    if (tcgetattr(m_Slave, &t) != 0) return Fail("tcgetattr");
+    cfmakeraw(&t);
+    cfsetispeed(&t, SpeedOfBaud(options.baud));
+    cfsetospeed(&t, SpeedOfBaud(options.baud));
+    if (tcsetattr(m_Slave, TCSANOW, &t) != 0) return Fail("tcsetattr");
+
+    m_WakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_WakeFd < 0) return Fail("eventfd");
+
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_bThrottle = options.throttle;
+        m_Out.clear();
+        m_TxNext = m_RxFree = 0;
+        m_Line = SimLineStats{};
+        m_Module.reset();
+        m_Timers = std::make_unique<CSimTimerQueue>([this] { return static_cast<std::int64_t>(Seconds() * 1000.0); });
+        m_Module = std::make_unique<CSimModule>(*m_Timers, options);
+        m_Module->SetOutput([this](const std::uint8_t* frame, std::size_t size, int baud) {
+            // Called on the serving thread, or inside RunLocked, with the lock held.
+            if (m_Out.empty()) m_TxNext = std::max(m_TxNext, Seconds());
+            m_Out.push_back(SOutChunk{std::vector<std::uint8_t>(frame, frame + size), 0, baud});
+        });
+    }
+    m_bStop = false;
+    m_Thread = std::thread(&CSimPty::ThreadMain, this);
+    return true;
+}
+
+void CSimPty::Stop() {
+    if (m_Thread.joinable()) {
+        m_bStop = true;
+        std::uint64_t one = 1;
+        (void)!write(m_WakeFd, &one, sizeof one);
+        m_Thread.join();
+    }
+    CloseAll();
+}
+
+void CSimPty::RunLocked(const std::function<void(CSimModule&)>& fn) {
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        fn(*m_Module);
+    }
+    if (m_WakeFd >= 0) {  // it may have queued output or timers
+        std::uint64_t one = 1;
+        (void)!write(m_WakeFd, &one, sizeof one);
+    }
+}
+
+void CSimPty::SetFinger(int finger) {
+    RunLocked([finger](CSimModule& m) { m.SetFinger(finger); });
+}
+
+void CSimPty::SetLowVoltage(bool low) {
+    RunLocked([low](CSimModule& m) { m.SetLowVoltage(low); });
+}
+
+SimStats CSimPty::Stats() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Module->Stats();
+}
+
+SimLineStats CSimPty::LineStats() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Line;
+}
+
+int CSimPty::LineBaud() const {
+    termios t{};
+    if (tcgetattr(m_Master, &t) != 0) return 0;
+    return BaudOfSpeed(cfgetospeed(&t));
+}
+
+int CSimPty::NextWaitMs(double now) {
+    double wait = SIM_IDLE_WAIT_MS / 1000.0;
+    std::int64_t due = m_Timers->NextDue();
+    if (due >= 0) wait = std::min(wait, due / 1000.0 - now);
+    if (!m_Out.empty() && !m_bWantWrite) wait = std::min(wait, m_bThrottle ? m_TxNext - now : 0.0);
+    if (wait <= 0) return 0;
+    return static_cast<int>(std::ceil(wait * 1000.0));
+}
+
+void CSimPty::ThreadMain() {
+    while (!m_bStop) {
+        int waitMs;
+        short masterEvents = POLLIN;
+        {
+            std::lock_guard<std::mutex> lock(m_Lock);
+            waitMs = NextWaitMs(Seconds());
+            if (m_bWantWrite) masterEvents |= POLLOUT;
+        }
+        pollfd fds[2] = {{m_Master, masterEvents, 0}, {m_WakeFd, POLLIN, 0}};
+        int n = poll(fds, 2, waitMs);
+        if (n < 0 && errno != EINTR) break;
+        if (m_bStop) break;
+        if (n > 0 && (fds[1].revents & POLLIN)) {
+            std::uint64_t count;
+            (void)!read(m_WakeFd, &count, sizeof count);
+        }
+        if (n > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) ReadConsole();
+
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Timers->RunDue();
+        FlushOutput(Seconds());
+    }
+}
+
+void CSimPty::ReadConsole() {
+    std::uint8_t buffer[SIM_READ_CHUNK];
+    for (;;) {
+        ssize_t got = read(m_Master, buffer, sizeof buffer);
+        if (got <= 0) {
+            // EAGAIN: all read. EIO only when no slave is open, which our own
+            // descriptor prevents; wait a little rather than spin.
+            if (got < 0 && errno == EIO) usleep(10000);
+            return;
+        }
+        // The speed the console's port is set to now is the speed these
+        // bytes were sent at.
+        const int baud = LineBaud();
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Line.bytesIn += static_cast<std::uint64_t>(got);
+        if (!m_bThrottle || baud == 0) {
+            m_Module->Receive(buffer, static_cast<std::size_t>(got), baud);
+            continue;
+        }
+        // Paced line: the module sees the bytes once they would have
+        // crossed a real line after the earlier ones.
+        double now = Seconds();
+        m_RxFree = std::max(m_RxFree, now) + got * 10.0 / baud;
+        std::int64_t delayMs = static_cast<std::int64_t>(std::ceil((m_RxFree - now) * 1000.0));
+        std::vector<std::uint8_t> bytes(buffer, buffer + got);
+        m_Timers->After(delayMs, [this, bytes, baud] { m_Module->Receive(bytes.data(), bytes.size(), baud); });
+    }
+}
+
+void CSimPty::FlushOutput(double now) {
+    m_bWantWrite = false;
+    while (!m_Out.empty()) {
+        SOutChunk& chunk = m_Out.front();
+        std::size_t left = chunk.bytes.size() - chunk.sent;
+        std::size_t allowed = left;
+        if (m_bThrottle && chunk.baud > 0) {
+            if (m_TxNext > now) return;  // the line is still busy with earlier bytes
+            double bytesPerSecond = chunk.baud / 10.0;
+            allowed = std::min<std::size_t>(left, 1 + static_cast<std::size_t>((now - m_TxNext) * bytesPerSecond));
+        }
+        ssize_t written = write(m_Master, chunk.bytes.data() + chunk.sent, allowed);
+        if (written <= 0) {
+            if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                m_bWantWrite = true;  // the console is not reading: wait until it does
+            else
+                m_Out.clear();  // the terminal is gone: nobody will read these answers
+            return;
+        }
+        chunk.sent += static_cast<std::size_t>(written);
+        m_Line.bytesOut += static_cast<std::uint64_t>(written);
+        if (m_bThrottle && chunk.baud > 0) m_TxNext += written * 10.0 / chunk.baud;
+        if (chunk.sent == chunk.bytes.size()) m_Out.pop_front();
+    }
+}
