@@ -7,10 +7,7 @@
 #include "console/SerialSettings.h"
 #include "platform/core/ProfileFile.h"
 #include "platform/core/SerialDevice.h"
-#if __has_include("sim/SimPty.h")
 #include "sim/SimPty.h"
-#define PRAVIK_HAVE_SIM_PTY 1
-#endif
 
 namespace {
 
@@ -162,10 +159,6 @@ CPravikApp::~CPravikApp() {
 }
 
 bool CPravikApp::StartSimulator() {
-#ifndef PRAVIK_HAVE_SIM_PTY
-    m_strError = "The simulated module is not available.";
-    return false;
-#else
     CSerialSettings settings(m_strSettingsFile);
     settings.LoadSettings();
     SimOptions sim;
@@ -175,14 +168,13 @@ bool CPravikApp::StartSimulator() {
     if (sim.type < 0 || sim.type > 3) sim.type = 0;
     m_pSim = std::make_unique<CSimPty>();
     if (!m_pSim->Start(sim)) {
-        m_strError = "Cannot start the simulated module on a pseudo-terminal.";
+        m_strError = "Cannot start the simulated module: " + QString::fromStdString(m_pSim->LastError());
         m_pSim.reset();
         return false;
     }
     // The port the settings select leads to the simulated module in this run.
     SetPortOverride("COM" + std::to_string(settings.m_nComPort), m_pSim->SlavePath());
     return true;
-#endif
 }
 
 bool CPravikApp::InitInstance() {

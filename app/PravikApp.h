@@ -12,11 +12,7 @@
 
 class CMainFrame;
 class CPravikView;
-#if __has_include("sim/SimPty.h")
 #include "sim/SimPty.h"
-#else
-class CSimPty {};
-#endif
 class IMessageLoop;
 class IUiOperator;
 
