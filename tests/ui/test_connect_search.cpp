@@ -331,3 +331,25 @@ TEST_F(ConnectTest, ChecksumErrorShowsOnceAndClosesTheWaitingPrompt) {
     console.loop.RunPending();
     EXPECT_EQ(console.Prompt(), "kept");
 }
+
+TEST_F(ConnectTest, DeviceInformationDuringThePauseWinsOverTheFallback) {
+    StartConsole("[Option]\nType=1\n");
+    Connect();
+    console.loop.Advance(DEVICE_INFO_TIMEOUT_MS);
+    ASSERT_EQ(console.loop.NextDue(), DEVICE_INFO_TIMEOUT_MS + CONNECT_PAUSE_MS);
+    pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, BOARD_QOR10_HV);
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_nBoardType == BOARD_QOR10_HV; }));
+    EXPECT_EQ(Next().m_Command, CMD_GET_VERSION_EX);
+    console.loop.Advance(1000);
+    EXPECT_TRUE(pty.Read(1, 200).empty());
+    EXPECT_EQ(View().m_nBoardType, BOARD_QOR10_HV);
+}
+
+TEST_F(ConnectTest, LostPortReportAfterTheCloseIsIgnored) {
+    StartConsole();
+    console.loop.Post(&View(), WM_COMM_PORT_LOST, 0, 0);
+    console.loop.RunPending();
+    EXPECT_FALSE(View().m_MsgDlg.IsOpen());
+    EXPECT_TRUE(console.Text(IDC_STATUS_LINE).isEmpty());
+    EXPECT_EQ(View().m_nConnectStage, CONNECT_STAGE_IDLE);
+}
