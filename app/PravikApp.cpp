@@ -1,6 +1,6 @@
 #include "app/PravikApp.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include "app/MainFrm.h"
 #include "app/PravikView.h"
@@ -8,6 +8,7 @@
 #include "platform/core/ProfileFile.h"
 #include "platform/core/SerialDevice.h"
 #include "sim/SimPty.h"
+#include "widgets/Resources.h"
 
 namespace {
 
@@ -181,6 +182,7 @@ bool CPravikApp::InitInstance() {
     // Profile key under the maker's name.
     QCoreApplication::setOrganizationName("Talven");
     QCoreApplication::setApplicationName(APP_NAME);
+    QApplication::setWindowIcon(LoadIconRes(ICON_PROGRAM));
     if (!m_Options.settingsDir.empty()) SetProfileDirectory(m_Options.settingsDir);
     m_strSettingsFile = ResolveProfilePath(SETTINGS_FILE_NAME);
 

@@ -30,6 +30,8 @@ QString FirmwareLabel(std::uint32_t version) {
 // ------------------------------------------------------ CONNECT / DISCONNECT
 
 void CPravikView::OnConnect() {
+    // A press during the pause before a retry makes the retry now.
+    CancelPause();
     m_nConnectStage = CONNECT_STAGE_CONNECTING;
     if (m_bConnected) {
         Disconnect();

@@ -353,3 +353,15 @@ TEST_F(ConnectTest, LostPortReportAfterTheCloseIsIgnored) {
     EXPECT_TRUE(console.Text(IDC_STATUS_LINE).isEmpty());
     EXPECT_EQ(View().m_nConnectStage, CONNECT_STAGE_IDLE);
 }
+
+TEST_F(ConnectTest, ConnectPressedDuringTheRetryPauseRetriesOnce) {
+    StartConsole();
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    ASSERT_EQ(Next().m_Command, CMD_CONNECT);
+    console.loop.Advance(CONNECT_TIMEOUT_MS);  // silent: the retry waits 200 ms
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    EXPECT_EQ(Next().m_Command, CMD_CONNECT);
+    console.loop.Advance(CONNECT_PAUSE_MS);
+    EXPECT_TRUE(pty.Read(1, 200).empty());  // no second request from the pause
+    EXPECT_EQ(console.loop.NextDue(), CONNECT_TIMEOUT_MS + CONNECT_TIMEOUT_MS);
+}
