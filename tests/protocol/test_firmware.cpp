@@ -3,12 +3,14 @@
 
 #include <fstream>
 
+#include <unistd.h>
+
 #include "PmHarness.h"
 
 namespace {
 
 std::string WriteFile(const std::string& name, const std::string& contents) {
-    std::string path = ::testing::TempDir() + "/" + name;
+    std::string path = ::testing::TempDir() + "/" + std::to_string(getpid()) + "-" + name;
     std::ofstream(path, std::ios::binary) << contents;
     return path;
 }

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "PmHarness.h"
 
 namespace {
@@ -45,9 +47,13 @@ std::vector<GuardedCase> Cases(const std::string& hexFile, const std::string& bi
 class GuardedRequests : public ::testing::Test {
 protected:
     void SetUp() override {
-        hexFile = ::testing::TempDir() + "/guarded.hex";
+        // ctest runs tests in parallel processes: every test has its own files.
+        std::string stem = ::testing::TempDir() + "/" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                           std::to_string(getpid());
+        hexFile = stem + ".hex";
         std::ofstream(hexFile) << ":020000040800F2\n:0400100001020304E2\n:00000001FF\n";
-        binFile = ::testing::TempDir() + "/guarded.bin";
+        binFile = stem + ".bin";
         std::ofstream bin(binFile, std::ios::binary);
         for (int i = 0; i < 3000; ++i) bin.put(static_cast<char>(i % 251));
     }
@@ -182,7 +188,7 @@ TEST_F(GuardedRequests, ChecksumErrorOnABinChunkIsResentWithoutLimit) {
 
 TEST_F(GuardedRequests, AHexRecordWhoseFileVanishedEndsLikeALostLink) {
     PmHarness h;
-    std::string file = ::testing::TempDir() + "/vanishing.hex";
+    std::string file = ::testing::TempDir() + "/vanishing-" + std::to_string(getpid()) + ".hex";
     std::ofstream(file) << ":00000001FF\n";
     std::uint32_t pos = 0;
     ASSERT_TRUE(h.pm.SendHexRecord(file, pos, 0));
