@@ -36,11 +36,11 @@ class CSimTestView : public CMsgTarget {
 public:
     using CMsgTarget::CMsgTarget;
     std::vector<SViewMessage> messages;
-    int traces = 0;
+    int tracesSent = 0, tracesReceived = 0;
 
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_PACKET_TRACE) {
-            ++traces;
+            ++(lParam ? tracesReceived : tracesSent);
             return 0;
         }
         SViewMessage m;

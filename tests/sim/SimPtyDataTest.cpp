@@ -300,14 +300,15 @@ TEST_F(SimImages, LostPiecesAreAskedAgainAndTheImageIsStillExact) {
     std::uint32_t piece = 0;
     int resends = 0;
     std::uint64_t answers = 0, dropped = 0;
-    auto mark = [&] {  // before anything is sent: the simulator may answer at once
+    std::size_t got = 0;
+    auto mark = [&] {  // before anything is sent: the answer may be in before the send returns
         answers = sim.Stats().answers;
         dropped = sim.Stats().dropped;
+        got = view.Count(WM_RX_GET_IMAGE2);
     };
     mark();
     pm.SendGetImage2(0);
     while (true) {
-        std::size_t got = view.Count(WM_RX_GET_IMAGE2);
         ASSERT_TRUE(WaitFor([&] { return sim.Stats().answers > answers; }));
         if (sim.Stats().dropped > dropped) {
             mark();
@@ -315,7 +316,7 @@ TEST_F(SimImages, LostPiecesAreAskedAgainAndTheImageIsStillExact) {
             ++resends;
             continue;
         }
-        ASSERT_TRUE(WaitFor([&] { return view.Count(WM_RX_GET_IMAGE2) > got; }));
+        ASSERT_TRUE(WaitFor([&] { return view.Count(WM_RX_GET_IMAGE2) > got; })) << "piece " << piece;
         SViewMessage a = Next(WM_RX_GET_IMAGE2);
         std::uint32_t i = (a.Param2() >> 8) & 0xFF, last = a.Param2() & 0xFF;
         ASSERT_EQ(i, piece);
