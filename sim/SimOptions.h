@@ -33,6 +33,13 @@ constexpr int SIM_CANCEL_ANSWER_GAP_MS = 20;
 constexpr int SIM_FRAME_GAP_MS = 1000;
 constexpr std::uint32_t SIM_MAX_REQUEST_DATA = 8192;
 
+// Without pacing the transport still writes at most this many bytes per
+// millisecond (about 1 MB/s, some ninety times the fastest line). The
+// console's receive queue holds 8 KB and takes what arrives in whole chunks;
+// an answer of 8 KB written in one go can overflow it before the console
+// has had a moment to parse, which no real line could cause.
+constexpr std::size_t SIM_BURST_BYTES = 1024;
+
 struct SimOptions {
     int baud = 115200;
     int type = 0;                     // 0 ZEL12, 1 Pell, 2 QOR10-HV, 3 QOR10-LV

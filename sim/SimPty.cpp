@@ -164,7 +164,7 @@ int CSimPty::NextWaitMs(double now) {
     double wait = SIM_IDLE_WAIT_MS / 1000.0;
     std::int64_t due = m_Timers->NextDue();
     if (due >= 0) wait = std::min(wait, due / 1000.0 - now);
-    if (!m_Out.empty() && !m_bWantWrite) wait = std::min(wait, m_bThrottle ? m_TxNext - now : 0.0);
+    if (!m_Out.empty() && !m_bWantWrite) wait = std::min(wait, m_TxNext - now);
     if (wait <= 0) return 0;
     return static_cast<int>(std::ceil(wait * 1000.0));
 }
@@ -227,12 +227,15 @@ void CSimPty::FlushOutput(double now) {
     m_bWantWrite = false;
     while (!m_Out.empty()) {
         SOutChunk& chunk = m_Out.front();
+        if (m_TxNext > now) return;  // the line (or the burst limit) holds the next bytes back
         std::size_t left = chunk.bytes.size() - chunk.sent;
-        std::size_t allowed = left;
-        if (m_bThrottle && chunk.baud > 0) {
-            if (m_TxNext > now) return;  // the line is still busy with earlier bytes
+        std::size_t allowed;
+        const bool paced = m_bThrottle && chunk.baud > 0;
+        if (paced) {
             double bytesPerSecond = chunk.baud / 10.0;
             allowed = std::min<std::size_t>(left, 1 + static_cast<std::size_t>((now - m_TxNext) * bytesPerSecond));
+        } else {
+            allowed = std::min(left, SIM_BURST_BYTES);
         }
         ssize_t written = write(m_Master, chunk.bytes.data() + chunk.sent, allowed);
         if (written <= 0) {
@@ -244,7 +247,10 @@ void CSimPty::FlushOutput(double now) {
         }
         chunk.sent += static_cast<std::size_t>(written);
         m_Line.bytesOut += static_cast<std::uint64_t>(written);
-        if (m_bThrottle && chunk.baud > 0) m_TxNext += written * 10.0 / chunk.baud;
+        if (paced)
+            m_TxNext += written * 10.0 / chunk.baud;
+        else
+            m_TxNext = now + written / (SIM_BURST_BYTES * 1000.0);  // SIM_BURST_BYTES per millisecond
         if (chunk.sent == chunk.bytes.size()) m_Out.pop_front();
     }
 }

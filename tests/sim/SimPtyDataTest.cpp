@@ -146,6 +146,12 @@ TEST_F(SimScans, UserDataAndOptions) {
     EXPECT_EQ(r.Result(), OK);
     EXPECT_EQ(r.Param2(), 7u);
     EXPECT_EQ(r.Data(), (std::vector<std::uint8_t>{0, 'H', 'E', 'L', 'L', 'O', 0}));
+    pm.SendReadUserData(0, 8192);  // the whole area: an 8221-byte answer
+    SViewMessage whole = Next(WM_RX_READ_USER_DATA);
+    EXPECT_EQ(whole.Param2(), 8192u);
+    ASSERT_EQ(whole.packet->m_DataSize, 8192u);
+    EXPECT_EQ(whole.packet->m_Data[104], 'O');
+    EXPECT_TRUE(op.boxes.empty()) << "the console's receive queue kept up";
     pm.SendReadUserData(8000, 193);
     EXPECT_EQ(Next(WM_RX_READ_USER_DATA).Result(), std::uint32_t(RES_INVALID_PARAM));
     pm.SendEraseUserData();
