@@ -3,6 +3,8 @@
 // layouts the console reads.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -383,7 +385,7 @@ using SimUpgrade = CSimLinkTest;
 
 TEST_F(SimUpgrade, HexFileReceivedByteForByte) {
     StartLink();
-    std::string path = ::testing::TempDir() + "pravik-sim-test.hex";
+    std::string path = ::testing::TempDir() + "pravik-sim-test-" + std::to_string(getpid()) + ".hex";
     std::vector<std::uint8_t> low(71), high(20);
     for (std::size_t i = 0; i < low.size(); ++i) low[i] = static_cast<std::uint8_t>(i * 3 + 1);
     for (std::size_t i = 0; i < high.size(); ++i) high[i] = static_cast<std::uint8_t>(0xA0 + i);
@@ -438,7 +440,7 @@ TEST_F(SimUpgrade, BinImageReceivedByteForByte) {
     SimOptions o = Fast();
     o.type = 3;
     StartLink(o);
-    std::string path = ::testing::TempDir() + "pravik-sim-test.bin";
+    std::string path = ::testing::TempDir() + "pravik-sim-test-" + std::to_string(getpid()) + ".bin";
     std::vector<std::uint8_t> file(2 * 2048 + 905);
     for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>((i * 31) ^ (i >> 7));
     {
