@@ -1,9 +1,10 @@
 // Feeds arbitrary bytes to the packet manager's receive path, split into
 // arbitrary wake-ups, interleaved with requests and virtual time.
 //
-// Additive checksums make almost every random frame a checksum error, so some
-// operations build frames from the input and fix up both checksums: only
-// those reach dispatch, the data area and the time-out logic.
+// Additive checksums make almost every random frame a checksum error, so an
+// odd first byte selects a second mode that builds frames from the input and
+// fixes up both checksums: only such frames reach dispatch, the data area and
+// the time-out logic.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -70,65 +71,88 @@ void Arrive(CManualMessageLoop& loop, CPacketManagerWnd& pm, const std::vector<s
     loop.RunPending();
 }
 
+// Raw mode: the input is the byte stream itself, cut into wake-ups.
+void RunRaw(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput& in) {
+    while (!in.Empty()) {
+        std::uint8_t cut = in.Byte();
+        if (cut >= 0xF0) {
+            // Now and then something happens between the bytes.
+            switch (cut & 0x0F) {
+                case 0: loop.Advance(4000); break;
+                case 1: pm.SendGetImage(1); break;
+                case 2: pm.SendGetLog(2); break;
+                case 3: pm.SendCheckVoltage(); break;
+                default: loop.Advance(static_cast<std::int64_t>(cut & 0x0F) * 1000); break;
+            }
+            continue;
+        }
+        Arrive(loop, pm, in.Take(cut), in);
+    }
+}
+
+// Fix-up mode: the input describes frames field by field; both checksums of
+// every frame are made right (unless the input asks to break one), so the
+// frames reach dispatch, the data area and the time-out logic.
+void RunFixedUp(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput& in) {
+    while (!in.Empty()) {
+        std::uint8_t control = in.Byte();
+        if (control & 0x80) {  // a request or time passing first
+            switch (control & 0x07) {
+                case 0: pm.SendGetImage(in.Byte()); break;
+                case 1: pm.SendGetImage2(in.Byte()); break;
+                case 2: pm.SendGetLog(in.Byte()); break;
+                case 3: pm.SendCheckVoltage(); break;
+                case 4: pm.SendGetLogEx(in.Byte(), in.Byte()); break;
+                case 5: pm.SendMiniIdentify(); break;
+                default: loop.Advance(static_cast<std::int64_t>(in.Byte()) * 100); break;
+            }
+        }
+        std::vector<std::uint8_t> frame;
+        if (control & 0x40) {
+            frame.resize(6);
+            std::uint8_t command = in.Byte(), arg1 = in.Byte(), arg2 = in.Byte();
+            BuildMiniFrame(frame.data(), command, arg1, arg2);
+        } else {
+            CPacket p;
+            p.m_Command = in.Byte();
+            p.m_Param1 = in.Byte();
+            p.m_Param2 = (std::uint32_t(in.Byte()) << 8) | in.Byte();
+            p.m_ErrCode = in.Byte();
+            std::size_t size = in.Byte();
+            if (size == 0xFF) size = in.Word();  // large answers: image pieces, lists
+            std::vector<std::uint8_t> body = in.Take(size);
+            p.m_DataSize = static_cast<std::uint32_t>(body.size());
+            if (!body.empty()) std::memcpy(p.m_Data, body.data(), body.size());
+            p.PrepareForSend();
+            frame.resize(p.FrameSize());
+            p.Serialize(frame.data(), frame.size());
+        }
+        if (control & 0x20) frame[in.Byte() % frame.size()] ^= 0x01;  // a broken frame now and then
+        Arrive(loop, pm, frame, in);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
     CManualMessageLoop loop;
     CScriptedOperator op;
     CTouchingView view(loop);
     CPacketManagerWnd pm(loop, op);
     pm.Create(&view);
 
-    CInput in(data, size);
-    int steps = 0;
-    while (!in.Empty() && steps++ < 256) {
-        switch (in.Byte() % 8) {
-            case 0:
-            case 1:
-            case 2:
-            case 3:  // raw bytes
-                Arrive(loop, pm, in.Take(in.Byte()), in);
-                break;
-            case 4:  // virtual time
-                loop.Advance(static_cast<std::int64_t>(in.Byte()) * 500);
-                break;
-            case 5:  // a request, guarded or not
-                switch (in.Byte() % 6) {
-                    case 0: pm.SendGetImage(in.Byte()); break;
-                    case 1: pm.SendGetImage2(in.Byte()); break;
-                    case 2: pm.SendGetLog(in.Byte()); break;
-                    case 3: pm.SendCheckVoltage(); break;
-                    case 4: pm.SendGetLogEx(in.Byte() % 5, in.Byte()); break;
-                    default: pm.SendMiniStatus(); break;
-                }
-                break;
-            case 6: {  // a General frame with both checksums right
-                CPacket p;
-                p.m_Command = in.Byte() % 128;
-                p.m_Param1 = in.Byte();
-                p.m_Param2 = in.Word();
-                p.m_ErrCode = in.Byte() % 4;
-                std::vector<std::uint8_t> body = in.Take(in.Word() % 2600);
-                p.m_DataSize = static_cast<std::uint32_t>(body.size());
-                if (!body.empty()) std::memcpy(p.m_Data, body.data(), body.size());
-                p.PrepareForSend();
-                std::vector<std::uint8_t> frame(p.FrameSize());
-                p.Serialize(frame.data(), frame.size());
-                if (in.Byte() % 8 == 0 && frame.size() > 25) frame[25 + in.Byte() % (frame.size() - 25)] ^= 1;
-                Arrive(loop, pm, frame, in);
-                break;
-            }
-            default: {  // a Minimized frame with its checksum right
-                std::vector<std::uint8_t> frame(6);
-                BuildMiniFrame(frame.data(), in.Byte(), in.Byte(), in.Byte());
-                Arrive(loop, pm, frame, in);
-                break;
-            }
-        }
-        // Invariants of the machine.
-        if (pm.m_RxState < 0 || pm.m_RxState > 13) __builtin_trap();
-        if (pm.m_RxState == 7 && pm.m_RxPos >= pm.m_RxPacket.m_DataSize) __builtin_trap();
-        if (pm.m_RetryCount < 0 || pm.m_RetryCount >= MAX_SENDS) __builtin_trap();
+    CInput in(data + 1, size - 1);
+    if (data[0] & 1) {
+        RunFixedUp(loop, pm, in);
+    } else {
+        RunRaw(loop, pm, in);
     }
+    loop.RunPending();
+
+    // Invariants of the machine.
+    if (pm.m_RxState < 0 || pm.m_RxState > 13) __builtin_trap();
+    if (pm.m_RxState == 7 && pm.m_RxPos >= pm.m_RxPacket.m_DataSize) __builtin_trap();
+    if (pm.m_RetryCount < 0 || pm.m_RetryCount >= MAX_SENDS) __builtin_trap();
     return 0;
 }
