@@ -9,19 +9,11 @@ void CPacket::Reset() {
     m_DataChecksum = 0;
 }
 
-void CPacket::CopyFrom(const CPacket& source) {
-    m_Start = source.m_Start;
-    m_Command = source.m_Command;
-    m_Param1 = source.m_Param1;
-    m_Param2 = source.m_Param2;
-    m_DataSize = source.m_DataSize;
-    m_ErrCode = source.m_ErrCode;
-    m_HeaderChecksum = source.m_HeaderChecksum;
-    std::memcpy(m_Data, source.m_Data, sizeof m_Data);
-    m_DataChecksum = source.m_DataChecksum;
-}
+void CPacket::CopyFrom(const CPacket& source) { CopyPart(source, sizeof m_Data); }
 
-void CPacket::CopyUsedFrom(const CPacket& source) {
+void CPacket::CopyUsedFrom(const CPacket& source) { CopyPart(source, source.m_DataSize); }
+
+void CPacket::CopyPart(const CPacket& source, std::size_t dataBytes) {
     m_Start = source.m_Start;
     m_Command = source.m_Command;
     m_Param1 = source.m_Param1;
@@ -29,7 +21,7 @@ void CPacket::CopyUsedFrom(const CPacket& source) {
     m_DataSize = source.m_DataSize;
     m_ErrCode = source.m_ErrCode;
     m_HeaderChecksum = source.m_HeaderChecksum;
-    std::memcpy(m_Data, source.m_Data, std::min<std::size_t>(source.m_DataSize, sizeof m_Data));
+    std::memcpy(m_Data, source.m_Data, std::min(dataBytes, sizeof m_Data));
     m_DataChecksum = source.m_DataChecksum;
 }
 

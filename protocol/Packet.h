@@ -64,6 +64,9 @@ public:
     // buffer must hold that many bytes; returns 0 when capacity is too small.
     std::size_t Serialize(std::uint8_t* buffer, std::size_t capacity = PACKET_TX_BUFFER) const;
     std::size_t FrameSize() const { return m_DataSize ? m_DataSize + PACKET_HEADER_SIZE + 4 : PACKET_HEADER_SIZE; }
+
+private:
+    void CopyPart(const CPacket& source, std::size_t dataBytes);
 };
 
 // Byte sum of the first five bytes of a Minimized frame, modulo 256.

@@ -1,5 +1,7 @@
 #include "sim/SimPty.h"
 
+#include "platform/core/SerialDevice.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -16,29 +18,7 @@ namespace {
 constexpr std::size_t SIM_READ_CHUNK = 4096;
 constexpr int SIM_IDLE_WAIT_MS = 1000;  // the thread wakes at least this often
 
-speed_t SpeedOfBaud(int baud) {
-    switch (baud) {
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
-    }
-}
-
 }  // namespace
-
-int CSimPty::BaudOfSpeed(unsigned speed) {
-    switch (speed) {
-        case B9600: return 9600;
-        case B19200: return 19200;
-        case B38400: return 38400;
-        case B57600: return 57600;
-        case B115200: return 115200;
-        default: return 0;
-    }
-}
 
 CSimPty::CSimPty() : m_Epoch(std::chrono::steady_clock::now()) {
     m_Timers = std::make_unique<CSimTimerQueue>([this] { return static_cast<std::int64_t>(Seconds() * 1000.0); });
@@ -67,7 +47,7 @@ void CSimPty::CloseAll() {
 bool CSimPty::Start(const SimOptions& options) {
     Stop();
     m_strError.clear();
-    if (SpeedOfBaud(options.baud) == B0) {
+    if (TermiosSpeedOf(options.baud) == B0) {
         m_strError = "unsupported baud rate " + std::to_string(options.baud);
         return false;
     }
@@ -88,8 +68,8 @@ bool CSimPty::Start(const SimOptions& options) {
     termios t{};
     if (tcgetattr(m_Slave, &t) != 0) return Fail("tcgetattr");
     cfmakeraw(&t);
-    cfsetispeed(&t, SpeedOfBaud(options.baud));
-    cfsetospeed(&t, SpeedOfBaud(options.baud));
+    cfsetispeed(&t, TermiosSpeedOf(options.baud));
+    cfsetospeed(&t, TermiosSpeedOf(options.baud));
     if (tcsetattr(m_Slave, TCSANOW, &t) != 0) return Fail("tcsetattr");
 
     m_WakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -157,7 +137,7 @@ SimLineStats CSimPty::LineStats() {
 int CSimPty::LineBaud() const {
     termios t{};
     if (tcgetattr(m_Master, &t) != 0) return 0;
-    return BaudOfSpeed(cfgetospeed(&t));
+    return BaudOfTermiosSpeed(cfgetospeed(&t));
 }
 
 int CSimPty::NextWaitMs(double now) {

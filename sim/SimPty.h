@@ -58,10 +58,6 @@ public:
     SimStats Stats();
     SimLineStats LineStats();
 
-    // Speed of a termios speed code in bit/s, 0 for codes other than the
-    // five standard rates of the module.
-    static int BaudOfSpeed(unsigned speed);
-
 private:
     struct SOutChunk {
         std::vector<std::uint8_t> bytes;

@@ -11,9 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-speed_t SpeedFor(int baudRate) {
+unsigned TermiosSpeedOf(int baudRate) {
     switch (baudRate) {
         case 9600: return B9600;
         case 19200: return B19200;
@@ -23,6 +21,19 @@ speed_t SpeedFor(int baudRate) {
         default: return B0;
     }
 }
+
+int BaudOfTermiosSpeed(unsigned speed) {
+    switch (speed) {
+        case B9600: return 9600;
+        case B19200: return 19200;
+        case B38400: return 38400;
+        case B57600: return 57600;
+        case B115200: return 115200;
+        default: return 0;
+    }
+}
+
+namespace {
 
 std::mutex g_OverrideLock;
 std::map<std::string, std::string>& Overrides() {
@@ -54,7 +65,7 @@ bool CSerialDevice::Open(const std::string& path, int baudRate) {
     Close();
     m_Error.clear();
 
-    const speed_t speed = SpeedFor(baudRate);
+    const speed_t speed = TermiosSpeedOf(baudRate);
     if (speed == B0) {
         m_Error = path + ": unsupported baud rate " + std::to_string(baudRate) +
                   " (use 9600, 19200, 38400, 57600 or 115200)";

@@ -53,6 +53,11 @@ private:
 // the dialout group; busy: another program holds the port).
 std::string FormatSerialError(const std::string& path, int err);
 
+// The termios speed constant of a standard rate (B0 for any other rate) and back
+// (0 for a speed that is not one of the five).
+unsigned TermiosSpeedOf(int baudRate);
+int BaudOfTermiosSpeed(unsigned speed);
+
 // "COMn" -> its override, else /dev/ttyS(n-1); a path is used as it is.
 std::string ResolvePortName(const std::string& name);
 void SetPortOverride(const std::string& name, const std::string& path);
