@@ -78,14 +78,6 @@ TEST_F(PtyManagerTest, AnImageSizedAnswerArrivingInPiecesIsReassembled) {
     }
 }
 
-TEST_F(PtyManagerTest, MinimizedRequestGoesOutAsSixBytes) {
-    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 57600)) << h.pm.m_Comm.LastError();
-    h.pm.SendMiniSetBaudRate(1);
-    EXPECT_EQ(ReadMaster(6), (Bytes{0x7E, 0x5A, 0x02, 0x01, 0x00, 0xDB}));
-    WriteMaster(MiniFrame(MINI_SET_BAUDRATE, RES_SUCCESS));
-    ASSERT_TRUE(h.loop.RunUntil([&] { return !h.view.Only(WM_RX_MINI_SET_BAUDRATE).empty(); }, 3000));
-}
-
 TEST_F(PtyManagerTest, LosingThePortIsPassedOnToTheOwner) {
     ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200)) << h.pm.m_Comm.LastError();
     close(m_KeepSlave);
