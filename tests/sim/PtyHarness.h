@@ -1,17 +1,14 @@
 #pragma once
-// The console's real packet manager and serial channel talking to the
-// simulated module over a pseudo-terminal. Messages posted by the watch
-// thread are pumped by the manual loop; the re-send timer runs on its
-// virtual clock.
+// The console's real packet manager and serial channel talking to the simulated module over a
+// pseudo-terminal; the manual loop pumps the watch thread's messages and runs the re-send timer.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <chrono>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/core/ManualMessageLoop.h"
@@ -19,65 +16,58 @@
 #include "sim/SimPty.h"
 
 struct SViewMessage {
-    UINT msg = 0;
-    WPARAM wParam = 0;
-    std::shared_ptr<CPacket> packet;  // General answers
-    std::array<std::uint8_t, 6> mini{};
+    std::shared_ptr<CPacket> packet = std::make_shared<CPacket>();  // General answers
+    std::vector<std::uint8_t> mini;                                  // Minimized answers
 
-    std::uint32_t Result() const { return packet ? packet->m_Param1 : mini[3]; }
-    std::uint32_t Param2() const { return packet ? packet->m_Param2 : mini[4]; }
-    std::vector<std::uint8_t> Data() const {
-        return std::vector<std::uint8_t>(packet->m_Data, packet->m_Data + packet->m_DataSize);
+    std::uint32_t Result() const { return mini.empty() ? packet->m_Param1 : mini[3]; }
+    std::uint32_t Param2() const { return mini.empty() ? packet->m_Param2 : mini[4]; }
+    std::pair<std::uint32_t, std::uint32_t> Both() const { return {Result(), Param2()}; }
+    std::vector<std::uint8_t> Data() const { return {packet->m_Data, packet->m_Data + packet->m_DataSize}; }
+    std::string Text(std::size_t at = 0) const {  // an ID field or other text in the data
+        const char* s = reinterpret_cast<const char*>(packet->m_Data + at);
+        return std::string(s, strnlen(s, packet->m_DataSize - at));
     }
 };
 
-// Stands in for the main form: records every notification.
+// Options for a module of the given type (0 "ZEL12" .. 3 "QOR10-LV").
+inline SimOptions Board(int type, std::uint16_t firmware = 0x0105, int baud = 115200) {
+    SimOptions o;
+    std::tie(o.type, o.firmware, o.baud) = std::tie(type, firmware, baud);
+    return o;
+}
+
+// Stands in for the main form: keeps every notification, by message.
 class CSimTestView : public CMsgTarget {
 public:
     using CMsgTarget::CMsgTarget;
-    std::vector<SViewMessage> messages;
-    int tracesSent = 0, tracesReceived = 0;
+    std::map<UINT, std::vector<SViewMessage>> got;
 
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg == WM_PACKET_TRACE) {
-            ++(lParam ? tracesReceived : tracesSent);
-            return 0;
-        }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
         SViewMessage m;
-        m.msg = msg;
-        m.wParam = wParam;
-        if (msg >= WM_RX_CONNECT && msg <= WM_RX_CHECK_VOLTAGE) {
-            m.packet = std::make_shared<CPacket>();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(wParam);
+        if (msg >= WM_RX_CONNECT && msg <= WM_RX_CHECK_VOLTAGE)
             m.packet->CopyUsedFrom(*reinterpret_cast<const CPacket*>(wParam));
-        } else if (msg >= WM_RX_MINI_CONNECT && msg <= WM_RX_MINI_STATUS) {
-            std::memcpy(m.mini.data(), reinterpret_cast<const std::uint8_t*>(wParam), 6);
-        }
-        messages.push_back(std::move(m));
+        else if (msg >= WM_RX_MINI_CONNECT && msg <= WM_RX_MINI_STATUS)
+            m.mini.assign(bytes, bytes + MINI_FRAME_SIZE);
+        if (msg != WM_PACKET_TRACE) got[msg].push_back(std::move(m));
         return 0;
     }
-    std::size_t Count(UINT msg) const {
-        std::size_t n = 0;
-        for (const auto& m : messages) n += m.msg == msg;
-        return n;
-    }
+    std::size_t Count(UINT msg) { return got[msg].size(); }
 };
 
 class CSimLinkTest : public ::testing::Test {
 protected:
-    static SimOptions Fast() {
-        SimOptions o;
-        o.fingerDelayMs = 0;
-        return o;
-    }
-
-    // Starts the simulator and opens the console's port at consoleBaud
-    // (0: the module's own speed).
-    void StartLink(const SimOptions& options = Fast(), int consoleBaud = 0) {
+    // (Re)starts the simulator, without finger delay; opens the console's
+    // port at consoleBaud (0: the module's own speed).
+    void StartLink(SimOptions options = {}, int consoleBaud = 0) {
+        pm.m_Comm.ClosePort();
+        options.fingerDelayMs = 0;
         ASSERT_TRUE(sim.Start(options)) << sim.LastError();
         pm.Create(&view);
         ASSERT_TRUE(pm.OpenCommPort(sim.SlavePath(), consoleBaud ? consoleBaud : options.baud))
             << pm.m_Comm.LastError();
     }
+    // Closes and reopens the console's port: the terminal must survive it.
     void Reopen(int baud) {
         pm.m_Comm.ClosePort();
         ASSERT_TRUE(pm.OpenCommPort(sim.SlavePath(), baud)) << pm.m_Comm.LastError();
@@ -87,53 +77,43 @@ protected:
         sim.Stop();
     }
 
-    // Waits in real time for done(), pumping the messages of the watch thread.
-    // The loop's own RunUntil looks again only when a message arrives; this
-    // also looks at the simulator's state every few milliseconds. Now and
-    // then it gives the packet manager a wake-up: after a data-less answer it
-    // leaves the bytes behind it queued until the next one (which on a real
-    // line the next bytes to arrive bring).
+    // Waits in real time for done(), pumping the watch thread's messages and
+    // looking at the simulator every few ms. Now and then it wakes the packet
+    // manager: it leaves bytes behind a data-less answer queued until more come.
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-        auto start = std::chrono::steady_clock::now();
-        auto elapsed = [&] {
-            return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-        };
-        long nextNudge = 100;
-        for (;;) {
+        for (int ms = 0; ms < timeoutMs; ms += 5) {
             loop.RunPending();
             if (done()) return true;
-            if (elapsed() >= timeoutMs) return false;
-            if (elapsed() >= nextNudge) {
-                loop.Post(&pm, WM_COMM_READ, 0, 0);
-                nextNudge += 100;
-            }
+            if (ms % 100 == 95) loop.Post(&pm, WM_COMM_READ, 0, 0);
             loop.RunUntil(done, 5);
         }
+        return done();
     }
-
-    // Waits for the next notification msg not yet taken; fails the test when
-    // none comes.
+    // The next notification msg not yet taken; fails the test when none comes.
     SViewMessage Next(UINT msg, int timeoutMs = 5000) {
         std::size_t& taken = m_Taken[msg];
-        bool got = WaitFor([&] { return view.Count(msg) > taken; }, timeoutMs);
-        if (!got) {
-            ADD_FAILURE() << "no notification " << msg;
-            SViewMessage none;
-            none.packet = std::make_shared<CPacket>();
-            return none;
-        }
-        std::size_t seen = 0;
-        for (const auto& m : view.messages)
-            if (m.msg == msg && seen++ == taken) {
-                ++taken;
-                return m;
-            }
+        if (WaitFor([&] { return view.Count(msg) > taken; }, timeoutMs)) return view.got[msg][taken++];
+        ADD_FAILURE() << "no notification " << msg;
         return {};
     }
-    // Waits until the module has answered (or dropped) count more answers
-    // than before; real time.
-    bool WaitAnswers(std::uint64_t before, std::uint64_t count, int timeoutMs = 5000) {
-        return WaitFor([&] { return sim.Stats().answers >= before + count; }, timeoutMs);
+    // Sends through send() and takes the notification msg that answers it.
+    template <typename F>
+    SViewMessage Ask(UINT msg, F send) {
+        send();
+        return Next(msg);
+    }
+    // Waits for the module's answer to the request sent after `mark`, letting the re-send timer fire
+    // (virtual time) each time the module dropped it. Returns the number of re-sends.
+    int AnswerWithResends(SimStats mark, unsigned resendMs) {
+        for (int resends = 0;; ++resends) {
+            if (!WaitFor([&] { return sim.Stats().answers > mark.answers; })) {
+                ADD_FAILURE() << "the module did not answer";
+                return resends;
+            }
+            if (sim.Stats().dropped == mark.dropped) return resends;
+            mark = sim.Stats();
+            loop.Advance(resendMs);
+        }
     }
 
     CManualMessageLoop loop;

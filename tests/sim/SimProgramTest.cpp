@@ -1,5 +1,5 @@
-// The pravik-sim program: path on the first line, a console connects to it,
-// it ends with its standard input or a signal; --help and bad options.
+// The pravik-sim program: the terminal's path on the first line, a console connects to it, it ends
+// with its standard input or a signal; --help and bad options.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,10 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "sim/PtyHarness.h"
 
@@ -20,157 +17,97 @@ extern char** environ;
 
 namespace {
 
-// A child process with pipes on its three standard streams.
-class CSimProcess {
-public:
-    ~CSimProcess() {
-        if (m_Pid > 0) {
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
-        }
-        CloseInput();
-        if (m_Out >= 0) close(m_Out);
-        if (m_Err >= 0) close(m_Err);
-    }
+// The program with pipes on its three standard streams.
+struct SSimProcess {
+    pid_t pid = -1;
+    int fd[3] = {-1, -1, -1};  // our ends of its stdin, stdout and stderr
 
-    bool Start(const std::vector<std::string>& args) {
-        int in[2], out[2], err[2];
-        if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return false;
+    explicit SSimProcess(std::vector<std::string> args) {
+        int p[3][2];
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        std::vector<std::string> all{PRAVIK_SIM_EXE};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int rc = posix_spawn(&m_Pid, PRAVIK_SIM_EXE, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        close(out[1]);
-        close(err[1]);
-        m_In = in[1];
-        m_Out = out[0];
-        m_Err = err[0];
-        return rc == 0;
-    }
-
-    // The first line of standard output, waiting up to timeoutMs.
-    std::string ReadLine(int timeoutMs = 5000) {
-        std::string line;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < deadline) {
-            pollfd p{m_Out, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            char c;
-            if (read(m_Out, &c, 1) != 1) break;
-            if (c == '\n') return line;
-            line += c;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(pipe2(p[i], O_CLOEXEC), 0);
+            posix_spawn_file_actions_adddup2(&actions, p[i][i ? 1 : 0], i);
         }
+        args.insert(args.begin(), PRAVIK_SIM_EXE);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid, PRAVIK_SIM_EXE, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        for (int i = 0; i < 3; ++i) close(p[i][i ? 1 : 0]), fd[i] = p[i][i ? 0 : 1];
+    }
+    ~SSimProcess() {
+        if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+        for (int f : fd)
+            if (f >= 0) close(f);
+    }
+    // The first line of standard output, waiting up to five seconds a byte.
+    std::string FirstLine() {
+        std::string line;
+        char c;
+        for (pollfd p{fd[1], POLLIN, 0}; poll(&p, 1, 5000) > 0 && read(fd[1], &c, 1) == 1 && c != '\n';) line += c;
         return line;
     }
-    std::string ReadAll(int fd) {
+    std::string ReadAll(int stream) {
         std::string text;
         char buffer[4096];
-        ssize_t n;
-        while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+        for (ssize_t n; (n = read(fd[stream], buffer, sizeof buffer)) > 0;) text.append(buffer, std::size_t(n));
         return text;
     }
-    std::string Out() { return ReadAll(m_Out); }
-    std::string Err() { return ReadAll(m_Err); }
-
-    void CloseInput() {
-        if (m_In >= 0) close(m_In);
-        m_In = -1;
-    }
-    void Signal(int sig) { kill(m_Pid, sig); }
-
-    // Exit code, or -1 when it did not end in time (or died by a signal).
-    int Wait(int timeoutMs = 5000) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // The exit code, or -1 when it did not end within five seconds.
+    int Wait() {
         int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            pid_t r = waitpid(m_Pid, &status, WNOHANG);
-            if (r == m_Pid) {
-                m_Pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        for (int i = 0; i < 500; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+            if (waitpid(pid, &status, WNOHANG) == pid) return pid = -1, WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return -1;
     }
-
-private:
-    pid_t m_Pid = -1;
-    int m_In = -1, m_Out = -1, m_Err = -1;
 };
 
-class SimProgram : public CSimLinkTest {};
+using SimProgram = CSimLinkTest;
 
 TEST_F(SimProgram, ServesAConsoleUntilStandardInputCloses) {
-    CSimProcess p;
-    ASSERT_TRUE(p.Start({"--baud", "57600", "--type", "1", "--finger", "3", "--firmware", "0x0210", "--finger-delay", "50"}));
-    std::string path = p.ReadLine();
+    SSimProcess p({"--baud", "57600", "--type", "1", "--firmware", "0x0210", "--finger-delay", "50"});
+    std::string path = p.FirstLine();
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << "first line: '" << path << "'";
-
     pm.Create(&view);
     ASSERT_TRUE(pm.OpenCommPort(path, 57600)) << pm.m_Comm.LastError();
-    pm.SendConnect();
-    EXPECT_EQ(Next(WM_RX_CONNECT).Result(), std::uint32_t(RES_SUCCESS));
-    pm.SendGetDeviceInfo();
-    EXPECT_EQ(Next(WM_RX_GET_DEVICE_INFO).Param2(), 1u);
-    pm.SendGetVersionEx();
-    EXPECT_EQ(Next(WM_RX_GET_VERSION_EX).Param2(), 0x0210u);
-    pm.SendEnterMasterEx(3);
-    EXPECT_EQ(Next(WM_RX_ENTER_MASTER_EX).Result(), std::uint32_t(RES_SUCCESS));
-    pm.SendEnrollEx(0, 0, "1", "");
-    EXPECT_EQ(Next(WM_RX_ENROLL_EX).Result(), std::uint32_t(RES_SUCCESS));  // after the finger delay
-    pm.SendEnrollEx(0, 1);
-    EXPECT_EQ(Next(WM_RX_ENROLL_EX).Param2(), 1u);
-    pm.SendIdentify();
-    SViewMessage id = Next(WM_RX_IDENTIFY);
-    EXPECT_EQ(id.Result(), std::uint32_t(RES_SUCCESS));
-    EXPECT_STREQ(reinterpret_cast<const char*>(id.packet->m_Data), "1");
+    EXPECT_EQ(Ask(WM_RX_CONNECT, [&] { pm.SendConnect(); }).Result(), std::uint32_t(RES_SUCCESS));
+    EXPECT_EQ(Ask(WM_RX_GET_DEVICE_INFO, [&] { pm.SendGetDeviceInfo(); }).Param2(), 1u);
+    EXPECT_EQ(Ask(WM_RX_GET_VERSION_EX, [&] { pm.SendGetVersionEx(); }).Param2(), 0x0210u);
+    // After the finger delay; nothing is enrolled.
+    EXPECT_EQ(Ask(WM_RX_IDENTIFY, [&] { pm.SendIdentify(); }).Result(), std::uint32_t(RES_FAIL));
     pm.m_Comm.ClosePort();
-
-    p.CloseInput();
+    close(p.fd[0]);
+    p.fd[0] = -1;
     EXPECT_EQ(p.Wait(), 0);
-    EXPECT_NE(p.Err().find("stopped after"), std::string::npos);
+    EXPECT_NE(p.ReadAll(2).find("stopped after"), std::string::npos);
+
+    SSimProcess q({"--finger", "none", "--password", "pw", "--drop", "0.5", "--corrupt", "0.1", "--seed", "9",
+                   "--throttle"});
+    ASSERT_EQ(q.FirstLine().rfind("/dev/pts/", 0), 0u);
+    kill(q.pid, SIGTERM);
+    EXPECT_EQ(q.Wait(), 0) << "SIGTERM ends it cleanly";
 }
 
-TEST_F(SimProgram, EndsOnSigterm) {
-    CSimProcess p;
-    ASSERT_TRUE(p.Start({"--finger", "none", "--password", "pw", "--drop", "0.5", "--corrupt", "0.1", "--seed", "9",
-                         "--throttle"}));
-    ASSERT_EQ(p.ReadLine().rfind("/dev/pts/", 0), 0u);
-    p.Signal(SIGTERM);
-    EXPECT_EQ(p.Wait(), 0);
-}
+TEST(SimProgramOptions, HelpExplainsEveryOptionAndBadOptionsExitWithCode2) {
+    SSimProcess help({"--help"});
+    EXPECT_EQ(help.Wait(), 0);
+    std::string text = help.ReadAll(1);
+    for (const char* option : {"--baud", "--type", "--firmware", "--finger", "--finger-delay", "--password",
+                               "--throttle", "--drop", "--corrupt", "--seed", "--low-voltage", "--help"})
+        EXPECT_NE(text.find(option), std::string::npos) << option;
 
-TEST_F(SimProgram, HelpExplainsEveryOption) {
-    CSimProcess p;
-    ASSERT_TRUE(p.Start({"--help"}));
-    EXPECT_EQ(p.Wait(), 0);
-    std::string help = p.Out();
-    for (const char* option : {"--baud", "--type", "--firmware", "--finger", "--password", "--throttle", "--drop",
-                               "--corrupt", "--seed", "--help"})
-        EXPECT_NE(help.find(option), std::string::npos) << option;
-}
-
-TEST_F(SimProgram, BadOptionsExitWithCode2) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--baud", "12345"}, {"--type", "4"},      {"--firmware", "0x12345"}, {"--finger", "0"},
-        {"--finger"},        {"--drop", "1.5"},    {"--corrupt", "x"},        {"--seed", "-1"},
-        {"--bogus"},         {"--password", "0123456789abcdef"},           {"--throttle=yes"},
-    };
+        {"--baud", "12345"}, {"--type", "4"}, {"--firmware", "0x12345"}, {"--finger", "0"}, {"--finger"},
+        {"--drop", "1.5"},   {"--corrupt", "x"}, {"--seed", "-1"}, {"--bogus"}, {"--password", "0123456789abcdef"},
+        {"--throttle=yes"}};
     for (const auto& args : bad) {
-        CSimProcess p;
-        ASSERT_TRUE(p.Start(args));
+        SSimProcess p(args);
         EXPECT_EQ(p.Wait(), 2) << args[0];
-        EXPECT_TRUE(p.Out().empty()) << "no path line for " << args[0];
-        EXPECT_NE(p.Err().find("pravik-sim: "), std::string::npos) << args[0];
+        EXPECT_TRUE(p.ReadAll(1).empty()) << "no path line for " << args[0];
+        EXPECT_NE(p.ReadAll(2).find("pravik-sim: "), std::string::npos) << args[0];
     }
 }
 
