@@ -318,7 +318,6 @@ TEST(SimModelLog, WhatIsRecordedAndTheSearches) {
     EXPECT_EQ(h.Ask(CMD_SET_LOG_OPTION, 0, 0).Result(), OK);
     h.Ask(CMD_IDENTIFY);
     EXPECT_EQ(log.Count(), 3u) << "the log option is off";
-
     h.module.Log().Clear();
     EXPECT_TRUE(h.Ask(CMD_GET_LOG_EX, 3, 0).Data().empty());
     for (int i = 0; i < 23; ++i) h.module.Log().AddCommand(SIM_LOG_VERIFY, "r" + std::to_string(i), RES_SUCCESS);

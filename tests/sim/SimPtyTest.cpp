@@ -58,7 +58,8 @@ TEST_F(SimPtyLink, IdentityAndImageOptionByBoardAndFirmware) {
         std::uint16_t firmware;
         std::uint32_t errCode, imageOption;
     } cases[] = {{0, 0x0102, ERR_UNKNOWN_COMMAND, 0x0F6403},  // an old "ZEL12" does not know the command
-                 {0, 0x0103, 0, 0x0F6403}, {1, 0x0102, 0, 0x022814}, {2, 0x0210, 0, 0x022814}, {3, 0x0105, 0, 0x142814}};
+                 {0, 0x0103, 0, 0x0F6403}, {1, 0x0102, 0, 0x022814}, {2, 0x0210, 0, 0x022814},
+                 {3, 0x0105, 0, 0x142814}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "type " << c.type << " firmware " << std::hex << c.firmware);
         StartLink(Board(c.type, c.firmware));
