@@ -1,8 +1,7 @@
 #pragma once
-// The whole console, headless, on the virtual clock: the application object
-// with its frame, menu bar and main form, a scripted operator, and a private
-// settings folder. Helpers for raw pseudo-terminals that play the module
-// byte by byte.
+// The whole console, headless, on the virtual clock: the application with its
+// frame, menu bar and main form, a scripted operator and a private settings
+// folder; and a raw pseudo-terminal whose master side plays the module.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -12,15 +11,14 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QComboBox>
 #include <QMenu>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/MainFrm.h"
@@ -38,24 +36,31 @@
 namespace console_test {
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
+inline void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 inline bool FileExists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
 }
 
-// A pseudo-terminal whose master side the test holds: it reads what the
-// console writes and writes the module's answers.
+// A private folder, removed with everything in it.
+class CTempDir {
+public:
+    CTempDir() {
+        char name[] = "/tmp/pravik-ui-XXXXXX";
+        m_strPath = mkdtemp(name);
+    }
+    ~CTempDir() { std::system(("rm -rf '" + m_strPath + "'").c_str()); }
+    const std::string& Path() const { return m_strPath; }
+    std::string File(const std::string& name = "VESKA.INI") const { return m_strPath + "/" + name; }
+
+private:
+    std::string m_strPath;
+};
+
 class CRawPty {
 public:
     CRawPty() {
@@ -66,8 +71,6 @@ public:
         }
     }
     ~CRawPty() { CloseMaster(); }
-    CRawPty(const CRawPty&) = delete;
-    CRawPty& operator=(const CRawPty&) = delete;
 
     bool IsOpen() const { return m_nMaster >= 0 && !m_strSlave.empty(); }
     const std::string& SlavePath() const { return m_strSlave; }
@@ -76,102 +79,78 @@ public:
         m_nMaster = -1;
     }
 
-    // The line speed the console set on its side, in bit/s (0 when unknown).
+    // The line speed the console set, in bit/s (0 when unknown).
     int LineRate() const {
         termios tio{};
         if (tcgetattr(m_nMaster, &tio) != 0) return 0;
-        switch (cfgetospeed(&tio)) {
-        case B9600: return 9600;
-        case B19200: return 19200;
-        case B38400: return 38400;
-        case B57600: return 57600;
-        case B115200: return 115200;
-        default: return 0;
+        const std::pair<speed_t, int> rates[] = {
+            {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+        for (const auto& rate : rates) {
+            if (cfgetospeed(&tio) == rate.first) return rate.second;
         }
+        return 0;
     }
 
-    // Collects what the console wrote, waiting up to waitMs (real time) for
-    // at least minBytes in all.
+    // What the console wrote: waits up to waitMs (real time) for minBytes.
     std::vector<std::uint8_t> Read(std::size_t minBytes = 1, int waitMs = 2000) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        for (;;) {
-            std::uint8_t buffer[4096];
-            ssize_t n = read(m_nMaster, buffer, sizeof buffer);
-            if (n > 0) m_Pending.insert(m_Pending.end(), buffer, buffer + n);
-            if (m_Pending.size() >= minBytes || std::chrono::steady_clock::now() > deadline) break;
-            if (n <= 0) {
-                pollfd p{m_nMaster, POLLIN, 0};
-                poll(&p, 1, 10);
-            }
-        }
+        Fill(minBytes, waitMs);
         std::vector<std::uint8_t> out;
         out.swap(m_Pending);
         return out;
     }
 
-    // Reads one whole General frame written by the console (header and, when
-    // it has data, data and checksum). Returns false when none arrives.
-    bool ReadPacket(CPacket& packet, int waitMs = 2000) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    // The command of the next whole General frame the console writes, 0 when
+    // none comes; its PARAM2 goes to param2.
+    std::uint32_t Next(std::uint32_t* param2 = nullptr, int waitMs = 2000) {
         for (;;) {
-            Fill(PACKET_HEADER_SIZE, deadline);
-            if (m_Pending.size() < PACKET_HEADER_SIZE) return false;
+            Fill(PACKET_HEADER_SIZE, waitMs);
+            if (m_Pending.size() < PACKET_HEADER_SIZE) return 0;
             if (m_Pending[0] != PACKET_START) {
                 m_Pending.erase(m_Pending.begin());
                 continue;
             }
             const std::uint8_t* h = m_Pending.data();
-            packet.m_Command = GetBE32(h + 1);
-            packet.m_Param1 = GetBE32(h + 5);
-            packet.m_Param2 = GetBE32(h + 9);
-            packet.m_DataSize = GetBE32(h + 13);
-            packet.m_ErrCode = GetBE32(h + 17);
-            packet.m_HeaderChecksum = GetBE32(h + 21);
-            std::size_t size = packet.FrameSize();
-            Fill(size, deadline);
-            if (m_Pending.size() < size) return false;
+            const std::uint32_t command = GetBE32(h + 1);
+            if (param2) *param2 = GetBE32(h + 9);
+            const std::uint32_t dataSize = GetBE32(h + 13);
+            const std::size_t size = PACKET_HEADER_SIZE + (dataSize ? dataSize + 4 : 0);
+            Fill(size, waitMs);
+            if (m_Pending.size() < size) return 0;
             m_Pending.erase(m_Pending.begin(), m_Pending.begin() + static_cast<long>(size));
-            return true;
+            return command;
         }
     }
 
-    // Writes a General answer.
-    void Answer(std::uint32_t command, std::uint32_t param1, std::uint32_t param2 = 0, std::uint32_t errCode = 0) {
+    // Writes a General answer, optionally with a broken header checksum.
+    void Answer(std::uint32_t command, std::uint32_t param1, std::uint32_t param2 = 0, std::uint32_t errCode = 0,
+                bool badChecksum = false) {
         auto packet = std::make_unique<CPacket>();
         packet->m_Command = command;
         packet->m_Param1 = param1;
         packet->m_Param2 = param2;
         packet->m_ErrCode = errCode;
         packet->PrepareForSend();
+        packet->m_HeaderChecksum += badChecksum;
         std::uint8_t frame[PACKET_HEADER_SIZE + 8];
-        std::size_t size = packet->Serialize(frame, sizeof frame);
-        Write(frame, size);
+        Write(frame, packet->Serialize(frame, sizeof frame));
     }
 
     void Write(const std::uint8_t* bytes, std::size_t size) {
-        while (size > 0) {
-            ssize_t n = write(m_nMaster, bytes, size);
-            if (n <= 0) {
-                pollfd p{m_nMaster, POLLOUT, 0};
-                poll(&p, 1, 10);
-                continue;
-            }
-            bytes += n;
-            size -= static_cast<std::size_t>(n);
+        for (ssize_t n = 0; size > 0; bytes += n, size -= static_cast<std::size_t>(n)) {
+            n = std::max<ssize_t>(write(m_nMaster, bytes, size), 0);
+            if (n == 0) poll(nullptr, 0, 5);
         }
     }
 
 private:
-    void Fill(std::size_t wanted, std::chrono::steady_clock::time_point deadline) {
+    void Fill(std::size_t wanted, int waitMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
         while (m_Pending.size() < wanted && std::chrono::steady_clock::now() < deadline) {
             std::uint8_t buffer[4096];
             ssize_t n = read(m_nMaster, buffer, sizeof buffer);
-            if (n > 0) {
-                m_Pending.insert(m_Pending.end(), buffer, buffer + n);
-            } else {
-                pollfd p{m_nMaster, POLLIN, 0};
-                poll(&p, 1, 10);
-            }
+            pollfd p{m_nMaster, POLLIN, 0};
+            if (n > 0) m_Pending.insert(m_Pending.end(), buffer, buffer + n);
+            else poll(&p, 1, 10);
         }
     }
 
@@ -184,33 +163,25 @@ class CConsole {
 public:
     CConsole() {
         EnsureApp();
-        char name[] = "/tmp/pravik-console-XXXXXX";
-        m_strDir = mkdtemp(name);
         // No test ever reaches a real serial port.
-        for (int port = 1; port <= 4; ++port) {
-            m_Options.ports.emplace_back("COM" + std::to_string(port), "/nonexistent/ttyS" + std::to_string(port - 1));
-        }
+        for (int port = 1; port <= 4; ++port) MapPort(port, "/nonexistent/ttyS" + std::to_string(port - 1));
     }
     ~CConsole() {
         m_pApp.reset();
         ClearPortOverrides();
         SetProfileDirectory("");
-        std::system(("rm -rf '" + m_strDir + "'").c_str());
     }
 
-    std::string SettingsPath() const { return m_strDir + "/VESKA.INI"; }
+    std::string SettingsPath() const { return m_Dir.File(); }
     void WriteSettings(const std::string& text) { WriteFile(SettingsPath(), text); }
     std::string Settings() const { return ReadFile(SettingsPath()); }
-
     // COMn leads to path in this run.
-    void MapPort(int port, const std::string& path) {
-        m_Options.ports.emplace_back("COM" + std::to_string(port), path);
-    }
+    void MapPort(int port, const std::string& path) { m_Options.ports.emplace_back("COM" + std::to_string(port), path); }
     SAppOptions& Options() { return m_Options; }
 
     // Start-up up to the shown window.
     bool Start(bool show = true) {
-        m_Options.settingsDir = m_strDir;
+        m_Options.settingsDir = m_Dir.Path();
         m_pApp = std::make_unique<CPravikApp>(loop, op, m_Options);
         if (!m_pApp->InitInstance()) return false;
         if (show) m_pApp->ShowMainWindow();
@@ -220,20 +191,16 @@ public:
     CPravikApp& App() { return *m_pApp; }
     CPravikView& View() { return *m_pApp->View(); }
     CMainFrame& Frame() { return *m_pApp->MainFrame(); }
-    CMenuBar& Menu() { return m_pApp->MainFrame()->Menu(); }
+    CMenuBar& Menu() { return Frame().Menu(); }
 
     bool Click(int id) { return ClickDlgItem(&View(), id); }
     bool Choose(int command) { return Menu().Choose(command); }
     // The control's own state, whether or not an open prompt disables the form.
-    bool Enabled(int id) {
-        QWidget* item = GetDlgItem(&View(), id);
-        return item && item->isEnabledTo(&View());
-    }
-    bool Shown(int id) {
-        QWidget* item = GetDlgItem(&View(), id);
-        return item && !item->isHidden();
-    }
+    bool Enabled(int id) { return GetDlgItem(&View(), id) && GetDlgItem(&View(), id)->isEnabledTo(&View()); }
+    bool Shown(int id) { return GetDlgItem(&View(), id) && !GetDlgItem(&View(), id)->isHidden(); }
     QString Text(int id) { return GetDlgItemText(&View(), id); }
+    bool ItemOn(int command) { return Menu().IsItemEnabled(command); }
+    bool TopOn(int pos) { return Menu().IsTopMenuEnabled(pos); }
     // Opens every menu as the operator would, so the marks are computed.
     void OpenMenus() {
         for (QMenu* menu : Menu().Menus()) emit menu->aboutToShow();
@@ -243,16 +210,20 @@ public:
     QString Prompt() { return View().m_MsgDlg.IsOpen() ? View().m_MsgDlg.Message() : QString(); }
     int PromptForm() { return View().m_MsgDlg.Form(); }
     void ClosePrompt() { View().m_MsgDlg.Close(); }
-
-    // Pumps messages from the serial watch thread (real time, virtual clock
-    // still) until done.
+    // Delivers one message to the form now.
+    void Send(UINT msg, WPARAM w = 0) {
+        loop.Post(&View(), msg, w, 0);
+        loop.RunPending();
+    }
+    // Pumps messages from the serial watch thread (real time; the virtual
+    // clock stands still) until done.
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) { return loop.RunUntil(done, timeoutMs); }
 
     CManualMessageLoop loop;
     CScriptedUiOperator op;
 
 private:
-    std::string m_strDir;
+    CTempDir m_Dir;
     SAppOptions m_Options;
     std::unique_ptr<CPravikApp> m_pApp;
 };

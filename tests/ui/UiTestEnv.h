@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the widget tests: one QApplication for the whole test program,
-// created on first use (the test programs link GTest's own main, so there is
-// no main of ours to create it in), and helpers to run Qt's event loop.
+// One QApplication for the whole test program, made on first use (GTest's own
+// main runs the tests), and helpers to run Qt's event loop.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -11,7 +10,6 @@
 
 inline QApplication* EnsureApp() {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return app;
-    // Headless unless the caller chose a platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int s_argc = 1;
     static char s_name[] = "pravik-tests-ui";
@@ -20,11 +18,11 @@ inline QApplication* EnsureApp() {
     return s_app;
 }
 
-// Runs Qt's event loop until done() is true or timeoutMs of real time have
-// passed; returns done(). For code that runs on Qt's own loop and timers
-// (CQtMessageLoop, animations); everything else runs on the virtual clock.
+// Runs Qt's event loop until done() or timeoutMs of real time; returns done().
+// Only for code on Qt's own loop and timers; the rest runs on the virtual clock.
 inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 2000) {
     EnsureApp();
+    if (done()) return true;
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
@@ -32,7 +30,6 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 2000) {
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (done() || clock.elapsed() >= timeoutMs) loop.quit();
     });
-    if (done()) return true;
     poll.start(1);
     loop.exec();
     return done();

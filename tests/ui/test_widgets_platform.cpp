@@ -1,74 +1,73 @@
-// CQtMessageLoop on Qt's event loop, and the scripted and real UI operators.
+// CQtMessageLoop on Qt's event loop, the scripted and real UI operators, and
+// dialog templates: parsing, dialog units, the widgets built, routing by ID.
 #include <gtest/gtest.h>
 
-#include <QDialog>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QThread>
-#include <atomic>
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <thread>
-#include <vector>
+#include <tuple>
 
 #include "platform/qt/QtMessageLoop.h"
 #include "platform/qt/UiOperator.h"
 #include "tests/ui/UiTestEnv.h"
+#include "widgets/AnimateCtrl.h"
 #include "widgets/DialogTemplate.h"
 
 namespace {
 
-// Records every message with the thread it arrived on.
+constexpr UINT WM_TEST = WM_USER + 77;
+
+// Records every message, and whether it arrived on Qt's thread.
 class CRecorder : public CMsgTarget {
 public:
-    struct Seen {
-        UINT msg;
-        WPARAM w;
-        LPARAM l;
-        bool onMainThread;
-    };
     explicit CRecorder(IMessageLoop& loop) : CMsgTarget(loop) {}
     LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
-        seen.push_back({msg, w, l, QThread::currentThread() == QCoreApplication::instance()->thread()});
+        seen.push_back({static_cast<std::int64_t>(msg), static_cast<std::int64_t>(w), static_cast<std::int64_t>(l)});
+        onQtThread = onQtThread && QThread::currentThread() == QCoreApplication::instance()->thread();
         if (onMessage) onMessage(msg, w);
-        return static_cast<LRESULT>(w) + 1;
+        return 0;
     }
     int Count(UINT msg, WPARAM w) const {
-        int n = 0;
-        for (const auto& s : seen) n += (s.msg == msg && s.w == w);
-        return n;
+        return static_cast<int>(std::count_if(seen.begin(), seen.end(), [&](auto& s) { return s[0] == msg && s[1] == static_cast<std::int64_t>(w); }));
     }
-    std::vector<Seen> seen;
+    std::vector<std::array<std::int64_t, 3>> seen;
+    bool onQtThread = true;
     std::function<void(UINT, WPARAM)> onMessage;
 };
 
-constexpr UINT WM_TEST = WM_USER + 77;
-
 class QtMessageLoopTest : public ::testing::Test {
 protected:
-    void SetUp() override { EnsureApp(); }
-    QApplication* app = EnsureApp();  // before any widget member
+    // Lets Qt's loop run for ms of real time.
+    void RunFor(int ms) {
+        bool later = false;
+        loop.CallLater(nullptr, ms, [&] { later = true; });
+        ASSERT_TRUE(PumpUntil([&] { return later; }));
+    }
+    QApplication* app = EnsureApp();
     CQtMessageLoop loop;
 };
 
-TEST_F(QtMessageLoopTest, PostsFromAnotherThreadArriveOnTheQtThreadInOrder) {
+TEST_F(QtMessageLoopTest, PostsFromAnotherThreadArriveOnTheQtThreadInOrderWithTheirPayload) {
     CRecorder target(loop);
-    constexpr int kCount = 200;
     std::thread worker([&] {
-        for (int i = 0; i < kCount; ++i) EXPECT_TRUE(target.PostMessage(WM_TEST, i, -i));
+        for (int i = 0; i < 200; ++i) EXPECT_TRUE(target.PostMessage(WM_TEST, i, -i));
     });
     worker.join();
-    ASSERT_TRUE(PumpUntil([&] { return target.seen.size() == kCount; }));
-    for (int i = 0; i < kCount; ++i) {
-        EXPECT_EQ(target.seen[i].msg, WM_TEST);
-        EXPECT_EQ(target.seen[i].w, static_cast<WPARAM>(i));
-        EXPECT_EQ(target.seen[i].l, -i);
-        EXPECT_TRUE(target.seen[i].onMainThread);
-    }
-}
-
-TEST_F(QtMessageLoopTest, PayloadLivesUntilTheHandlerHasRun) {
-    CRecorder target(loop);
+    ASSERT_TRUE(PumpUntil([&] { return target.seen.size() == 200; }));
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(target.seen[i], (std::array<std::int64_t, 3>{WM_TEST, i, -i}));
+    EXPECT_TRUE(target.onQtThread);
+    // A payload lives until the handler has run.
     std::weak_ptr<const void> watch;
     int valueSeen = 0;
     target.onMessage = [&](UINT, WPARAM w) { valueSeen = *reinterpret_cast<const int*>(w); };
@@ -77,102 +76,59 @@ TEST_F(QtMessageLoopTest, PayloadLivesUntilTheHandlerHasRun) {
         watch = payload;
         loop.Post(&target, WM_TEST, reinterpret_cast<WPARAM>(payload.get()), 0, payload);
     }
-    EXPECT_FALSE(watch.expired());  // held by the queued message
-    ASSERT_TRUE(PumpUntil([&] { return !target.seen.empty(); }));
-    EXPECT_EQ(valueSeen, 4242);
+    EXPECT_FALSE(watch.expired());
+    ASSERT_TRUE(PumpUntil([&] { return valueSeen == 4242; }));
     FlushEvents();
     EXPECT_TRUE(watch.expired());
 }
 
-TEST_F(QtMessageLoopTest, MessagesToADestroyedTargetAreDropped) {
-    auto doomed = std::make_unique<CRecorder>(loop);
-    CRecorder sentinel(loop);
-    int doomedSeen = 0;
-    doomed->onMessage = [&](UINT, WPARAM) { ++doomedSeen; };
-    EXPECT_TRUE(doomed->PostMessage(WM_TEST, 1));
-    doomed.reset();
-    sentinel.PostMessage(WM_TEST, 3);
-    ASSERT_TRUE(PumpUntil([&] { return !sentinel.seen.empty(); }));
-    EXPECT_EQ(sentinel.seen.size(), 1u);
-    EXPECT_EQ(doomedSeen, 0);
-}
-
-TEST_F(QtMessageLoopTest, TimerIsPeriodicUntilKilled) {
-    CRecorder target(loop);
-    target.SetTimer(7, 2);
-    EXPECT_TRUE(loop.IsTimerRunning(&target, 7));
-    ASSERT_TRUE(PumpUntil([&] { return target.Count(WM_TIMER, 7) >= 3; }));
-    target.KillTimer(7);
-    EXPECT_FALSE(loop.IsTimerRunning(&target, 7));
-    const int ticks = target.Count(WM_TIMER, 7);
-    bool later = false;
-    loop.CallLater(nullptr, 30, [&] { later = true; });
-    ASSERT_TRUE(PumpUntil([&] { return later; }));
-    EXPECT_EQ(target.Count(WM_TIMER, 7), ticks);
-}
-
-TEST_F(QtMessageLoopTest, NewSetTimerWithTheSameIdReplacesThePeriod) {
-    CRecorder target(loop);
-    target.SetTimer(1, 100000);
-    target.SetTimer(1, 2);
-    EXPECT_EQ(loop.TimerCount(), 1u);
-    // With the first period still in force this would take 100 s.
-    EXPECT_TRUE(PumpUntil([&] { return target.Count(WM_TIMER, 1) >= 2; }, 3000));
-}
-
-TEST_F(QtMessageLoopTest, TimerKilledInsideItsOwnHandlerFiresOnce) {
-    CRecorder target(loop);
-    target.onMessage = [&](UINT msg, WPARAM id) {
-        if (msg == WM_TIMER) target.KillTimer(static_cast<UINT>(id));
-    };
-    target.SetTimer(3, 1);
-    ASSERT_TRUE(PumpUntil([&] { return target.Count(WM_TIMER, 3) == 1; }));
-    bool later = false;
-    loop.CallLater(nullptr, 25, [&] { later = true; });
-    ASSERT_TRUE(PumpUntil([&] { return later; }));
-    EXPECT_EQ(target.Count(WM_TIMER, 3), 1);
-}
-
-TEST_F(QtMessageLoopTest, TimersOfTwoTargetsWithTheSameIdAreSeparate) {
+TEST_F(QtMessageLoopTest, TimersRepeatUntilKilledAndANewPeriodReplacesTheOld) {
     CRecorder a(loop), b(loop);
-    a.SetTimer(1, 1);
+    a.SetTimer(1, 100000);
+    a.SetTimer(1, 2);  // with the first period in force this would take 100 s
     b.SetTimer(1, 1);
-    a.KillTimer(1);
+    EXPECT_EQ(loop.TimerCount(), 2u);
+    ASSERT_TRUE(PumpUntil([&] { return a.Count(WM_TIMER, 1) >= 3 && b.Count(WM_TIMER, 1) >= 3; }, 3000));
+    a.KillTimer(1);  // the same ID of another target runs on
     EXPECT_FALSE(loop.IsTimerRunning(&a, 1));
     EXPECT_TRUE(loop.IsTimerRunning(&b, 1));
-    ASSERT_TRUE(PumpUntil([&] { return b.Count(WM_TIMER, 1) >= 2; }));
-    EXPECT_EQ(a.Count(WM_TIMER, 1), 0);
+    const int ticks = a.Count(WM_TIMER, 1);
+    b.onMessage = [&](UINT msg, WPARAM id) {  // killed inside its own handler: fires once
+        if (msg == WM_TIMER) b.KillTimer(static_cast<UINT>(id));
+    };
+    b.SetTimer(3, 1);
+    RunFor(30);
+    EXPECT_EQ(a.Count(WM_TIMER, 1), ticks);
+    EXPECT_EQ(b.Count(WM_TIMER, 3), 1);
 }
 
-TEST_F(QtMessageLoopTest, CallLaterRunsOnceAndCanBeCancelled) {
+TEST_F(QtMessageLoopTest, CallLaterRunsOnceOrNotAtAllWhenCancelled) {
     CRecorder owner(loop);
     int runs = 0, cancelledRuns = 0;
     loop.CallLater(&owner, 1, [&] { ++runs; });
     std::uint64_t token = loop.CallLater(&owner, 1, [&] { ++cancelledRuns; });
     loop.CancelCall(token);
     loop.CancelCall(token);  // twice is harmless
-    bool later = false;
-    loop.CallLater(nullptr, 25, [&] { later = true; });
-    ASSERT_TRUE(PumpUntil([&] { return later; }));
+    RunFor(25);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(cancelledRuns, 0);
     EXPECT_EQ(loop.CallCount(), 0u);
 }
 
-TEST_F(QtMessageLoopTest, DestroyedTargetLosesItsTimersAndCalls) {
-    auto owner = std::make_unique<CRecorder>(loop);
-    bool ran = false;
-    owner->SetTimer(5, 1);
-    loop.CallLater(owner.get(), 1, [&] { ran = true; });
-    EXPECT_EQ(loop.TimerCount(), 1u);
-    EXPECT_EQ(loop.CallCount(), 1u);
-    owner.reset();
-    EXPECT_EQ(loop.TimerCount(), 0u);
-    EXPECT_EQ(loop.CallCount(), 0u);
-    bool later = false;
-    loop.CallLater(nullptr, 25, [&] { later = true; });
-    ASSERT_TRUE(PumpUntil([&] { return later; }));
-    EXPECT_FALSE(ran);
+TEST_F(QtMessageLoopTest, DestroyedTargetLosesItsMessagesTimersAndCalls) {
+    auto doomed = std::make_unique<CRecorder>(loop);
+    CRecorder sentinel(loop);
+    int doomedSeen = 0;
+    doomed->onMessage = [&](UINT, WPARAM) { ++doomedSeen; };
+    EXPECT_TRUE(doomed->PostMessage(WM_TEST, 1));
+    doomed->SetTimer(5, 1);
+    loop.CallLater(doomed.get(), 1, [&] { ++doomedSeen; });
+    doomed.reset();
+    EXPECT_EQ(loop.TimerCount() + loop.CallCount(), 0u);
+    sentinel.PostMessage(WM_TEST, 3);
+    ASSERT_TRUE(PumpUntil([&] { return !sentinel.seen.empty(); }));
+    RunFor(25);
+    EXPECT_EQ(doomedSeen, 0);
 }
 
 // ------------------------------------------------------------ UI operators
@@ -180,131 +136,73 @@ TEST_F(QtMessageLoopTest, DestroyedTargetLosesItsTimersAndCalls) {
 // A dialog with an edit (id 1000) that refuses OK while the edit is empty.
 class CNeedsTextDlg : public QDialog {
 public:
-    CNeedsTextDlg() {
-        auto* edit = new QLineEdit(this);
-        edit->setObjectName(QStringLiteral("ctl1000"));
-        setWindowTitle(QStringLiteral("Enter ID"));
-    }
+    CNeedsTextDlg() { (new QLineEdit(this))->setObjectName(QStringLiteral("ctl1000")); }
     void accept() override {
         ++acceptCalls;
         if (GetDlgItemText(this, 1000).isEmpty()) return;  // stays open
         accepted = GetDlgItemText(this, 1000);
         QDialog::accept();
     }
-    void showEvent(QShowEvent* e) override {
-        shownBeforeAnswer = true;
-        QDialog::showEvent(e);
-    }
     int acceptCalls = 0;
-    bool shownBeforeAnswer = false;
     QString accepted;
 };
 
-TEST(ScriptedUiOperator, WithoutAnswersEveryDialogIsCancelled) {
+TEST(UiOperator, ScriptedAnswersGoThroughTheDialogsOwnAcceptLogic) {
     EnsureApp();
     CScriptedUiOperator op;
-    CNeedsTextDlg dlg;
-    EXPECT_EQ(op.DoModal(dlg), IDCANCEL);
-    EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(op.dialogTitles, QStringList{QStringLiteral("Enter ID")});
-    EXPECT_EQ(dlg.acceptCalls, 0);
-}
-
-TEST(ScriptedUiOperator, AnswerFillsControlsAndOkRunsTheDialogsAcceptLogic) {
-    EnsureApp();
-    CScriptedUiOperator op;
-    bool sawShown = false;
+    CNeedsTextDlg unanswered, dlg, refused, closedByItself, ownCode;
+    EXPECT_EQ(op.DoModal(unanswered), IDCANCEL);  // nothing scripted: cancelled
+    EXPECT_EQ(unanswered.acceptCalls, 0);
+    op.AnswerOk();  // empty edit: refused, so the next answer follows
     op.Answer([&](QDialog& d) {
-        sawShown = d.isVisible() && static_cast<CNeedsTextDlg&>(d).shownBeforeAnswer;
-        SetDlgItemText(&d, 1000, QStringLiteral("42"));
-        return IDOK;
-    });
-    CNeedsTextDlg dlg;
-    EXPECT_EQ(op.DoModal(dlg), IDOK);
-    EXPECT_TRUE(sawShown);
-    EXPECT_EQ(dlg.accepted, QStringLiteral("42"));
-    EXPECT_FALSE(dlg.isVisible());
-}
-
-TEST(ScriptedUiOperator, RefusedOkGetsTheNextAnswerLikeAnOperatorCorrectingInput) {
-    EnsureApp();
-    CScriptedUiOperator op;
-    op.AnswerOk();  // empty edit: refused
-    op.Answer([](QDialog& d) {
+        EXPECT_TRUE(d.isVisible());
         SetDlgItemText(&d, 1000, QStringLiteral("7"));
         return IDOK;
     });
-    CNeedsTextDlg dlg;
     EXPECT_EQ(op.DoModal(dlg), IDOK);
     EXPECT_EQ(dlg.acceptCalls, 2);
     EXPECT_EQ(dlg.accepted, QStringLiteral("7"));
-
-    // Refused with nothing left to answer: cancelled.
-    CNeedsTextDlg second;
-    op.AnswerOk();
-    EXPECT_EQ(op.DoModal(second), IDCANCEL);
-    EXPECT_FALSE(second.isVisible());
-    EXPECT_EQ(op.dialogResults, (std::vector<int>{IDOK, IDCANCEL}));
-}
-
-TEST(ScriptedUiOperator, AnswerMayCloseTheDialogItselfOrEndWithOwnCode) {
-    EnsureApp();
-    CScriptedUiOperator op;
+    EXPECT_FALSE(dlg.isVisible());
+    op.AnswerOk();  // refused with nothing left: cancelled
+    EXPECT_EQ(op.DoModal(refused), IDCANCEL);
     op.Answer([](QDialog& d) {
-        d.done(IDCANCEL);  // as a dialog's own button handler would
-        return IDOK;       // ignored: the dialog is closed already
+        d.done(IDCANCEL);  // as the dialog's own button would; the answer's code is ignored
+        return IDOK;
     });
     op.Answer([](QDialog&) { return IDYES; });
-    CNeedsTextDlg a, b;
-    EXPECT_EQ(op.DoModal(a), IDCANCEL);
-    EXPECT_EQ(op.DoModal(b), IDYES);
+    EXPECT_EQ(op.DoModal(closedByItself), IDCANCEL);
+    EXPECT_EQ(op.DoModal(ownCode), IDYES);
+    EXPECT_EQ(op.dialogResults, (std::vector<int>{IDCANCEL, IDOK, IDCANCEL, IDCANCEL, IDYES}));
 }
 
-TEST(QtOperator, ConvertsWindowsFilterStringsToQtFilters) {
+TEST(UiOperator, RealOperatorConvertsFiltersAndRunsModalLoops) {
     EXPECT_EQ(CQtOperator::ConvertFilter("Text(*.ext)|*.ext|All files|*.*|"),
-              (QStringList{QStringLiteral("Text (*.ext *.EXT)"), QStringLiteral("All files (*)")}));
-    EXPECT_EQ(CQtOperator::ConvertFilter("HEX Files (*.HEX)|*.HEX|"),
-              QStringList{QStringLiteral("HEX Files (*.HEX *.hex)")});
-    EXPECT_EQ(CQtOperator::ConvertFilter("Images|*.raw;*.bmp|"),
-              QStringList{QStringLiteral("Images (*.raw *.RAW *.bmp *.BMP)")});
+              (QStringList{"Text (*.ext *.EXT)", "All files (*)"}));
+    EXPECT_EQ(CQtOperator::ConvertFilter("HEX Files (*.HEX)|*.HEX|"), QStringList{"HEX Files (*.HEX *.hex)"});
+    EXPECT_EQ(CQtOperator::ConvertFilter("Images|*.raw;*.bmp|"), QStringList{"Images (*.raw *.RAW *.bmp *.BMP)"});
     EXPECT_TRUE(CQtOperator::ConvertFilter("").isEmpty());
-}
 
-// The real operator runs nested modal loops; a zero timer answers from inside.
-TEST(QtOperator, MessageBoxHasTheProgramCaptionTheFlagsIconAndAnswersYesNo) {
     EnsureApp();
     CQtOperator op;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool hasNo = false;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        icon = box->icon();
-        hasNo = box->button(QMessageBox::No) != nullptr;
-        box->button(QMessageBox::No)->click();
-    });
+    auto answer = [&](QMessageBox::StandardButton button) {  // from inside the nested loop
+        QTimer::singleShot(0, [&, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box && box->button(button));
+            title = box->windowTitle();
+            icon = box->icon();
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::No);
     EXPECT_EQ(op.MessageBox("Are you sure?", "", MB_YESNO | MB_ICONQUESTION), IDNO);
     EXPECT_EQ(title, QStringLiteral("Pravik"));
     EXPECT_EQ(icon, QMessageBox::Question);
-    EXPECT_TRUE(hasNo);
-
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        icon = box->icon();
-        box->button(QMessageBox::Ok)->click();
-    });
+    answer(QMessageBox::Ok);
     EXPECT_EQ(op.MessageBox("Checksum error occurred!!!", "Error", MB_OK | MB_ICONSTOP), IDOK);
     EXPECT_EQ(title, QStringLiteral("Error"));
     EXPECT_EQ(icon, QMessageBox::Critical);
-}
-
-TEST(QtOperator, DoModalRunsTheDialogsOwnLoop) {
-    EnsureApp();
-    CQtOperator op;
     CNeedsTextDlg dlg;
     QTimer::singleShot(0, [&] {
         SetDlgItemText(&dlg, 1000, QStringLiteral("5"));
@@ -314,6 +212,241 @@ TEST(QtOperator, DoModalRunsTheDialogsOwnLoop) {
     EXPECT_EQ(dlg.accepted, QStringLiteral("5"));
     QTimer::singleShot(0, [&] { dlg.reject(); });
     EXPECT_EQ(op.DoModal(dlg), IDCANCEL);
+}
+
+// ------------------------------------------------------------ dialog templates
+
+const char* const kFormLike = R"(
+# a form like the main one
+DIALOG 9101 "Form" 262 259 FONT "Verdana" 8
+CONTROL 1000 FRAME "" 7 7 144 180 SUNKEN BLACK NAME="Fingerprint image"
+CONTROL 1001 BUTTON "ENTER MASTER" 158 11 91 14
+CONTROL 1016 DEFBUTTON "CONNECT" 200 145 49 17
+CONTROL 1018 CHECKBOX "Continuous Capture" 15 199 81 10
+CONTROL 1065 BUTTON "START" 106 197 40 15 DISABLED
+CONTROL -1 LABEL "Success" 11 218 28 8
+CONTROL 1078 EDIT "" 41 216 40 14 RIGHT READONLY
+CONTROL 1072 BUTTON "STATUS" 158 123 45 17 HIDDEN
+)";
+
+CDlgTemplate Parse(const char* text) {
+    CDlgTemplate dlg;
+    QString error;
+    EXPECT_TRUE(ParseDialogTemplate(QString::fromUtf8(text), dlg, &error)) << error.toStdString();
+    return dlg;
+}
+
+TEST(DialogTemplate, DialogUnitsConvertWithBaseUnitsSevenByThirteenRounded) {
+    const int x[][2] = {{262, 459}, {4, 7}, {171, 299}, {0, 0}};  // 262 du: 458.5 rounds up
+    const int y[][2] = {{259, 421}, {8, 13}, {54, 88}};            // 259 du: 420.875
+    for (const auto& c : x) EXPECT_EQ(DluToPixelsX(c[0]), c[1]) << c[0];
+    for (const auto& c : y) EXPECT_EQ(DluToPixelsY(c[0]), c[1]) << c[0];
+}
+
+TEST(DialogTemplate, ParserReadsEveryKindFlagAndEscapeAndNamesTheLineOfAFault) {
+    CDlgTemplate dlg = Parse(R"(DIALOG 1 "Say \"hi\"" 10 10 FONT "Verdana" 8
+CONTROL 1 LABEL "a\\b\nc" 0 0 1 1 MULTILINE
+CONTROL 2 EDIT "" 0 0 1 1 LIMIT=9 UPPERCASE NUMBER PASSWORD CENTER NAME="Id"
+CONTROL 3 RADIO "x" 0 0 1 1 GROUPSTART
+CONTROL 4 ICON "158" 0 0 1 1
+CONTROL 5 ANIMATION "142" 0 0 1 1 AUTOPLAY
+CONTROL 6 LIST "" 0 0 1 1 SORTED
+CONTROL 7 COMBO "" 0 0 1 1 DROPLIST
+CONTROL 8 PROGRESS "" 0 0 1 1
+CONTROL 9 DEFBUTTON "b" 0 0 1 1
+CONTROL 10 CHECKBOX "c" 0 0 1 1
+CONTROL 11 GROUP "g" 0 0 1 1
+CONTROL -1 frame "" 0 0 1 1 SUNKEN BLACK
+)");
+    EXPECT_EQ(dlg.caption, QStringLiteral("Say \"hi\""));
+    EXPECT_EQ(dlg.fontFace, QStringLiteral("Verdana"));
+    ASSERT_EQ(dlg.controls.size(), 12);
+    EXPECT_EQ(dlg.controls[0].text, QStringLiteral("a\\b\nc"));
+    EXPECT_EQ(dlg.controls[1].limit, 9);
+    EXPECT_EQ(dlg.controls[1].flags, DLGF_UPPERCASE | DLGF_NUMBER | DLGF_PASSWORD | DLGF_CENTER);
+    EXPECT_EQ(dlg.controls[1].name, QStringLiteral("Id"));
+    EXPECT_EQ(dlg.controls[11].id, IDC_STATIC);
+    EXPECT_EQ(dlg.controls[11].flags, DLGF_SUNKEN | DLGF_BLACK);
+    const DlgKind kinds[] = {DlgKind::Label,     DlgKind::Edit,     DlgKind::Radio, DlgKind::Icon,
+                             DlgKind::Animation, DlgKind::List,     DlgKind::Combo, DlgKind::Progress,
+                             DlgKind::DefButton, DlgKind::CheckBox, DlgKind::Group, DlgKind::Frame};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(dlg.controls[i].kind, kinds[i]) << i;
+
+    const std::pair<const char*, const char*> faults[] = {
+        {"CONTROL 1 LABEL \"x\" 0 0 1 1", "line 1: CONTROL before DIALOG"},
+        {"DIALOG 1 \"x\" 10 10\nCONTROL 1 SLIDER \"x\" 0 0 1 1", "line 2: unknown kind 'SLIDER'"},
+        {"DIALOG 1 \"x\" 10 10\n\nCONTROL 1 LABEL \"x\" 0 0 1 1 BOLD", "line 3: unknown flag 'BOLD'"},
+        {"DIALOG 1 \"x 10 10", "line 1: unterminated string"},
+        {"DIALOG 1 \"x\" 10 10\nCONTROL 5 LABEL \"x\" 0 0 1 1\nCONTROL 5 EDIT \"\" 0 0 1 1", "line 3: control id 5 used twice"},
+        {"# nothing", "no DIALOG statement"},
+        {"DIALOG 1 \"x\" 0 10", "line 1: bad dialog size"},
+        {"DIALOG 1 \"x\" 10 10\nCONTROL 1 LABEL x 0 0 1 1", "line 2: control text must be quoted"},
+        {"DIALOG 1 \"x\" 10 10\nCONTROL 1 EDIT \"\" 0 0 1 1 LIMIT=0", "line 2: bad LIMIT value"},
+        {"DIALOG 1 \"x\" 10 10\nCONTROL 1 EDIT \"\" 0 0 -1 1", "line 2: bad control rectangle"},
+        {"DIALOG 1 \"x\" 10 10\nDIALOG 2 \"y\" 10 10", "line 2: second DIALOG"},
+        {"MENU 1", "line 1: unknown statement 'MENU'"},
+    };
+    for (const auto& f : faults) {
+        QString error;
+        EXPECT_FALSE(ParseDialogTemplate(QString::fromUtf8(f.first), dlg, &error)) << f.first;
+        EXPECT_TRUE(error.contains(QString::fromUtf8(f.second))) << error.toStdString() << " / " << f.second;
+    }
+}
+
+TEST(DialogTemplate, EveryCompiledInTemplateLoadsUnderItsOwnNumber) {
+    EnsureApp();
+    CDlgTemplate dlg;
+    QString error;
+    EXPECT_FALSE(LoadDialogTemplate(9999, dlg, &error));  // also registers the resources
+    EXPECT_TRUE(error.contains(QStringLiteral("9999")));
+    QWidget owner;
+    EXPECT_FALSE(BuildFromTemplate(&owner, 9999));
+    EXPECT_TRUE(owner.findChildren<QWidget*>().isEmpty());
+    const QStringList files = QDir(QStringLiteral(":/dialogs")).entryList({QStringLiteral("*.dlg")});
+    EXPECT_GE(files.size(), 6);
+    for (const QString& file : files) {
+        const int id = QFileInfo(file).baseName().toInt();
+        EXPECT_TRUE(LoadDialogTemplate(id, dlg, &error)) << error.toStdString();
+        EXPECT_EQ(dlg.id, id);
+    }
+}
+
+// An owner with one table from control ID and code to handler.
+class CProbeForm : public QWidget, public ICommandTarget {
+public:
+    ~CProbeForm() override { DetachCommandTarget(this); }
+    bool OnCommand(int id, int code) override {
+        static const CommandEntry<CProbeForm> table[] = {
+            {1001, BN_CLICKED, &CProbeForm::OnEnterMaster},
+            {1078, EN_CHANGE, &CProbeForm::OnCounterChanged},
+        };
+        events.push_back({id, code});
+        return DispatchCommand(this, table, id, code);
+    }
+    void OnEnterMaster() { ++enterMaster; }
+    void OnCounterChanged() { ++counterChanged; }
+    int enterMaster = 0, counterChanged = 0;
+    std::vector<std::pair<int, int>> events;
+};
+
+TEST(DialogTemplate, FormGetsPixelRectanglesAndRoutesEventsByControlId) {
+    EnsureApp();
+    CProbeForm form;
+    ASSERT_TRUE(BuildFromTemplate(&form, Parse(kFormLike)));
+    EXPECT_EQ(form.size(), QSize(459, 421));
+    EXPECT_EQ(form.font().pointSize(), 8);
+    QWidget* frame = GetDlgItem(&form, 1000);
+    ASSERT_NE(frame, nullptr);
+    // 7,7,144,180 du: left 12.25 -> 12, top 11.375 -> 11, right 264.25 -> 264, bottom 303.875 -> 304.
+    EXPECT_EQ(frame->geometry(), QRect(12, 11, 252, 293));
+    EXPECT_EQ(GetDlgCtrlID(frame), 1000);
+    EXPECT_EQ(frame->accessibleName(), QStringLiteral("Fingerprint image"));
+    auto* counter = DlgItem<QLineEdit>(&form, 1078);
+    ASSERT_NE(counter, nullptr);
+    EXPECT_TRUE(counter->isReadOnly());
+    EXPECT_TRUE(counter->alignment() & Qt::AlignRight);
+    EXPECT_EQ(counter->accessibleName(), QStringLiteral("Success"));  // named by the label before it
+    EXPECT_EQ(GetDlgItem(&form, 4242), nullptr);
+
+    EXPECT_TRUE(ClickDlgItem(&form, 1001));
+    EXPECT_TRUE(ClickDlgItem(&form, 1018));
+    EXPECT_TRUE(IsDlgButtonChecked(&form, 1018));
+    EXPECT_TRUE(SetDlgItemText(&form, 1078, QStringLiteral("12")));
+    EXPECT_EQ(form.events, (std::vector<std::pair<int, int>>{{1001, BN_CLICKED}, {1018, BN_CLICKED}, {1078, EN_CHANGE}}));
+    EXPECT_EQ(form.enterMaster + form.counterChanged, 2);
+    // Disabled and hidden controls cannot be clicked.
+    EXPECT_FALSE(ClickDlgItem(&form, 1065));
+    EXPECT_FALSE(ClickDlgItem(&form, 1072));
+    EnableDlgItem(&form, 1001, false);
+    EXPECT_FALSE(ClickDlgItem(&form, 1001));
+    ShowDlgItem(&form, 1072, true);
+    EXPECT_TRUE(ClickDlgItem(&form, 1072));
+    EXPECT_EQ(form.enterMaster, 1);
+}
+
+TEST(DialogTemplate, FlagsShapeTheWidgetsAndRadioGroupsAreExclusive) {
+    EnsureApp();
+    QWidget owner;
+    ASSERT_TRUE(BuildFromTemplate(&owner, Parse(R"(DIALOG 1 "Flags" 200 200
+CONTROL -1 LABEL "&ID:" 0 0 20 8
+CONTROL 1 EDIT "" 0 10 50 14 LIMIT=9 UPPERCASE
+CONTROL 2 EDIT "" 0 30 50 14 PASSWORD
+CONTROL 3 EDIT "" 0 50 50 14 NUMBER
+CONTROL 4 EDIT "" 0 70 50 40 MULTILINE READONLY
+CONTROL 5 COMBO "" 0 120 50 100 DROPLIST
+CONTROL 6 COMBO "" 60 120 50 100
+CONTROL 10 ICON "155" 0 160 20 20
+CONTROL 11 ANIMATION "144" 30 160 20 20 AUTOPLAY
+CONTROL 21 RADIO "a" 100 0 40 10 GROUPSTART
+CONTROL 22 RADIO "b" 100 10 40 10
+CONTROL 23 RADIO "c" 100 20 40 10 GROUPSTART
+CONTROL 24 RADIO "d" 100 30 40 10
+CONTROL -1 LABEL "x" 100 40 40 10
+CONTROL 25 RADIO "e" 100 50 40 10
+)")));
+    auto* id = DlgItem<QLineEdit>(&owner, 1);
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->maxLength(), 9);
+    EXPECT_EQ(id->accessibleName(), QStringLiteral("ID"));
+    id->setText(QStringLiteral("ab1"));
+    emit id->textEdited(id->text());
+    EXPECT_EQ(id->text(), QStringLiteral("AB1"));
+    EXPECT_EQ(DlgItem<QLineEdit>(&owner, 2)->echoMode(), QLineEdit::Password);
+    QString text = QStringLiteral("12a");
+    int pos = 0;
+    EXPECT_EQ(DlgItem<QLineEdit>(&owner, 3)->validator()->validate(text, pos), QValidator::Invalid);
+    SetDlgItemText(&owner, 4, QStringLiteral("line1\nline2"));
+    EXPECT_TRUE(DlgItem<QPlainTextEdit>(&owner, 4)->isReadOnly());
+    EXPECT_EQ(GetDlgItemText(&owner, 4), QStringLiteral("line1\nline2"));
+    EXPECT_FALSE(DlgItem<QComboBox>(&owner, 5)->isEditable());
+    EXPECT_TRUE(DlgItem<QComboBox>(&owner, 6)->isEditable());
+    EXPECT_LT(GetDlgItem(&owner, 6)->height(), 60);  // as high as its edit field, not the list
+    EXPECT_FALSE(DlgItem<QLabel>(&owner, 10)->pixmap().isNull());
+    EXPECT_TRUE(DlgItem<CAnimateCtrl>(&owner, 11)->ClipId() == 144 && DlgItem<CAnimateCtrl>(&owner, 11)->IsPlaying());
+    for (int radio : {21, 23, 25}) CheckDlgButton(&owner, radio, true);
+    CheckDlgButton(&owner, 22, true);
+    CheckDlgButton(&owner, 24, true);
+    for (int radio : {21, 22, 23, 24, 25}) EXPECT_EQ(IsDlgButtonChecked(&owner, radio), radio != 21 && radio != 23);
+
+    // A control factory may replace a standard widget.
+    QWidget custom;
+    ASSERT_TRUE(BuildFromTemplate(&custom, Parse("DIALOG 1 \"x\" 100 100\nCONTROL 7 LIST \"\" 0 0 100 100\n"),
+                                  [](const CDlgControl& c, QWidget* parent) -> QWidget* {
+                                      return c.id == 7 ? new QLabel(QStringLiteral("custom"), parent) : nullptr;
+                                  }));
+    ASSERT_NE(DlgItem<QLabel>(&custom, 7), nullptr);
+    EXPECT_EQ(GetDlgItem(&custom, 7)->geometry(), QRect(0, 0, 175, 163));
+}
+
+// A template dialog counting its handlers.
+class CProbeDialog : public CTemplateDialog {
+public:
+    CProbeDialog() : CTemplateDialog(142) {}
+    int inits = 0, oks = 0, cancels = 0;
+
+protected:
+    void OnInitDialog() override { ++inits; }
+    void OnOK() override { ++oks, CTemplateDialog::OnOK(); }
+    void OnCancel() override { ++cancels, CTemplateDialog::OnCancel(); }
+};
+
+TEST(DialogTemplate, TemplateDialogRoutesOkEscapeAndTheCloseBoxToItsHandlers) {
+    EnsureApp();
+    CProbeDialog dlg;
+    ASSERT_TRUE(dlg.IsBuilt());
+    EXPECT_EQ(dlg.size(), QSize(299, 88));
+    dlg.show();
+    dlg.show();
+    EXPECT_TRUE(ClickDlgItem(&dlg, IDOK));
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    dlg.show();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &escape);
+    EXPECT_FALSE(dlg.isVisible());
+    dlg.show();
+    dlg.close();
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(std::make_tuple(dlg.inits, dlg.oks, dlg.cancels), std::make_tuple(1, 1, 2));
 }
 
 }  // namespace

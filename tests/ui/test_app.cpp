@@ -1,0 +1,335 @@
+// The console's window: start-up states, the three layouts against every
+// board and protocol, board and protocol choices, menu marks, command line.
+#include <QLabel>
+#include <QMenuBar>
+#include <QProcess>
+#include <QScreen>
+#include <algorithm>
+
+#include "tests/ui/ConsoleFixture.h"
+
+using namespace console_test;
+
+namespace {
+
+const int GENERAL_ONLY[] = {IDC_VERIFY, IDC_GET_MINUTIAE, IDC_INSTANT_MATCHING, IDC_CAPTURE, IDC_CONTINUOUS};
+const int MASTER_ITEMS[] = {ID_VIEW_SYSTEM_INFO, ID_VIEW_DB_MANAGER, ID_VIEW_LOG_DATA, ID_VIEW_USER_DATA,
+                            ID_TOOLS_BOARD_PASSWORD};
+// Never greyed by a layout (the last two follow only their whole menu).
+const int ALWAYS_ON[] = {ID_FILE_OPEN_IMAGE,  ID_FILE_SAVE_IMAGE,    ID_FILE_SERIAL_COMM, ID_BOARD_ZEL12,
+                         ID_BOARD_PELL,       ID_BOARD_QOR10_HV,     ID_BOARD_QOR10_LV,   ID_PROTOCOL_GENERAL,
+                         ID_PROTOCOL_MINIMIZED, ID_APP_EXIT,         ID_APP_ABOUT,        ID_VIEW_PACKET_TRACE,
+                         ID_TOOLS_UPGRADE_FIRMWARE};
+
+// The layout tables for one board and protocol. Items a layout does not
+// name are checked only where the previous layout fixed them (setItems).
+void ExpectLayout(CConsole& c, int layout, int board, int protocol, bool setItems = true) {
+    SCOPED_TRACE("layout " + std::to_string(layout) + ", board " + std::to_string(board) + ", protocol " +
+                 std::to_string(protocol));
+    const bool general = protocol == PROTOCOL_GENERAL, zel12 = board == BOARD_ZEL12;
+    const bool up = layout != LAYOUT_DISCONNECTED, master = layout == LAYOUT_MASTER;
+    EXPECT_EQ(c.View().m_nLayout, layout);
+    EXPECT_EQ(c.TopOn(MENU_POS_VIEW), up && general);
+    EXPECT_EQ(c.TopOn(MENU_POS_TOOLS), up && general);
+    EXPECT_TRUE(c.TopOn(MENU_POS_FILE) && c.TopOn(MENU_POS_HELP));
+    for (int command : ALWAYS_ON) EXPECT_TRUE(c.ItemOn(command)) << command;
+    if (setItems) {
+        for (int command : MASTER_ITEMS) EXPECT_EQ(c.ItemOn(command), master) << command;
+        EXPECT_EQ(c.ItemOn(ID_TOOLS_CHECK_VOLTAGE), zel12);
+        EXPECT_EQ(c.ItemOn(ID_TOOLS_BATTERY_TEST), zel12);
+    }
+    EXPECT_EQ(c.Enabled(IDC_ENTER_MASTER), up);
+    EXPECT_EQ(c.Text(IDC_ENTER_MASTER), master ? "LEAVE MASTER" : "ENTER MASTER");
+    for (int id : {IDC_ENROLL, IDC_DELETE}) EXPECT_EQ(c.Enabled(id), master) << id;
+    for (int id : {IDC_IDENTIFY, IDC_CANCEL}) EXPECT_EQ(c.Enabled(id), up) << id;
+    for (int id : GENERAL_ONLY) EXPECT_EQ(c.Enabled(id), up && general) << id;
+    EXPECT_EQ(c.Text(IDC_CONNECT), up ? "DISCONNECT" : "CONNECT");
+    EXPECT_EQ(c.Shown(IDC_STATUS), !zel12);
+    EXPECT_EQ(c.Shown(IDC_POWER), zel12);
+    if (!zel12) { EXPECT_EQ(c.Enabled(IDC_STATUS), up); }
+    if (zel12 && up) {
+        EXPECT_EQ(c.Text(IDC_POWER), "POWER OFF");
+        EXPECT_TRUE(c.View().m_bPowerOn);
+    }
+    // No layout touches START or the labels.
+    EXPECT_FALSE(c.Enabled(IDC_START));
+    EXPECT_EQ(c.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 0.00");
+}
+
+}  // namespace
+
+TEST(AppStartup, LabelsAndControlsFromTheSettingsFile) {
+    const struct {
+        const char* settings;
+        const char* module;
+        const char* protocol;
+        const char* port;
+        const char* baud;
+    } cases[] = {
+        {nullptr, "Module Type: ZEL12", "Protocol: General", "Serial Port: COM1", "Baud Rate: 9600bps"},
+        {"[Option]\nType=2\nCOM Port=3\nBaudrate=38400\nProtocol=1\n", "Module Type: QOR10-HV", "Protocol: Minimized",
+         "Serial Port: COM3", "Baud Rate: 38400bps"},
+        // Out of range: used as they are, no label, shown like a non-ZEL12 board.
+        {"[Option]\nType=7\nBaudrate=12345\nProtocol=4\n", "", "", "Serial Port: COM1", "Baud Rate: 12345bps"},
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.module);
+        CConsole console;
+        if (t.settings) console.WriteSettings(t.settings);
+        ASSERT_TRUE(console.Start());
+        EXPECT_EQ(console.Text(IDC_MODULE_LABEL), t.module);
+        EXPECT_EQ(console.Text(IDC_PROTOCOL_LABEL), t.protocol);
+        EXPECT_EQ(console.Text(IDC_PORT_LABEL), t.port);
+        EXPECT_EQ(console.Text(IDC_BAUD_LABEL), t.baud);
+        EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 0.00");
+        EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 0");
+        EXPECT_TRUE(console.Text(IDC_STATUS_LINE).isEmpty());
+        EXPECT_TRUE(console.Enabled(IDC_CONNECT));
+        const int board = console.View().m_nBoardType;
+        ExpectLayout(console, LAYOUT_DISCONNECTED, board, console.View().m_nProtocol, false);
+        if (!t.settings) {
+            EXPECT_EQ(board, BOARD_ZEL12);
+            EXPECT_EQ(console.Text(IDC_POWER), "POWER OFF");
+            EXPECT_EQ(console.View().m_nConnectStage, CONNECT_STAGE_IDLE);
+            // Nothing is written until the operator changes something.
+            EXPECT_FALSE(FileExists(console.SettingsPath()));
+        }
+    }
+}
+
+TEST(AppStartup, FixedSizeWindowCentredOnFirstShowAboutAndExit) {
+    EXPECT_EQ(CMainFrame::CenteredPosition(QRect(100, 40, 1000, 700), QSize(459, 441)), QPoint(371, 170));
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CMainFrame& frame = console.Frame();
+    EXPECT_EQ(frame.windowTitle(), "TALVEN ZEL/QOR - Pravik");
+    EXPECT_EQ(console.View().size(), QSize(459, 421));  // the form's 262 x 259 dialog units
+    EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
+    EXPECT_EQ(frame.size(), QSize(459, 421 + frame.menuBar()->height()));
+    EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
+    const QRect area = frame.screen()->availableGeometry();
+    EXPECT_EQ(frame.frameGeometry().topLeft(), CMainFrame::CenteredPosition(area, frame.frameGeometry().size()));
+    // Later shows keep the place the window has.
+    frame.hide();
+    frame.move(area.topLeft() + QPoint(3, 4));
+    frame.show();
+    EXPECT_EQ(frame.frameGeometry().topLeft(), area.topLeft() + QPoint(3, 4));
+
+    QStringList labels;
+    console.op.Answer([&](QDialog& dialog) {
+        for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+        return IDOK;
+    });
+    EXPECT_TRUE(console.Choose(ID_APP_ABOUT));
+    EXPECT_TRUE(labels.contains("Pravik Version 0.441"));
+    EXPECT_TRUE(console.Choose(ID_APP_EXIT));
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_FALSE(FileExists(console.SettingsPath()));  // nothing saved at shutdown
+}
+
+TEST(AppLayouts, EveryLayoutAgainstEveryBoardAndProtocol) {
+    for (int board : {0, 1, 2, 3, 7}) {
+        for (int protocol : {0, 1, 4}) {
+            CConsole console;
+            console.WriteSettings("[Option]\nType=" + std::to_string(board) + "\nProtocol=" + std::to_string(protocol) +
+                                  "\n");
+            ASSERT_TRUE(console.Start(false));
+            CPravikView& view = console.View();
+            ExpectLayout(console, LAYOUT_DISCONNECTED, board, protocol, false);
+            view.SetConnectedLayout();
+            ExpectLayout(console, LAYOUT_CONNECTED, board, protocol);
+            view.SetMasterLayout();
+            ExpectLayout(console, LAYOUT_MASTER, board, protocol);
+            view.SetConnectedLayout();
+            ExpectLayout(console, LAYOUT_CONNECTED, board, protocol);
+            // Disconnected leaves what it does not name as connected set it.
+            view.SetDisconnectedLayout();
+            ExpectLayout(console, LAYOUT_DISCONNECTED, board, protocol);
+            // Master straight from disconnected: the connect button, ENTER
+            // MASTER's state and STATUS stay as they were.
+            view.SetMasterLayout();
+            EXPECT_EQ(console.Text(IDC_CONNECT), "CONNECT");
+            EXPECT_FALSE(console.Enabled(IDC_ENTER_MASTER));
+            EXPECT_EQ(console.Text(IDC_ENTER_MASTER), "LEAVE MASTER");
+            if (board != BOARD_ZEL12) { EXPECT_FALSE(console.Enabled(IDC_STATUS)); }
+        }
+    }
+}
+
+TEST(AppBoard, ChoiceWritesTheFileEveryTimeAndShowsStatusOrPower) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    const struct {
+        int command, type;
+        const char* label;
+    } boards[] = {{ID_BOARD_PELL, 1, "Pell"},         {ID_BOARD_PELL, 1, "Pell"},  // again: written again
+                  {ID_BOARD_QOR10_HV, 2, "QOR10-HV"}, {ID_BOARD_QOR10_LV, 3, "QOR10-LV"},
+                  {ID_BOARD_ZEL12, 0, "ZEL12"}};
+    for (const auto& b : boards) {
+        SCOPED_TRACE(b.label);
+        std::remove(console.SettingsPath().c_str());
+        ASSERT_TRUE(console.Choose(b.command));
+        EXPECT_EQ(console.Settings(),
+                  "[Option]\nType=" + std::to_string(b.type) + "\nCOM Port=1\nBaudrate=9600\nProtocol=0\n");
+        EXPECT_EQ(console.View().m_nBoardType, b.type);
+        EXPECT_EQ(console.Text(IDC_MODULE_LABEL), QString("Module Type: ") + b.label);
+        EXPECT_EQ(console.Shown(IDC_STATUS), b.type != 0);
+        EXPECT_EQ(console.Shown(IDC_POWER), b.type == 0);
+        EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());  // no prompt
+    }
+}
+
+TEST(AppBoard, ChoiceWhileConnectedSwapsStatusAndPowerOnly) {
+    CConsole console;
+    console.WriteSettings("[Option]\nType=1\n");
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    view.SetConnectedLayout();
+    view.m_bPowerOn = false;
+    SetDlgItemText(&view, IDC_POWER, "POWER ON");
+    ASSERT_TRUE(console.Choose(ID_BOARD_ZEL12));
+    EXPECT_TRUE(console.Shown(IDC_POWER));
+    EXPECT_FALSE(console.Shown(IDC_STATUS));
+    EXPECT_EQ(console.Text(IDC_POWER), "POWER ON");  // caption and state untouched
+    EXPECT_FALSE(view.m_bPowerOn);
+    EXPECT_FALSE(console.ItemOn(ID_TOOLS_CHECK_VOLTAGE));  // until the next layout
+    view.SetConnectedLayout();
+    EXPECT_TRUE(console.ItemOn(ID_TOOLS_CHECK_VOLTAGE));
+    EXPECT_EQ(console.Text(IDC_POWER), "POWER OFF");
+}
+
+TEST(AppProtocol, ChoiceWritesPromptsEveryTimeAndReappliesTheLayout) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    ASSERT_TRUE(console.Choose(ID_PROTOCOL_MINIMIZED));  // disconnected: stays so
+    ExpectLayout(console, LAYOUT_DISCONNECTED, BOARD_ZEL12, PROTOCOL_MINIMIZED, false);
+    EXPECT_EQ(console.Prompt(), "Packet type is changed!!!");
+    console.ClosePrompt();
+    view.SetConnectedLayout();
+    for (int round = 0; round < 2; ++round) {  // the same choice again: written and prompted again
+        std::remove(console.SettingsPath().c_str());
+        ASSERT_TRUE(console.Choose(ID_PROTOCOL_MINIMIZED));
+        EXPECT_EQ(view.m_nProtocol, PROTOCOL_MINIMIZED);
+        EXPECT_EQ(console.Text(IDC_PROTOCOL_LABEL), "Protocol: Minimized");
+        EXPECT_EQ(console.Prompt(), "Packet type is changed!!!");
+        EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
+        EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=9600\nProtocol=1\n");
+        ExpectLayout(console, LAYOUT_CONNECTED, BOARD_ZEL12, PROTOCOL_MINIMIZED);
+        EXPECT_FALSE(console.Click(IDC_IDENTIFY));  // the open prompt holds the form
+        console.ClosePrompt();
+    }
+    // Minimized in master mode: ENROLL and DELETE stay, VERIFY and the
+    // others go, View and Tools grey.
+    view.SetMasterLayout();
+    ASSERT_TRUE(console.Choose(ID_PROTOCOL_MINIMIZED));
+    ExpectLayout(console, LAYOUT_MASTER, BOARD_ZEL12, PROTOCOL_MINIMIZED);
+    // The menu bar works while the prompt is open.
+    ASSERT_TRUE(console.Choose(ID_PROTOCOL_GENERAL));
+    ExpectLayout(console, LAYOUT_MASTER, BOARD_ZEL12, PROTOCOL_GENERAL);
+    EXPECT_FALSE(view.m_bPortOpen);
+}
+
+TEST(AppMenus, MarksFollowTheStateWhenTheMenuOpensAndGreyedItemsCannotBeChosen) {
+    CConsole console;
+    console.WriteSettings("[Option]\nType=2\nProtocol=1\n");
+    ASSERT_TRUE(console.Start());
+    const int marked[] = {ID_BOARD_ZEL12, ID_BOARD_PELL, ID_BOARD_QOR10_HV, ID_BOARD_QOR10_LV, ID_PROTOCOL_GENERAL,
+                          ID_PROTOCOL_MINIMIZED, ID_VIEW_PACKET_TRACE};
+    auto expectMarks = [&](std::vector<int> on) {
+        console.OpenMenus();
+        for (int command : marked) {
+            EXPECT_EQ(console.Marked(command), std::find(on.begin(), on.end(), command) != on.end()) << command;
+        }
+    };
+    expectMarks({ID_BOARD_QOR10_HV, ID_PROTOCOL_MINIMIZED});
+    // A change from elsewhere (the module reports its type) shows at the next opening.
+    console.View().SelectBoard(BOARD_PELL);
+    console.View().m_nProtocol = PROTOCOL_GENERAL;
+    expectMarks({ID_BOARD_PELL, ID_PROTOCOL_GENERAL});
+    // Values out of range mark nothing.
+    console.View().SelectBoard(7);
+    console.View().m_nProtocol = 4;
+    expectMarks({});
+    console.View().m_nProtocol = PROTOCOL_GENERAL;
+
+    EXPECT_FALSE(console.Choose(ID_VIEW_PACKET_TRACE));  // greyed while disconnected
+    console.View().SetConnectedLayout();
+    EXPECT_FALSE(console.Choose(ID_VIEW_DB_MANAGER));  // greyed item
+    ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));
+    expectMarks({ID_VIEW_PACKET_TRACE, ID_PROTOCOL_GENERAL});
+    ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));
+    // Choosing flips a mark in passing; the next opening corrects it.
+    console.Menu().Item(ID_BOARD_QOR10_LV)->trigger();
+    console.View().SelectBoard(BOARD_PELL);
+    expectMarks({ID_BOARD_PELL, ID_PROTOCOL_GENERAL});
+    // Buttons of flows not built yet are wired and do nothing.
+    EXPECT_TRUE(console.Click(IDC_IDENTIFY));
+    EXPECT_EQ(console.loop.PendingCount(), 0u);
+}
+
+TEST(AppMenus, MenuTemplateErrorsNameTheFault) {
+    EnsureApp();
+    CMenuTemplate menu;
+    QString error;
+    EXPECT_FALSE(ParseMenuTemplate("MENU 1\nPOPUP \"&File\"\nITEM \"x\" 12\n", menu, &error));
+    EXPECT_TRUE(error.contains("POPUP without END")) << error.toStdString();
+    EXPECT_FALSE(ParseMenuTemplate("MENU 1\nPOPUP \"&File\"\nITEM \"x\" abc\nEND\n", menu, &error));
+    EXPECT_TRUE(error.contains("line 3")) << error.toStdString();
+    EXPECT_TRUE(ParseMenuTemplate("MENU 7\n# note\nPOPUP \"A\"\nITEM \"b\" 5 CHECK\nSEPARATOR\nEND\n", menu, &error));
+    ASSERT_EQ(menu.popups.size(), 1);
+    EXPECT_EQ(menu.popups[0].children.size(), 2);
+    EXPECT_TRUE(menu.popups[0].children[0].check);
+}
+
+TEST(AppCommandLine, OptionsAndMistakes) {
+    SAppOptions options;
+    QString error;
+    ASSERT_TRUE(ParseCommandLine({"--simulate", "--sim-baud", "57600", "--sim-type=Pell", "--settings-dir", "/tmp/x",
+                                  "--port", "com2=/dev/pts/7", "--port=COM1=/dev/ttyUSB0", "--screenshot", "a.png"},
+                                 options, error))
+        << error.toStdString();
+    EXPECT_TRUE(options.simulate);
+    EXPECT_EQ(options.simBaud, 57600);
+    EXPECT_EQ(options.simType, 1);
+    EXPECT_EQ(options.settingsDir, "/tmp/x");
+    EXPECT_EQ(options.screenshot, "a.png");
+    const std::vector<std::pair<std::string, std::string>> ports = {{"COM2", "/dev/pts/7"}, {"COM1", "/dev/ttyUSB0"}};
+    EXPECT_EQ(options.ports, ports);
+    const QStringList bad[] = {{"extra"},          {"--sim-baud", "1200"}, {"--sim-baud"},    {"--sim-type", "9"},
+                               {"--port", "COM1"}, {"--port", "LPT1=/x"},  {"--simulate=1"}};
+    for (const QStringList& args : bad) {
+        SAppOptions o;
+        EXPECT_FALSE(ParseCommandLine(args, o, error)) << args.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(AppCommandLine, ProgramPrintsHelpAndExitsWith2OnAnUnknownOption) {
+    auto run = [](const QStringList& args, QString& out) {
+        QProcess program;
+        program.start(PRAVIK_EXE, args);
+        EXPECT_TRUE(program.waitForFinished(10000));
+        out = program.readAllStandardOutput() + program.readAllStandardError();
+        return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    };
+    QString out;
+    EXPECT_EQ(run({"--bogus"}, out), 2);
+    EXPECT_TRUE(out.contains("unknown option '--bogus'")) << out.toStdString();
+    EXPECT_EQ(run({"--help"}, out), 0);
+    for (const char* option : {"--simulate", "--sim-baud", "--sim-type", "--settings-dir", "--port", "--screenshot"}) {
+        EXPECT_TRUE(out.contains(option)) << option;
+    }
+}
+
+TEST(AppCommandLine, PortMapFromSettingsOverriddenByTheCommandLine) {
+    CConsole console;
+    console.WriteSettings("[Ports]\nCOM2=/dev/ttyUSB5\nCOM3=/dev/ttyACM0\n");
+    console.Options().ports.clear();
+    console.MapPort(3, "/dev/pts/42");
+    ASSERT_TRUE(console.Start());
+    EXPECT_EQ(ResolvePortName("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(ResolvePortName("COM2"), "/dev/ttyUSB5");
+    EXPECT_EQ(ResolvePortName("COM3"), "/dev/pts/42");
+    EXPECT_EQ(console.Settings(), "[Ports]\nCOM2=/dev/ttyUSB5\nCOM3=/dev/ttyACM0\n");  // untouched
+}

@@ -1,0 +1,520 @@
+// CONNECT / DISCONNECT over a pseudo-terminal the test plays byte by byte, the
+// Serial Communication dialog, and the console against the simulated module.
+#include <QComboBox>
+
+#include "console/SerialCommDlg.h"
+#include "sim/SimPty.h"
+#include "tests/ui/ConsoleFixture.h"
+#include "tools/PacketTraceDlg.h"
+
+using namespace console_test;
+
+namespace {
+
+// A console whose COM1 leads to a raw pseudo-terminal.
+struct CLinked {
+    CRawPty pty;
+    CConsole console;
+
+    CPravikView& View() { return console.View(); }
+    void Start(const std::string& settings = {}) {
+        ASSERT_TRUE(pty.IsOpen());
+        if (!settings.empty()) console.WriteSettings(settings);
+        console.MapPort(1, pty.SlavePath());
+        ASSERT_TRUE(console.Start());
+    }
+    // CONNECT answered at once; the device information is asked.
+    void Connect() {
+        ASSERT_TRUE(console.Click(IDC_CONNECT));
+        ASSERT_EQ(pty.Next(), CMD_CONNECT);
+        pty.Answer(CMD_CONNECT, RES_SUCCESS, 5);
+        ASSERT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+        ASSERT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
+        ASSERT_EQ(console.Prompt(), "Connection succeeded.");
+        console.ClosePrompt();
+    }
+    // The search; the module answers only at its own rate (0: never).
+    std::vector<int> Search(int moduleRate) {
+        std::vector<int> rates;
+        EXPECT_TRUE(console.Click(IDC_CONNECT));
+        for (int attempt = 0; attempt < 6 && !View().m_bConnected; ++attempt) {
+            EXPECT_EQ(pty.Next(), CMD_CONNECT) << "attempt " << attempt + 1;
+            rates.push_back(pty.LineRate());
+            EXPECT_TRUE(console.op.boxes.empty());
+            if (rates.back() == moduleRate) {
+                pty.Answer(CMD_CONNECT, RES_SUCCESS, 3);
+                EXPECT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+            } else {
+                console.loop.Advance(CONNECT_TIMEOUT_MS);
+                EXPECT_FALSE(View().m_bPortOpen);
+                if (attempt < 5) console.loop.Advance(CONNECT_PAUSE_MS);
+            }
+        }
+        return rates;
+    }
+    bool Timer1() { return console.loop.IsTimerRunning(&View(), CONNECT_TIMER_ID); }
+    bool Quiet(int ms = 200) { return pty.Read(1, ms).empty(); }
+};
+
+// Every frame the packet manager writes, whether or not the port is open.
+struct CWriteLog {
+    std::vector<std::uint8_t> bytes;
+    explicit CWriteLog(CPravikView& view) {
+        view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
+            bytes.insert(bytes.end(), b, b + n);
+        };
+    }
+    // The command and PARAM2 of the General request at the start.
+    std::pair<std::uint32_t, std::uint32_t> Request() const {
+        if (bytes.size() < PACKET_HEADER_SIZE || bytes[0] != PACKET_START) return {0, 0};
+        return {GetBE32(&bytes[1]), GetBE32(&bytes[9])};
+    }
+};
+
+std::vector<std::uint8_t> Mini(std::uint8_t command, std::uint8_t arg1) {
+    std::vector<std::uint8_t> frame(MINI_FRAME_SIZE);
+    BuildMiniFrame(frame.data(), command, arg1, 0);
+    return frame;
+}
+
+}  // namespace
+
+class ConnectTest : public ::testing::Test, public CLinked {};
+
+TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersion) {
+    Start();
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    EXPECT_EQ(pty.LineRate(), 9600);
+    EXPECT_EQ(pty.Next(), CMD_CONNECT);
+    EXPECT_EQ(console.loop.NextDue(), CONNECT_TIMEOUT_MS);
+    pty.Answer(CMD_CONNECT, RES_SUCCESS, 0x00070005);  // only the low 16 bits count
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+    EXPECT_EQ(console.Prompt(), "Connection succeeded.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_CONNECTION);
+    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 5");
+    EXPECT_EQ(View().m_nLayout, LAYOUT_CONNECTED);
+    EXPECT_EQ(console.loop.NextDue(), DEVICE_INFO_TIMEOUT_MS);
+    EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
+    EXPECT_FALSE(FileExists(console.SettingsPath()));  // the configured rate: nothing to remember
+
+    pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, BOARD_PELL);
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_nBoardType == BOARD_PELL; }));
+    EXPECT_FALSE(Timer1());
+    EXPECT_EQ(console.Text(IDC_MODULE_LABEL), "Module Type: Pell");
+    EXPECT_EQ(console.Settings(), "[Option]\nType=1\nCOM Port=1\nBaudrate=9600\nProtocol=0\n");
+    EXPECT_EQ(pty.Next(), CMD_GET_VERSION_EX);
+    pty.Answer(CMD_GET_VERSION_EX, RES_SUCCESS, 0x0210);
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_nFirmwareLevel != 0; }));
+    EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 2.10");
+    EXPECT_EQ(View().m_nFirmwareLevel, 0x104);
+    EXPECT_EQ(console.loop.NextDue(), -1);
+}
+
+TEST_F(ConnectTest, ModuleAt57600IsFoundOnTheFifthAttemptAndTheRateSaved) {
+    Start();
+    EXPECT_EQ(Search(57600), (std::vector<int>{9600, 9600, 19200, 38400, 57600}));
+    EXPECT_EQ(console.loop.Now(), 8800);
+    EXPECT_EQ(View().m_nBaudRate, 57600);
+    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=57600\nProtocol=0\n");
+    EXPECT_EQ(console.Text(IDC_BAUD_LABEL), "Baud Rate: 57600bps");
+    EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
+}
+
+TEST_F(ConnectTest, SilenceAtEveryRateEndsWithConnectionIsFailed) {
+    Start();
+    EXPECT_EQ(Search(0), (std::vector<int>{9600, 9600, 19200, 38400, 57600, 115200}));
+    ASSERT_EQ(console.op.boxes.size(), 1u);
+    EXPECT_EQ(console.op.boxes[0].text, "Connection is failed.");
+    EXPECT_EQ(console.op.boxes[0].flags, MB_OK);
+    EXPECT_EQ(console.loop.Now(), 6 * 2000 + 5 * 200);
+    EXPECT_EQ(View().m_nBaudRate, 115200);
+    // Nothing more is tried and nothing is written.
+    EXPECT_EQ(console.loop.NextDue(), -1);
+    EXPECT_FALSE(FileExists(console.SettingsPath()));
+    EXPECT_EQ(console.Text(IDC_CONNECT), "CONNECT");
+}
+
+TEST_F(ConnectTest, RefusalWarnsAndConnectDuringTheRetryPauseSendsOneRequest) {
+    Start();
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    ASSERT_EQ(pty.Next(), CMD_CONNECT);
+    pty.Answer(CMD_CONNECT, RES_CONNECT_FAIL);
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_MsgDlg.IsOpen(); }));
+    EXPECT_EQ(console.Prompt(), "The connection is failed.");
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "The connection is failed.");
+    console.ClosePrompt();
+    console.loop.Advance(CONNECT_TIMEOUT_MS);  // the search goes on: a retry after 200 ms
+    ASSERT_EQ(console.loop.NextDue(), CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    EXPECT_EQ(pty.Next(), CMD_CONNECT);
+    console.loop.Advance(CONNECT_PAUSE_MS);
+    EXPECT_TRUE(Quiet());  // none from the pause
+    EXPECT_EQ(console.loop.NextDue(), 2 * CONNECT_TIMEOUT_MS);
+}
+
+TEST(Connect, DisconnectDuringTheDeviceInformationWaitStopsEverything) {
+    // Before the answer, and in the pause before the fallback's version question.
+    for (unsigned wait : {0u, DEVICE_INFO_TIMEOUT_MS}) {
+        SCOPED_TRACE(wait);
+        CLinked t;
+        t.Start("[Option]\nType=1\n");
+        t.Connect();
+        t.console.loop.Advance(wait);
+        ASSERT_TRUE(t.console.Click(IDC_CONNECT));  // DISCONNECT
+        EXPECT_FALSE(t.View().m_bConnected || t.View().m_bPortOpen);
+        EXPECT_EQ(t.View().m_nLayout, LAYOUT_DISCONNECTED);
+        EXPECT_EQ(t.console.Text(IDC_CONNECT), "CONNECT");
+        EXPECT_EQ(t.console.loop.NextDue(), -1);
+        t.console.loop.Advance(20000);
+        EXPECT_TRUE(t.Quiet());
+        EXPECT_EQ(t.View().m_nBoardType, BOARD_PELL);
+        EXPECT_TRUE(t.console.op.boxes.empty());
+    }
+}
+
+TEST(Connect, DeviceInformationDecidesTheBoardAndTheVersionQuestion) {
+    const struct {
+        const char* name;
+        int advance;  // virtual ms before the answer
+        bool answer;
+        std::uint32_t result, type, err;
+        int board;
+        std::uint32_t next;  // 0: nothing more is sent
+    } cases[] = {
+        {"silence: ZEL12 after the pause", DEVICE_INFO_TIMEOUT_MS + CONNECT_PAUSE_MS, false, 0, 0, 0, BOARD_ZEL12,
+         CMD_GET_VERSION},
+        {"error code 5", 0, true, RES_FAIL, 0, ERR_UNKNOWN_COMMAND, BOARD_ZEL12, CMD_GET_VERSION},
+        {"type 0", 0, true, RES_SUCCESS, BOARD_ZEL12, 0, BOARD_ZEL12, CMD_GET_VERSION},
+        {"unknown type", 0, true, RES_SUCCESS, 9, 0, BOARD_QOR10_HV, 0},
+        {"answer during the fallback pause", DEVICE_INFO_TIMEOUT_MS, true, RES_SUCCESS, BOARD_PELL, 0, BOARD_PELL,
+         CMD_GET_VERSION_EX},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLinked t;
+        t.Start("[Option]\nType=2\n");
+        t.Connect();
+        const int first = std::min<int>(c.advance, DEVICE_INFO_TIMEOUT_MS);
+        t.console.loop.Advance(first);
+        EXPECT_EQ(t.View().m_nBoardType, BOARD_QOR10_HV);  // not before the pause ends
+        t.console.loop.Advance(c.advance - first);
+        if (c.answer) t.pty.Answer(CMD_GET_DEVICE_INFO, c.result, c.type, c.err);
+        ASSERT_TRUE(t.console.WaitFor([&] { return t.View().m_nBoardType == c.board && !t.Timer1(); }));
+        EXPECT_NE(t.console.Settings().find("Type=" + std::to_string(c.board) + "\n"), std::string::npos);
+        if (c.next) {
+            EXPECT_EQ(t.pty.Next(), c.next);
+        }
+        // No late fallback asks a second time.
+        t.console.loop.Advance(5000);
+        EXPECT_TRUE(t.Quiet());
+        EXPECT_EQ(t.View().m_nBoardType, c.board);
+        if (c.next == CMD_GET_VERSION) {
+            t.pty.Answer(CMD_GET_VERSION, 0x0103);
+            ASSERT_TRUE(t.console.WaitFor([&] { return t.View().m_nFirmwareLevel == 0x103; }));
+            EXPECT_EQ(t.console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 1.03");
+        }
+    }
+}
+
+TEST_F(ConnectTest, CanceledAnswersWarnAndAChecksumErrorShowsOnce) {
+    Start();
+    Connect();
+    pty.Answer(CMD_GET_DEVICE_INFO, RES_CANCELED);
+    ASSERT_TRUE(console.WaitFor([&] { return !console.Text(IDC_STATUS_LINE).isEmpty(); }));
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Get device infomation is canceled.");
+    EXPECT_EQ(console.Prompt(), "The command is canceled.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+    pty.Answer(CMD_GET_VERSION_EX, RES_CANCELED, 0x0300);
+    ASSERT_TRUE(console.WaitFor([&] { return console.Text(IDC_STATUS_LINE) == "Get firmware version is canceled."; }));
+    EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 0.00");
+
+    console.ClosePrompt();
+    View().m_WaitDlg.Popup(IDD_WAITDLG, &View(), &View().m_PacketManager);
+    pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, 0, 0, true);
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_MsgDlg.IsOpen(); }));
+    EXPECT_FALSE(View().m_WaitDlg.IsOpen());
+    EXPECT_EQ(console.Prompt(), "Checksum error occurred.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_ERROR);
+    View().m_MsgDlg.SetMessage("kept");
+    console.Send(WM_CHECKSUM_ERROR, 1);  // another while it is open: nothing new
+    EXPECT_EQ(console.Prompt(), "kept");
+}
+
+TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrame) {
+    Start("[Option]\nProtocol=1\n");
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    EXPECT_EQ(pty.Read(6), Mini(MINI_CONNECT, 0));
+    const auto answer = Mini(MINI_CONNECT, RES_SUCCESS);
+    pty.Write(answer.data(), answer.size());
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: xx");
+    EXPECT_EQ(console.Prompt(), "Connection succeeded.");
+    EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);  // the questions that follow are General
+}
+
+TEST(Connect, OpeningFailureNamesThePortThePathAndTheReason) {
+    CConsole console;
+    console.MapPort(1, "/nonexistent/ttyUSB9");
+    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    EXPECT_EQ(console.Prompt(), "Opening 'COM1' failed.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+    const std::string status = console.Text(IDC_STATUS_LINE).toStdString();
+    EXPECT_EQ(status.rfind("Opening 'COM1' failed.", 0), 0u) << status;
+    EXPECT_NE(status.find("/nonexistent/ttyUSB9: "), std::string::npos) << status;
+    EXPECT_NE(status.find("No such file or directory"), std::string::npos) << status;
+    EXPECT_EQ(console.loop.NextDue(), -1);
+}
+
+TEST_F(ConnectTest, PowerIsRefusedOnAPseudoTerminalAndALostPortIsNamed) {
+    Start();
+    Connect();
+    ASSERT_TRUE(View().m_bPowerOn);
+    ASSERT_TRUE(console.Click(IDC_POWER));
+    EXPECT_EQ(console.Prompt(), "Power off fail!!!");  // a pseudo-terminal refuses RTS
+    EXPECT_EQ(console.PromptForm(), MSGFORM_ERROR);
+    EXPECT_TRUE(View().m_bPowerOn);
+    EXPECT_EQ(console.Text(IDC_POWER), "POWER OFF");
+    console.ClosePrompt();
+
+    pty.CloseMaster();  // the adapter is pulled out
+    ASSERT_TRUE(console.WaitFor([&] { return !View().m_bPortOpen; }));
+    EXPECT_EQ(console.Prompt(), "Serial port 'COM1' was lost.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Serial port 'COM1' was lost.");
+    EXPECT_EQ(View().m_nLayout, LAYOUT_DISCONNECTED);
+    EXPECT_EQ(console.loop.NextDue(), -1);
+    console.ClosePrompt();
+    console.Send(WM_COMM_PORT_LOST);  // a stale report after the close is ignored
+    EXPECT_FALSE(View().m_MsgDlg.IsOpen());
+}
+
+// ------------------------------------------------------------ Serial Communication
+
+TEST(SerialCommDialog, ShowsTheSettingsReadAgainWhenItOpens) {
+    CConsole console;
+    console.WriteSettings("[Option]\nCOM Port=3\nBaudrate=38400\n");
+    ASSERT_TRUE(console.Start());
+    console.WriteSettings("[Option]\nCOM Port=2\nBaudrate=19200\n");  // changed behind its back
+    QStringList ports, rates;
+    console.op.Answer([&](QDialog& dialog) {
+        for (auto [id, list] : {std::make_pair(IDC_PORT_COMBO, &ports), std::make_pair(IDC_BAUD_COMBO, &rates)}) {
+            auto* combo = DlgItem<QComboBox>(&dialog, id);
+            for (int i = 0; combo && i < combo->count(); ++i) *list << combo->itemText(i);
+            if (combo) *list << "current " + combo->currentText();
+        }
+        return IDCANCEL;
+    });
+    ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
+    EXPECT_EQ(console.op.dialogTitles, QStringList{"Serial Communication"});
+    EXPECT_EQ(ports, (QStringList{"COM1", "COM2", "COM3", "COM4", "current COM2"}));
+    EXPECT_EQ(rates, (QStringList{"115200", "57600", "38400", "19200", "9600", "current 19200"}));
+    console.loop.RunPending();
+    EXPECT_EQ(console.View().m_strPortName, "COM3");  // closing changes nothing
+    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
+}
+
+TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnects) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    view.SetConnectedLayout();
+    CWriteLog log(view);
+    bool stayedOpen = false;
+    console.op.Answer([&](QDialog& dialog) {
+        DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO)->setCurrentIndex(1);
+        ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
+        stayedOpen = dialog.isVisible();
+        return IDCANCEL;  // CLOSE
+    });
+    ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
+    EXPECT_TRUE(stayedOpen);
+    console.loop.RunPending();
+    EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, 1)));
+    EXPECT_EQ(view.m_nBaudRate, 57600);
+    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=57600\nProtocol=0\n");
+    EXPECT_EQ(view.m_nLayout, LAYOUT_DISCONNECTED);
+    EXPECT_EQ(console.Text(IDC_BAUD_LABEL), "Baud Rate: 57600bps");
+    EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
+}
+
+TEST(SerialCommDialog, TypedTextMatchingNoItemGivesIndexMinusOne) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    CWriteLog log(view);
+    console.op.Answer([&](QDialog& dialog) {
+        auto* rates = DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO);
+        rates->setEditText("38400");  // typed text naming an item counts as that item
+        EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), 2);
+        rates->setEditText("12345");
+        EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), -1);
+        ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
+        DlgItem<QComboBox>(&dialog, IDC_PORT_COMBO)->setEditText("COM9");
+        ClickDlgItem(&dialog, IDC_SET_COM_PORT);
+        return IDCANCEL;
+    });
+    ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
+    console.loop.RunPending();
+    // The index goes out as it is; the rate falls back to 9600.
+    EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, 0xFFFFFFFF)));
+    EXPECT_EQ(view.m_nBaudRate, 9600);
+    // The port becomes COM0, which cannot be opened.
+    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=0\nBaudrate=9600\nProtocol=0\n");
+    EXPECT_EQ(console.Text(IDC_PORT_LABEL), "Serial Port: COM0");
+    EXPECT_EQ(console.Prompt(), "COM port was changed.");
+    console.ClosePrompt();
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    EXPECT_EQ(console.Prompt(), "Opening 'COM0' failed.");
+}
+
+TEST(SerialCommDialog, MinimizedProtocolSendsTheSixByteRateFrame) {
+    CConsole console;
+    console.WriteSettings("[Option]\nProtocol=1\n");
+    ASSERT_TRUE(console.Start());
+    CWriteLog log(console.View());
+    console.Send(WM_BAUD_CHANGED, 3);
+    EXPECT_EQ(log.bytes, Mini(MINI_SET_BAUDRATE, 3));
+    EXPECT_EQ(console.View().m_nBaudRate, 19200);
+    EXPECT_EQ(console.Settings(), "[Option]\nProtocol=1\nType=0\nCOM Port=1\nBaudrate=19200\n");
+}
+
+TEST(SerialCommDialog, PortOrRateChangeEndsTheSearch) {
+    CRawPty pty;
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    SetPortOverride("COM2", pty.SlavePath());
+    ASSERT_TRUE(console.Click(IDC_CONNECT));  // COM1 fails to open
+    console.ClosePrompt();
+    console.Send(WM_PORT_CHANGED, 1);  // COM2
+    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=2\nBaudrate=9600\nProtocol=0\n");
+    console.ClosePrompt();
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    ASSERT_TRUE(view.m_bPortOpen);
+    // A port change closes the link at once.
+    console.Send(WM_PORT_CHANGED, 1);
+    EXPECT_FALSE(view.m_bPortOpen);
+    EXPECT_EQ(console.loop.NextDue(), -1);
+    console.ClosePrompt();
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    console.loop.Advance(CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);  // silent: the search moves on
+    ASSERT_EQ(view.m_nBaudScan, 1);
+    console.Send(WM_BAUD_CHANGED, 1);
+    EXPECT_EQ(view.m_nBaudScan, 0);
+    EXPECT_EQ(console.loop.NextDue(), -1);
+    console.loop.Advance(10000);
+    // The rate just chosen stands; no retry opened the port again.
+    EXPECT_EQ(view.m_nBaudRate, 57600);
+    EXPECT_FALSE(view.m_bPortOpen);
+    EXPECT_TRUE(console.op.boxes.empty());
+}
+
+TEST(SerialCommDialog, RateChangeGoesOutAtTheOldRateAndEndsTheDeviceInformationWait) {
+    CLinked t;
+    t.Start();
+    t.Connect();
+    t.console.Send(WM_BAUD_CHANGED, 0);
+    std::uint32_t index = 9;
+    EXPECT_EQ(t.pty.Next(&index), CMD_SET_BAUDRATE);  // at the old rate
+    EXPECT_EQ(index, 0u);
+    EXPECT_FALSE(t.View().m_bPortOpen);
+    // No fallback takes the module for a ZEL12 and nothing more is sent.
+    EXPECT_EQ(t.console.loop.NextDue(), -1);
+    t.console.Choose(ID_BOARD_PELL);
+    t.console.loop.Advance(5000);
+    EXPECT_EQ(t.View().m_nBoardType, BOARD_PELL);
+    t.console.ClosePrompt();
+    ASSERT_TRUE(t.console.Click(IDC_CONNECT));
+    EXPECT_EQ(t.pty.LineRate(), 115200);
+    EXPECT_EQ(t.pty.Next(), CMD_CONNECT);
+}
+
+TEST(SerialCommDialog, SetBaudRateAnswersShowInTheStatusLine) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    auto packet = std::make_unique<CPacket>();
+    packet->m_Command = CMD_SET_BAUDRATE;
+    const std::pair<std::int32_t, const char*> results[] = {{RES_SUCCESS, "Set baudrate is succeeded."},
+                                                            {RES_FAIL, "Set baudrate is failed."},
+                                                            {RES_INVALID_PARAM, "Invalid parameter!!!"},
+                                                            {RES_CANCELED, "Set baudrate is canceled"},
+                                                            {RES_TIMEOUT, "Set baudrate is canceled"}};  // unchanged
+    for (const auto& result : results) {
+        packet->m_Param1 = static_cast<std::uint32_t>(result.first);
+        console.Send(WM_RX_SET_BAUDRATE, reinterpret_cast<WPARAM>(packet.get()));
+        EXPECT_EQ(console.Text(IDC_STATUS_LINE), result.second);
+    }
+    auto frame = Mini(MINI_SET_BAUDRATE, RES_FAIL);
+    console.Send(WM_RX_MINI_SET_BAUDRATE, reinterpret_cast<WPARAM>(frame.data()));
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Set baudrate is failed.");
+    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
+}
+
+// ------------------------------------------------------------ simulated module
+
+namespace {
+
+// CONNECT against the simulated module: per attempt a real wait for its
+// answer (short at rates it does not hear), then the virtual 2200 ms. Returns
+// the attempts made (7: none answered).
+int ConnectBySearch(CConsole& console, int moduleBaud = 9600) {
+    CPravikView& view = console.View();
+    view.m_nFirmwareLevel = 0;
+    EXPECT_TRUE(console.Click(IDC_CONNECT));
+    for (int attempt = 1; attempt <= 6; ++attempt) {
+        if (console.WaitFor([&] { return view.m_bConnected; }, view.m_nBaudRate == moduleBaud ? 3000 : 100)) {
+            EXPECT_TRUE(console.WaitFor([&] { return view.m_nFirmwareLevel != 0; }));
+            console.ClosePrompt();
+            return attempt;
+        }
+        console.loop.Advance(CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);
+    }
+    return 7;
+}
+
+}  // namespace
+
+TEST(ConsoleWithSimulator, SimulateMapsTheSelectedPortToAModuleAtItsOwnRate) {
+    CConsole console;
+    console.WriteSettings("[Option]\nCOM Port=2\nBaudrate=38400\n");
+    console.Options().simulate = true;
+    console.Options().simType = BOARD_QOR10_LV;
+    console.Options().simBaud = 57600;
+    ASSERT_TRUE(console.Start() && console.App().Simulator());
+    EXPECT_EQ(console.App().Simulator()->Module().Baud(), 57600);
+    EXPECT_EQ(ResolvePortName("COM2"), console.App().Simulator()->SlavePath());
+    EXPECT_EQ(ConnectBySearch(console, 57600), 5);  // 38400, then 9600 up
+    // The module says what it is: the board follows, the extended version is asked.
+    EXPECT_EQ(console.View().m_nBoardType, BOARD_QOR10_LV);
+    EXPECT_EQ(console.Text(IDC_MODULE_LABEL), "Module Type: QOR10-LV");
+    EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 1.05");
+    EXPECT_EQ(console.Settings(), "[Option]\nCOM Port=2\nBaudrate=57600\nType=3\nProtocol=0\n");
+}
+
+TEST(ConsoleWithSimulator, TraceRowsForSentAndReceivedPacketsNoneForMinimizedFrames) {
+    CConsole console;
+    console.Options().simulate = true;
+    console.Options().simBaud = 9600;
+    ASSERT_TRUE(console.Start());
+    CPacketTraceDlg& trace = console.View().m_PacketTraceDlg;
+    ASSERT_EQ(ConnectBySearch(console), 1);
+    ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));
+    EXPECT_EQ(trace.RowCount(), 0);  // traffic while closed left no rows
+
+    ASSERT_TRUE(console.Click(IDC_CONNECT));  // DISCONNECT; the window stays
+    ASSERT_EQ(ConnectBySearch(console), 1);
+    ASSERT_EQ(trace.RowCount(), 6);
+    // Minimized: the connect frames leave no row; the General questions do.
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    ASSERT_TRUE(console.Choose(ID_PROTOCOL_MINIMIZED));
+    console.ClosePrompt();
+    ASSERT_EQ(ConnectBySearch(console), 1);
+    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: xx");
+    const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x1", "0x1"},  // RES_SUCCESS
+                                {"SND", "0x5", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x5"},
+                                {"SND", "0x3", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x3", "0x105", "0x0", "0x0", "0x0"},
+                                {"SND", "0x5"}, {"RCV", "0x5"}, {"SND", "0x3"}, {"RCV", "0x3"}};
+    ASSERT_EQ(trace.RowCount(), 10);
+    for (int row = 0; row < 10; ++row) EXPECT_EQ(trace.RowTexts(row).mid(0, rows[row].size()), rows[row]) << row;
+}
