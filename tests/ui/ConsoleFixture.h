@@ -6,8 +6,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,11 +13,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
+#include <utility>
 
 #include "app/MainFrm.h"
 #include "app/MenuResource.h"
@@ -41,24 +38,18 @@ inline std::string ReadFile(const std::string& path) {
     return text.str();
 }
 inline void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-inline bool FileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
+inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 // A private folder, removed with everything in it.
 class CTempDir {
 public:
-    CTempDir() {
-        char name[] = "/tmp/pravik-ui-XXXXXX";
-        m_strPath = mkdtemp(name);
-    }
-    ~CTempDir() { std::system(("rm -rf '" + m_strPath + "'").c_str()); }
+    ~CTempDir() { std::filesystem::remove_all(m_strPath); }
     const std::string& Path() const { return m_strPath; }
     std::string File(const std::string& name = "VESKA.INI") const { return m_strPath + "/" + name; }
 
 private:
-    std::string m_strPath;
+    char m_Name[32] = "/tmp/pravik-ui-XXXXXX";
+    std::string m_strPath = mkdtemp(m_Name);
 };
 
 class CRawPty {
@@ -74,10 +65,7 @@ public:
 
     bool IsOpen() const { return m_nMaster >= 0 && !m_strSlave.empty(); }
     const std::string& SlavePath() const { return m_strSlave; }
-    void CloseMaster() {
-        if (m_nMaster >= 0) close(m_nMaster);
-        m_nMaster = -1;
-    }
+    void CloseMaster() { close(std::exchange(m_nMaster, -1)); }
 
     // The line speed the console set, in bit/s (0 when unknown).
     int LineRate() const {
@@ -85,40 +73,28 @@ public:
         if (tcgetattr(m_nMaster, &tio) != 0) return 0;
         const std::pair<speed_t, int> rates[] = {
             {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
-        for (const auto& rate : rates) {
-            if (cfgetospeed(&tio) == rate.first) return rate.second;
-        }
+        for (const auto& rate : rates) if (cfgetospeed(&tio) == rate.first) return rate.second;
         return 0;
     }
 
     // What the console wrote: waits up to waitMs (real time) for minBytes.
     std::vector<std::uint8_t> Read(std::size_t minBytes = 1, int waitMs = 2000) {
         Fill(minBytes, waitMs);
-        std::vector<std::uint8_t> out;
-        out.swap(m_Pending);
-        return out;
+        return std::exchange(m_Pending, {});
     }
 
-    // The command of the next whole General frame the console writes, 0 when
-    // none comes; its PARAM2 goes to param2.
-    std::uint32_t Next(std::uint32_t* param2 = nullptr, int waitMs = 2000) {
-        for (;;) {
-            Fill(PACKET_HEADER_SIZE, waitMs);
-            if (m_Pending.size() < PACKET_HEADER_SIZE) return 0;
-            if (m_Pending[0] != PACKET_START) {
-                m_Pending.erase(m_Pending.begin());
-                continue;
-            }
-            const std::uint8_t* h = m_Pending.data();
-            const std::uint32_t command = GetBE32(h + 1);
-            if (param2) *param2 = GetBE32(h + 9);
-            const std::uint32_t dataSize = GetBE32(h + 13);
-            const std::size_t size = PACKET_HEADER_SIZE + (dataSize ? dataSize + 4 : 0);
-            Fill(size, waitMs);
-            if (m_Pending.size() < size) return 0;
-            m_Pending.erase(m_Pending.begin(), m_Pending.begin() + static_cast<long>(size));
-            return command;
-        }
+    // The command of the next whole General frame the console writes (its
+    // PARAM2 to param2), 0 when none comes.
+    std::uint32_t Next(std::uint32_t* param2 = nullptr) {
+        Fill(PACKET_HEADER_SIZE, 2000);
+        if (m_Pending.size() < PACKET_HEADER_SIZE || m_Pending[0] != PACKET_START) return 0;
+        const std::uint32_t command = GetBE32(&m_Pending[1]), dataSize = GetBE32(&m_Pending[13]);
+        if (param2) *param2 = GetBE32(&m_Pending[9]);
+        const std::size_t size = PACKET_HEADER_SIZE + (dataSize ? dataSize + 4 : 0);
+        Fill(size, 2000);
+        if (m_Pending.size() < size) return 0;
+        m_Pending.erase(m_Pending.begin(), m_Pending.begin() + static_cast<long>(size));
+        return command;
     }
 
     // Writes a General answer, optionally with a broken header checksum.

@@ -5,7 +5,6 @@
 #include "console/SerialCommDlg.h"
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
-#include "tools/PacketTraceDlg.h"
 
 using namespace console_test;
 
@@ -81,8 +80,9 @@ std::vector<std::uint8_t> Mini(std::uint8_t command, std::uint8_t arg1) {
 
 class ConnectTest : public ::testing::Test, public CLinked {};
 
-TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersion) {
+TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersionWithATraceRowPerPacket) {
     Start();
+    View().m_PacketTraceDlg.Toggle(&View());
     ASSERT_TRUE(console.Click(IDC_CONNECT));
     EXPECT_EQ(pty.LineRate(), 9600);
     EXPECT_EQ(pty.Next(), CMD_CONNECT);
@@ -108,6 +108,11 @@ TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersion) {
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 2.10");
     EXPECT_EQ(View().m_nFirmwareLevel, 0x104);
     EXPECT_EQ(console.loop.NextDue(), -1);
+    const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x1", "0x1", "0x70005", "0x0", "0x0"},
+                                {"SND", "0x5", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x5", "0x1", "0x1", "0x0", "0x0"},
+                                {"SND", "0x4", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x4", "0x1", "0x210", "0x0", "0x0"}};
+    ASSERT_EQ(View().m_PacketTraceDlg.RowCount(), 6);
+    for (int row = 0; row < 6; ++row) EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(row), rows[row]) << row;
 }
 
 TEST_F(ConnectTest, ModuleAt57600IsFoundOnTheFifthAttemptAndTheRateSaved) {
@@ -240,8 +245,9 @@ TEST_F(ConnectTest, CanceledAnswersWarnAndAChecksumErrorShowsOnce) {
     EXPECT_EQ(console.Prompt(), "kept");
 }
 
-TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrame) {
+TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrameThatLeavesNoTraceRow) {
     Start("[Option]\nProtocol=1\n");
+    View().m_PacketTraceDlg.Toggle(&View());
     ASSERT_TRUE(console.Click(IDC_CONNECT));
     EXPECT_EQ(pty.Read(6), Mini(MINI_CONNECT, 0));
     const auto answer = Mini(MINI_CONNECT, RES_SUCCESS);
@@ -250,6 +256,8 @@ TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrame) {
     EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: xx");
     EXPECT_EQ(console.Prompt(), "Connection succeeded.");
     EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);  // the questions that follow are General
+    ASSERT_EQ(View().m_PacketTraceDlg.RowCount(), 1);
+    EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(0).mid(0, 2), (QStringList{"SND", "0x5"}));
 }
 
 TEST(Connect, OpeningFailureNamesThePortThePathAndTheReason) {
@@ -314,52 +322,52 @@ TEST(SerialCommDialog, ShowsTheSettingsReadAgainWhenItOpens) {
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
-TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnects) {
-    CConsole console;
-    ASSERT_TRUE(console.Start());
-    CPravikView& view = console.View();
-    view.SetConnectedLayout();
-    CWriteLog log(view);
-    bool stayedOpen = false;
-    console.op.Answer([&](QDialog& dialog) {
-        DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO)->setCurrentIndex(1);
-        ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
-        stayedOpen = dialog.isVisible();
-        return IDCANCEL;  // CLOSE
-    });
-    ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
-    EXPECT_TRUE(stayedOpen);
-    console.loop.RunPending();
-    EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, 1)));
-    EXPECT_EQ(view.m_nBaudRate, 57600);
-    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=57600\nProtocol=0\n");
-    EXPECT_EQ(view.m_nLayout, LAYOUT_DISCONNECTED);
-    EXPECT_EQ(console.Text(IDC_BAUD_LABEL), "Baud Rate: 57600bps");
-    EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
+TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnectsEvenForTypedText) {
+    // A typed rate that names no item gives index -1: sent as it is, 9600 used.
+    const struct {
+        const char* typed;
+        std::uint32_t index;
+        int rate;
+    } cases[] = {{"57600", 1, 57600}, {"12345", 0xFFFFFFFF, 9600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        CConsole console;
+        ASSERT_TRUE(console.Start());
+        CPravikView& view = console.View();
+        view.SetConnectedLayout();
+        CWriteLog log(view);
+        bool stayedOpen = false;
+        console.op.Answer([&](QDialog& dialog) {
+            auto* rates = DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO);
+            rates->setEditText(c.typed);
+            EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), static_cast<int>(c.index));
+            ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
+            stayedOpen = dialog.isVisible();
+            return IDCANCEL;  // CLOSE
+        });
+        ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
+        EXPECT_TRUE(stayedOpen);
+        console.loop.RunPending();
+        EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, c.index)));
+        EXPECT_EQ(view.m_nBaudRate, c.rate);
+        EXPECT_EQ(console.Settings(),
+                  "[Option]\nType=0\nCOM Port=1\nBaudrate=" + std::to_string(c.rate) + "\nProtocol=0\n");
+        EXPECT_EQ(view.m_nLayout, LAYOUT_DISCONNECTED);
+        EXPECT_EQ(console.Text(IDC_BAUD_LABEL), QString("Baud Rate: %1bps").arg(c.rate));
+        EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
+    }
 }
 
-TEST(SerialCommDialog, TypedTextMatchingNoItemGivesIndexMinusOne) {
+TEST(SerialCommDialog, TypedPortNamingNoItemBecomesCom0WhichCannotBeOpened) {
     CConsole console;
     ASSERT_TRUE(console.Start());
-    CPravikView& view = console.View();
-    CWriteLog log(view);
     console.op.Answer([&](QDialog& dialog) {
-        auto* rates = DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO);
-        rates->setEditText("38400");  // typed text naming an item counts as that item
-        EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), 2);
-        rates->setEditText("12345");
-        EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), -1);
-        ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
         DlgItem<QComboBox>(&dialog, IDC_PORT_COMBO)->setEditText("COM9");
         ClickDlgItem(&dialog, IDC_SET_COM_PORT);
         return IDCANCEL;
     });
     ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
     console.loop.RunPending();
-    // The index goes out as it is; the rate falls back to 9600.
-    EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, 0xFFFFFFFF)));
-    EXPECT_EQ(view.m_nBaudRate, 9600);
-    // The port becomes COM0, which cannot be opened.
     EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=0\nBaudrate=9600\nProtocol=0\n");
     EXPECT_EQ(console.Text(IDC_PORT_LABEL), "Serial Port: COM0");
     EXPECT_EQ(console.Prompt(), "COM port was changed.");
@@ -451,30 +459,6 @@ TEST(SerialCommDialog, SetBaudRateAnswersShowInTheStatusLine) {
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
-// ------------------------------------------------------------ simulated module
-
-namespace {
-
-// CONNECT against the simulated module: per attempt a real wait for its
-// answer (short at rates it does not hear), then the virtual 2200 ms. Returns
-// the attempts made (7: none answered).
-int ConnectBySearch(CConsole& console, int moduleBaud = 9600) {
-    CPravikView& view = console.View();
-    view.m_nFirmwareLevel = 0;
-    EXPECT_TRUE(console.Click(IDC_CONNECT));
-    for (int attempt = 1; attempt <= 6; ++attempt) {
-        if (console.WaitFor([&] { return view.m_bConnected; }, view.m_nBaudRate == moduleBaud ? 3000 : 100)) {
-            EXPECT_TRUE(console.WaitFor([&] { return view.m_nFirmwareLevel != 0; }));
-            console.ClosePrompt();
-            return attempt;
-        }
-        console.loop.Advance(CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);
-    }
-    return 7;
-}
-
-}  // namespace
-
 TEST(ConsoleWithSimulator, SimulateMapsTheSelectedPortToAModuleAtItsOwnRate) {
     CConsole console;
     console.WriteSettings("[Option]\nCOM Port=2\nBaudrate=38400\n");
@@ -484,37 +468,15 @@ TEST(ConsoleWithSimulator, SimulateMapsTheSelectedPortToAModuleAtItsOwnRate) {
     ASSERT_TRUE(console.Start() && console.App().Simulator());
     EXPECT_EQ(console.App().Simulator()->Module().Baud(), 57600);
     EXPECT_EQ(ResolvePortName("COM2"), console.App().Simulator()->SlavePath());
-    EXPECT_EQ(ConnectBySearch(console, 57600), 5);  // 38400, then 9600 up
+    // 38400, 9600, 19200, 38400 go unheard (a short real wait, then the virtual 2200 ms); 57600 answers.
+    ASSERT_TRUE(console.Click(IDC_CONNECT));
+    for (int attempt = 1; attempt < 5; ++attempt) {
+        EXPECT_FALSE(console.WaitFor([&] { return console.View().m_bConnected; }, 100));
+        console.loop.Advance(CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);
+    }
+    ASSERT_TRUE(console.WaitFor([&] { return console.View().m_nFirmwareLevel != 0; }));
     // The module says what it is: the board follows, the extended version is asked.
-    EXPECT_EQ(console.View().m_nBoardType, BOARD_QOR10_LV);
     EXPECT_EQ(console.Text(IDC_MODULE_LABEL), "Module Type: QOR10-LV");
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 1.05");
     EXPECT_EQ(console.Settings(), "[Option]\nCOM Port=2\nBaudrate=57600\nType=3\nProtocol=0\n");
-}
-
-TEST(ConsoleWithSimulator, TraceRowsForSentAndReceivedPacketsNoneForMinimizedFrames) {
-    CConsole console;
-    console.Options().simulate = true;
-    console.Options().simBaud = 9600;
-    ASSERT_TRUE(console.Start());
-    CPacketTraceDlg& trace = console.View().m_PacketTraceDlg;
-    ASSERT_EQ(ConnectBySearch(console), 1);
-    ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));
-    EXPECT_EQ(trace.RowCount(), 0);  // traffic while closed left no rows
-
-    ASSERT_TRUE(console.Click(IDC_CONNECT));  // DISCONNECT; the window stays
-    ASSERT_EQ(ConnectBySearch(console), 1);
-    ASSERT_EQ(trace.RowCount(), 6);
-    // Minimized: the connect frames leave no row; the General questions do.
-    ASSERT_TRUE(console.Click(IDC_CONNECT));
-    ASSERT_TRUE(console.Choose(ID_PROTOCOL_MINIMIZED));
-    console.ClosePrompt();
-    ASSERT_EQ(ConnectBySearch(console), 1);
-    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: xx");
-    const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x1", "0x1"},  // RES_SUCCESS
-                                {"SND", "0x5", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x5"},
-                                {"SND", "0x3", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x3", "0x105", "0x0", "0x0", "0x0"},
-                                {"SND", "0x5"}, {"RCV", "0x5"}, {"SND", "0x3"}, {"RCV", "0x3"}};
-    ASSERT_EQ(trace.RowCount(), 10);
-    for (int row = 0; row < 10; ++row) EXPECT_EQ(trace.RowTexts(row).mid(0, rows[row].size()), rows[row]) << row;
 }

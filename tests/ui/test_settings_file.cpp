@@ -1,23 +1,10 @@
 // The settings file "VESKA.INI": the profile-file layer and the settings record.
-#include <dirent.h>
+#include <sys/stat.h>
 
 #include "console/SerialSettings.h"
 #include "tests/ui/ConsoleFixture.h"
 
 using namespace console_test;
-
-namespace {
-
-int CountEntries(const std::string& dir) {
-    int count = 0;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) count += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
-        closedir(d);
-    }
-    return count;
-}
-
-}  // namespace
 
 TEST(ProfileFile, NumbersAreLeadingDecimalDigitsWithSign) {
     const std::pair<const char*, int> cases[] = {{"57600", 57600}, {"  -7", -7}, {"+5", 5},      {"12abc", 12},
@@ -95,7 +82,8 @@ TEST(ProfileFile, WritesAreAtomicReplacementsAndFailuresKeepTheOldFile) {
     ASSERT_TRUE(settings.SaveSettings());
     EXPECT_EQ(ReadFile(dir.File()), "[Option]\nType=3\nCOM Port=1\nBaudrate=9600\nProtocol=0\n");
     EXPECT_EQ(ReadFile(dir.File("old")), "[Option]\nType=1\n");
-    EXPECT_EQ(CountEntries(dir.Path()), 2);  // no temporary file left behind
+    const auto entries = std::filesystem::directory_iterator(dir.Path());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);  // no temporary file left behind
 
     // Through a symbolic link the target is replaced, the link stays.
     ASSERT_EQ(symlink(dir.File("old").c_str(), dir.File("link.ini").c_str()), 0);
