@@ -2,15 +2,12 @@
 // The whole console, headless, on the virtual clock: the application with its
 // frame, menu bar and main form, a scripted operator and a private settings
 // folder; and a raw pseudo-terminal whose master side plays the module.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <QMenu>
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -25,7 +22,6 @@
 #include "platform/core/ManualMessageLoop.h"
 #include "platform/core/ProfileFile.h"
 #include "platform/core/SerialDevice.h"
-#include "platform/qt/UiOperator.h"
 #include "protocol/Commands.h"
 #include "protocol/Packet.h"
 #include "tests/ui/UiTestEnv.h"
@@ -37,7 +33,7 @@ inline std::string ReadFile(const std::string& path) {
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
-inline void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+inline void WriteFile(const std::string& path, const std::string& s) { std::ofstream(path, std::ios::binary) << s; }
 inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 // A private folder, removed with everything in it.
@@ -62,7 +58,6 @@ public:
         }
     }
     ~CRawPty() { CloseMaster(); }
-
     bool IsOpen() const { return m_nMaster >= 0 && !m_strSlave.empty(); }
     const std::string& SlavePath() const { return m_strSlave; }
     void CloseMaster() { close(std::exchange(m_nMaster, -1)); }
@@ -110,7 +105,6 @@ public:
         std::uint8_t frame[PACKET_HEADER_SIZE + 8];
         Write(frame, packet->Serialize(frame, sizeof frame));
     }
-
     void Write(const std::uint8_t* bytes, std::size_t size) {
         for (ssize_t n = 0; size > 0; bytes += n, size -= static_cast<std::size_t>(n)) {
             n = std::max<ssize_t>(write(m_nMaster, bytes, size), 0);
@@ -129,7 +123,6 @@ private:
             else poll(&p, 1, 10);
         }
     }
-
     int m_nMaster = -1;
     std::string m_strSlave;
     std::vector<std::uint8_t> m_Pending;
@@ -147,12 +140,11 @@ public:
         ClearPortOverrides();
         SetProfileDirectory("");
     }
-
     std::string SettingsPath() const { return m_Dir.File(); }
     void WriteSettings(const std::string& text) { WriteFile(SettingsPath(), text); }
     std::string Settings() const { return ReadFile(SettingsPath()); }
     // COMn leads to path in this run.
-    void MapPort(int port, const std::string& path) { m_Options.ports.emplace_back("COM" + std::to_string(port), path); }
+    void MapPort(int n, const std::string& path) { m_Options.ports.emplace_back("COM" + std::to_string(n), path); }
     SAppOptions& Options() { return m_Options; }
 
     // Start-up up to the shown window.
@@ -163,12 +155,10 @@ public:
         if (show) m_pApp->ShowMainWindow();
         return true;
     }
-
     CPravikApp& App() { return *m_pApp; }
     CPravikView& View() { return *m_pApp->View(); }
     CMainFrame& Frame() { return *m_pApp->MainFrame(); }
     CMenuBar& Menu() { return Frame().Menu(); }
-
     bool Click(int id) { return ClickDlgItem(&View(), id); }
     bool Choose(int command) { return Menu().Choose(command); }
     // The control's own state, whether or not an open prompt disables the form.
@@ -194,7 +184,6 @@ public:
     // Pumps messages from the serial watch thread (real time; the virtual
     // clock stands still) until done.
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) { return loop.RunUntil(done, timeoutMs); }
-
     CManualMessageLoop loop;
     CScriptedUiOperator op;
 

@@ -1,12 +1,22 @@
 #pragma once
 // One QApplication for the whole test program, made on first use (GTest's own
-// main runs the tests), and helpers to run Qt's event loop.
+// main runs the tests), and helpers to run Qt's event loop and press keys.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
+#include <memory>
+
+#include "platform/qt/UiOperator.h"
+#include "widgets/AnimateCtrl.h"
+#include "widgets/DialogTemplate.h"
 
 inline QApplication* EnsureApp() {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return app;
@@ -22,7 +32,6 @@ inline QApplication* EnsureApp() {
 // Only for code on Qt's own loop and timers; the rest runs on the virtual clock.
 inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 2000) {
     EnsureApp();
-    if (done()) return true;
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
@@ -40,4 +49,9 @@ inline void FlushEvents() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
+}
+
+inline void Press(QWidget* window, int key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &event);
 }

@@ -14,7 +14,6 @@ namespace {
 struct CLinked {
     CRawPty pty;
     CConsole console;
-
     CPravikView& View() { return console.View(); }
     void Start(const std::string& settings = {}) {
         ASSERT_TRUE(pty.IsOpen());
@@ -39,7 +38,6 @@ struct CLinked {
         for (int attempt = 0; attempt < 6 && !View().m_bConnected; ++attempt) {
             EXPECT_EQ(pty.Next(), CMD_CONNECT) << "attempt " << attempt + 1;
             rates.push_back(pty.LineRate());
-            EXPECT_TRUE(console.op.boxes.empty());
             if (rates.back() == moduleRate) {
                 pty.Answer(CMD_CONNECT, RES_SUCCESS, 3);
                 EXPECT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
@@ -72,8 +70,7 @@ struct CWriteLog {
 
 std::vector<std::uint8_t> Mini(std::uint8_t command, std::uint8_t arg1) {
     std::vector<std::uint8_t> frame(MINI_FRAME_SIZE);
-    BuildMiniFrame(frame.data(), command, arg1, 0);
-    return frame;
+    return BuildMiniFrame(frame.data(), command, arg1, 0), frame;
 }
 
 }  // namespace
@@ -92,14 +89,11 @@ TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersionWithATraceRowPe
     EXPECT_EQ(console.Prompt(), "Connection succeeded.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_CONNECTION);
     EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 5");
-    EXPECT_EQ(View().m_nLayout, LAYOUT_CONNECTED);
     EXPECT_EQ(console.loop.NextDue(), DEVICE_INFO_TIMEOUT_MS);
     EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
     EXPECT_FALSE(FileExists(console.SettingsPath()));  // the configured rate: nothing to remember
-
     pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, BOARD_PELL);
-    ASSERT_TRUE(console.WaitFor([&] { return View().m_nBoardType == BOARD_PELL; }));
-    EXPECT_FALSE(Timer1());
+    ASSERT_TRUE(console.WaitFor([&] { return View().m_nBoardType == BOARD_PELL && !Timer1(); }));
     EXPECT_EQ(console.Text(IDC_MODULE_LABEL), "Module Type: Pell");
     EXPECT_EQ(console.Settings(), "[Option]\nType=1\nCOM Port=1\nBaudrate=9600\nProtocol=0\n");
     EXPECT_EQ(pty.Next(), CMD_GET_VERSION_EX);
@@ -108,35 +102,37 @@ TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersionWithATraceRowPe
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 2.10");
     EXPECT_EQ(View().m_nFirmwareLevel, 0x104);
     EXPECT_EQ(console.loop.NextDue(), -1);
-    const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x1", "0x1", "0x70005", "0x0", "0x0"},
-                                {"SND", "0x5", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x5", "0x1", "0x1", "0x0", "0x0"},
-                                {"SND", "0x4", "0x0", "0x0", "0x0", "0x0"}, {"RCV", "0x4", "0x1", "0x210", "0x0", "0x0"}};
+    const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0"}, {"RCV", "0x1", "0x1", "0x70005"},
+                                {"SND", "0x5", "0x0", "0x0"}, {"RCV", "0x5", "0x1", "0x1"},
+                                {"SND", "0x4", "0x0", "0x0"}, {"RCV", "0x4", "0x1", "0x210"}};
     ASSERT_EQ(View().m_PacketTraceDlg.RowCount(), 6);
-    for (int row = 0; row < 6; ++row) EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(row), rows[row]) << row;
+    for (int row = 0; row < 6; ++row) EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(row).mid(0, 4), rows[row]) << row;
 }
 
-TEST_F(ConnectTest, ModuleAt57600IsFoundOnTheFifthAttemptAndTheRateSaved) {
-    Start();
-    EXPECT_EQ(Search(57600), (std::vector<int>{9600, 9600, 19200, 38400, 57600}));
-    EXPECT_EQ(console.loop.Now(), 8800);
-    EXPECT_EQ(View().m_nBaudRate, 57600);
-    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=57600\nProtocol=0\n");
-    EXPECT_EQ(console.Text(IDC_BAUD_LABEL), "Baud Rate: 57600bps");
-    EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
-}
-
-TEST_F(ConnectTest, SilenceAtEveryRateEndsWithConnectionIsFailed) {
-    Start();
-    EXPECT_EQ(Search(0), (std::vector<int>{9600, 9600, 19200, 38400, 57600, 115200}));
-    ASSERT_EQ(console.op.boxes.size(), 1u);
-    EXPECT_EQ(console.op.boxes[0].text, "Connection is failed.");
-    EXPECT_EQ(console.op.boxes[0].flags, MB_OK);
-    EXPECT_EQ(console.loop.Now(), 6 * 2000 + 5 * 200);
-    EXPECT_EQ(View().m_nBaudRate, 115200);
-    // Nothing more is tried and nothing is written.
-    EXPECT_EQ(console.loop.NextDue(), -1);
-    EXPECT_FALSE(FileExists(console.SettingsPath()));
-    EXPECT_EQ(console.Text(IDC_CONNECT), "CONNECT");
+TEST(Connect, BaudSearchFindsAModuleAt57600OnTheFifthAttemptOrGivesUpAfterTheSixth) {
+    for (int moduleRate : {57600, 0}) {
+        SCOPED_TRACE(moduleRate);
+        CLinked t;
+        t.Start();
+        const std::vector<int> rates = t.Search(moduleRate);
+        if (moduleRate) {
+            EXPECT_EQ(rates, (std::vector<int>{9600, 9600, 19200, 38400, 57600}));
+            EXPECT_EQ(t.console.loop.Now(), 8800);
+            EXPECT_EQ(t.console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=57600\nProtocol=0\n");
+            EXPECT_EQ(t.console.Text(IDC_BAUD_LABEL), "Baud Rate: 57600bps");
+            EXPECT_EQ(t.pty.Next(), CMD_GET_DEVICE_INFO);
+            continue;
+        }
+        EXPECT_EQ(rates, (std::vector<int>{9600, 9600, 19200, 38400, 57600, 115200}));
+        EXPECT_EQ(t.console.loop.Now(), 6 * 2000 + 5 * 200);
+        EXPECT_EQ(t.View().m_nBaudRate, 115200);
+        ASSERT_EQ(t.console.op.boxes.size(), 1u);
+        EXPECT_EQ(t.console.op.boxes[0].text, "Connection is failed.");
+        EXPECT_EQ(t.console.op.boxes[0].flags, MB_OK);
+        // Nothing more is tried and nothing is written.
+        EXPECT_EQ(t.console.loop.NextDue(), -1);
+        EXPECT_FALSE(FileExists(t.console.SettingsPath()));
+    }
 }
 
 TEST_F(ConnectTest, RefusalWarnsAndConnectDuringTheRetryPauseSendsOneRequest) {
@@ -168,7 +164,6 @@ TEST(Connect, DisconnectDuringTheDeviceInformationWaitStopsEverything) {
         ASSERT_TRUE(t.console.Click(IDC_CONNECT));  // DISCONNECT
         EXPECT_FALSE(t.View().m_bConnected || t.View().m_bPortOpen);
         EXPECT_EQ(t.View().m_nLayout, LAYOUT_DISCONNECTED);
-        EXPECT_EQ(t.console.Text(IDC_CONNECT), "CONNECT");
         EXPECT_EQ(t.console.loop.NextDue(), -1);
         t.console.loop.Advance(20000);
         EXPECT_TRUE(t.Quiet());
@@ -178,21 +173,14 @@ TEST(Connect, DisconnectDuringTheDeviceInformationWaitStopsEverything) {
 }
 
 TEST(Connect, DeviceInformationDecidesTheBoardAndTheVersionQuestion) {
-    const struct {
-        const char* name;
-        int advance;  // virtual ms before the answer
-        bool answer;
-        std::uint32_t result, type, err;
-        int board;
-        std::uint32_t next;  // 0: nothing more is sent
-    } cases[] = {
-        {"silence: ZEL12 after the pause", DEVICE_INFO_TIMEOUT_MS + CONNECT_PAUSE_MS, false, 0, 0, 0, BOARD_ZEL12,
-         CMD_GET_VERSION},
+    // Virtual ms before the answer (if any), the answer, the board taken and the next request (0: none).
+    const struct { const char* name; int advance; bool answer; std::uint32_t result, type, err; int board, next; }
+    cases[] = {
+        {"silence: ZEL12 after the pause", 1700, false, 0, 0, 0, BOARD_ZEL12, CMD_GET_VERSION},
         {"error code 5", 0, true, RES_FAIL, 0, ERR_UNKNOWN_COMMAND, BOARD_ZEL12, CMD_GET_VERSION},
         {"type 0", 0, true, RES_SUCCESS, BOARD_ZEL12, 0, BOARD_ZEL12, CMD_GET_VERSION},
         {"unknown type", 0, true, RES_SUCCESS, 9, 0, BOARD_QOR10_HV, 0},
-        {"answer during the fallback pause", DEVICE_INFO_TIMEOUT_MS, true, RES_SUCCESS, BOARD_PELL, 0, BOARD_PELL,
-         CMD_GET_VERSION_EX},
+        {"answer during the fallback pause", 1500, true, RES_SUCCESS, BOARD_PELL, 0, BOARD_PELL, CMD_GET_VERSION_EX},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,7 +220,6 @@ TEST_F(ConnectTest, CanceledAnswersWarnAndAChecksumErrorShowsOnce) {
     pty.Answer(CMD_GET_VERSION_EX, RES_CANCELED, 0x0300);
     ASSERT_TRUE(console.WaitFor([&] { return console.Text(IDC_STATUS_LINE) == "Get firmware version is canceled."; }));
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 0.00");
-
     console.ClosePrompt();
     View().m_WaitDlg.Popup(IDD_WAITDLG, &View(), &View().m_PacketManager);
     pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, 0, 0, true);
@@ -267,28 +254,25 @@ TEST(Connect, OpeningFailureNamesThePortThePathAndTheReason) {
     ASSERT_TRUE(console.Click(IDC_CONNECT));
     EXPECT_EQ(console.Prompt(), "Opening 'COM1' failed.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
-    const std::string status = console.Text(IDC_STATUS_LINE).toStdString();
-    EXPECT_EQ(status.rfind("Opening 'COM1' failed.", 0), 0u) << status;
-    EXPECT_NE(status.find("/nonexistent/ttyUSB9: "), std::string::npos) << status;
-    EXPECT_NE(status.find("No such file or directory"), std::string::npos) << status;
+    const QString status = console.Text(IDC_STATUS_LINE);
+    EXPECT_TRUE(status.startsWith("Opening 'COM1' failed.") && status.contains("/nonexistent/ttyUSB9: ") &&
+                status.contains("No such file or directory"))
+        << status.toStdString();
     EXPECT_EQ(console.loop.NextDue(), -1);
 }
 
 TEST_F(ConnectTest, PowerIsRefusedOnAPseudoTerminalAndALostPortIsNamed) {
     Start();
     Connect();
-    ASSERT_TRUE(View().m_bPowerOn);
     ASSERT_TRUE(console.Click(IDC_POWER));
     EXPECT_EQ(console.Prompt(), "Power off fail!!!");  // a pseudo-terminal refuses RTS
     EXPECT_EQ(console.PromptForm(), MSGFORM_ERROR);
     EXPECT_TRUE(View().m_bPowerOn);
     EXPECT_EQ(console.Text(IDC_POWER), "POWER OFF");
     console.ClosePrompt();
-
     pty.CloseMaster();  // the adapter is pulled out
     ASSERT_TRUE(console.WaitFor([&] { return !View().m_bPortOpen; }));
     EXPECT_EQ(console.Prompt(), "Serial port 'COM1' was lost.");
-    EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Serial port 'COM1' was lost.");
     EXPECT_EQ(View().m_nLayout, LAYOUT_DISCONNECTED);
     EXPECT_EQ(console.loop.NextDue(), -1);
@@ -297,26 +281,18 @@ TEST_F(ConnectTest, PowerIsRefusedOnAPseudoTerminalAndALostPortIsNamed) {
     EXPECT_FALSE(View().m_MsgDlg.IsOpen());
 }
 
-// ------------------------------------------------------------ Serial Communication
-
 TEST(SerialCommDialog, ShowsTheSettingsReadAgainWhenItOpens) {
     CConsole console;
     console.WriteSettings("[Option]\nCOM Port=3\nBaudrate=38400\n");
     ASSERT_TRUE(console.Start());
     console.WriteSettings("[Option]\nCOM Port=2\nBaudrate=19200\n");  // changed behind its back
-    QStringList ports, rates;
+    QStringList seen;
     console.op.Answer([&](QDialog& dialog) {
-        for (auto [id, list] : {std::make_pair(IDC_PORT_COMBO, &ports), std::make_pair(IDC_BAUD_COMBO, &rates)}) {
-            auto* combo = DlgItem<QComboBox>(&dialog, id);
-            for (int i = 0; combo && i < combo->count(); ++i) *list << combo->itemText(i);
-            if (combo) *list << "current " + combo->currentText();
-        }
+        for (int id : {IDC_PORT_COMBO, IDC_BAUD_COMBO}) seen << DlgItem<QComboBox>(&dialog, id)->currentText();
         return IDCANCEL;
     });
     ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
-    EXPECT_EQ(console.op.dialogTitles, QStringList{"Serial Communication"});
-    EXPECT_EQ(ports, (QStringList{"COM1", "COM2", "COM3", "COM4", "current COM2"}));
-    EXPECT_EQ(rates, (QStringList{"115200", "57600", "38400", "19200", "9600", "current 19200"}));
+    EXPECT_EQ(seen, (QStringList{"COM2", "19200"}));
     console.loop.RunPending();
     EXPECT_EQ(console.View().m_strPortName, "COM3");  // closing changes nothing
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
@@ -324,11 +300,8 @@ TEST(SerialCommDialog, ShowsTheSettingsReadAgainWhenItOpens) {
 
 TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnectsEvenForTypedText) {
     // A typed rate that names no item gives index -1: sent as it is, 9600 used.
-    const struct {
-        const char* typed;
-        std::uint32_t index;
-        int rate;
-    } cases[] = {{"57600", 1, 57600}, {"12345", 0xFFFFFFFF, 9600}};
+    const struct { const char* typed; std::uint32_t index; int rate; } cases[] = {{"57600", 1, 57600},
+                                                                                 {"12345", 0xFFFFFFFF, 9600}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         CConsole console;
@@ -349,42 +322,12 @@ TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnectsEvenForTypedT
         EXPECT_TRUE(stayedOpen);
         console.loop.RunPending();
         EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, c.index)));
-        EXPECT_EQ(view.m_nBaudRate, c.rate);
         EXPECT_EQ(console.Settings(),
                   "[Option]\nType=0\nCOM Port=1\nBaudrate=" + std::to_string(c.rate) + "\nProtocol=0\n");
         EXPECT_EQ(view.m_nLayout, LAYOUT_DISCONNECTED);
         EXPECT_EQ(console.Text(IDC_BAUD_LABEL), QString("Baud Rate: %1bps").arg(c.rate));
         EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
     }
-}
-
-TEST(SerialCommDialog, TypedPortNamingNoItemBecomesCom0WhichCannotBeOpened) {
-    CConsole console;
-    ASSERT_TRUE(console.Start());
-    console.op.Answer([&](QDialog& dialog) {
-        DlgItem<QComboBox>(&dialog, IDC_PORT_COMBO)->setEditText("COM9");
-        ClickDlgItem(&dialog, IDC_SET_COM_PORT);
-        return IDCANCEL;
-    });
-    ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
-    console.loop.RunPending();
-    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=0\nBaudrate=9600\nProtocol=0\n");
-    EXPECT_EQ(console.Text(IDC_PORT_LABEL), "Serial Port: COM0");
-    EXPECT_EQ(console.Prompt(), "COM port was changed.");
-    console.ClosePrompt();
-    ASSERT_TRUE(console.Click(IDC_CONNECT));
-    EXPECT_EQ(console.Prompt(), "Opening 'COM0' failed.");
-}
-
-TEST(SerialCommDialog, MinimizedProtocolSendsTheSixByteRateFrame) {
-    CConsole console;
-    console.WriteSettings("[Option]\nProtocol=1\n");
-    ASSERT_TRUE(console.Start());
-    CWriteLog log(console.View());
-    console.Send(WM_BAUD_CHANGED, 3);
-    EXPECT_EQ(log.bytes, Mini(MINI_SET_BAUDRATE, 3));
-    EXPECT_EQ(console.View().m_nBaudRate, 19200);
-    EXPECT_EQ(console.Settings(), "[Option]\nProtocol=1\nType=0\nCOM Port=1\nBaudrate=19200\n");
 }
 
 TEST(SerialCommDialog, PortOrRateChangeEndsTheSearch) {
@@ -411,11 +354,9 @@ TEST(SerialCommDialog, PortOrRateChangeEndsTheSearch) {
     console.Send(WM_BAUD_CHANGED, 1);
     EXPECT_EQ(view.m_nBaudScan, 0);
     EXPECT_EQ(console.loop.NextDue(), -1);
-    console.loop.Advance(10000);
-    // The rate just chosen stands; no retry opened the port again.
+    console.loop.Advance(10000);  // the rate just chosen stands; no retry opens the port again
     EXPECT_EQ(view.m_nBaudRate, 57600);
     EXPECT_FALSE(view.m_bPortOpen);
-    EXPECT_TRUE(console.op.boxes.empty());
 }
 
 TEST(SerialCommDialog, RateChangeGoesOutAtTheOldRateAndEndsTheDeviceInformationWait) {
@@ -427,27 +368,28 @@ TEST(SerialCommDialog, RateChangeGoesOutAtTheOldRateAndEndsTheDeviceInformationW
     EXPECT_EQ(t.pty.Next(&index), CMD_SET_BAUDRATE);  // at the old rate
     EXPECT_EQ(index, 0u);
     EXPECT_FALSE(t.View().m_bPortOpen);
-    // No fallback takes the module for a ZEL12 and nothing more is sent.
-    EXPECT_EQ(t.console.loop.NextDue(), -1);
-    t.console.Choose(ID_BOARD_PELL);
-    t.console.loop.Advance(5000);
-    EXPECT_EQ(t.View().m_nBoardType, BOARD_PELL);
+    EXPECT_EQ(t.console.loop.NextDue(), -1);  // no fallback takes the module for a ZEL12
     t.console.ClosePrompt();
     ASSERT_TRUE(t.console.Click(IDC_CONNECT));
     EXPECT_EQ(t.pty.LineRate(), 115200);
     EXPECT_EQ(t.pty.Next(), CMD_CONNECT);
 }
 
-TEST(SerialCommDialog, SetBaudRateAnswersShowInTheStatusLine) {
+TEST(SerialCommDialog, MinimizedRateFrameAndTheAnswersInTheStatusLine) {
     CConsole console;
+    console.WriteSettings("[Option]\nProtocol=1\n");
     ASSERT_TRUE(console.Start());
+    CWriteLog log(console.View());
+    console.Send(WM_BAUD_CHANGED, 3);
+    EXPECT_EQ(log.bytes, Mini(MINI_SET_BAUDRATE, 3));
+    EXPECT_EQ(console.Settings(), "[Option]\nProtocol=1\nType=0\nCOM Port=1\nBaudrate=19200\n");
+    console.ClosePrompt();
     auto packet = std::make_unique<CPacket>();
     packet->m_Command = CMD_SET_BAUDRATE;
-    const std::pair<std::int32_t, const char*> results[] = {{RES_SUCCESS, "Set baudrate is succeeded."},
-                                                            {RES_FAIL, "Set baudrate is failed."},
-                                                            {RES_INVALID_PARAM, "Invalid parameter!!!"},
-                                                            {RES_CANCELED, "Set baudrate is canceled"},
-                                                            {RES_TIMEOUT, "Set baudrate is canceled"}};  // unchanged
+    const std::pair<std::int32_t, const char*> results[] = {
+        {RES_SUCCESS, "Set baudrate is succeeded."}, {RES_FAIL, "Set baudrate is failed."},
+        {RES_INVALID_PARAM, "Invalid parameter!!!"}, {RES_CANCELED, "Set baudrate is canceled"},
+        {RES_TIMEOUT, "Set baudrate is canceled"}};  // not a known result: unchanged
     for (const auto& result : results) {
         packet->m_Param1 = static_cast<std::uint32_t>(result.first);
         console.Send(WM_RX_SET_BAUDRATE, reinterpret_cast<WPARAM>(packet.get()));
