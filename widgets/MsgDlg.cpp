@@ -49,18 +49,7 @@ private:
     CMsgDlg& m_Owner;
 };
 
-CMsgDlg::CMsgDlg(QObject* parent) : QObject(parent) {}
-
-CMsgDlg::~CMsgDlg() {
-    if (m_pWnd) {
-        CWindow* wnd = m_pWnd.data();
-        m_pWnd.clear();
-        delete wnd;
-        EnableOwner(m_pParent.data());
-    }
-}
-
-QDialog* CMsgDlg::Window() const { return m_pWnd.data(); }
+CMsgDlg::CMsgDlg(QObject* parent) : CModelessPrompt(parent) {}
 
 void CMsgDlg::ShowWarning(QWidget* parent, const QString& text) { Show(MSGFORM_WARNING, parent, text); }
 void CMsgDlg::ShowError(QWidget* parent, const QString& text) { Show(MSGFORM_ERROR, parent, text); }
@@ -87,31 +76,12 @@ void CMsgDlg::SetMessage(const QString& text) {
 }
 
 bool CMsgDlg::Popup(int templateId, QWidget* parent) {
-    if (m_pWnd) {
-        if (parent == m_pParent.data()) {
-            m_pWnd->raise();
-            m_pWnd->activateWindow();
-            return true;
-        }
-        // Another owner: the open window goes, a new one is made for it.
-        DestroyWindow();
-    }
-    m_pParent = parent;
-    DisableOwner(parent);
-    auto* wnd = new CWindow(*this, templateId, parent);
-    if (!wnd->IsBuilt()) {
-        delete wnd;
-        EnableOwner(parent);
-        return false;
-    }
-    m_pWnd = wnd;
-    wnd->show();
-    return true;
+    return OpenWindow(parent, [&] { return new CWindow(*this, templateId, parent); });
 }
 
 void CMsgDlg::FitToText() {
     if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
+    CTemplateDialog* wnd = m_pWnd.data();
     const int width = static_cast<int>(m_strMessage.size()) * 7 + 80;
     const int height = wnd->height();
     wnd->setFixedSize(width, height);
@@ -139,16 +109,3 @@ void CMsgDlg::ShowIcon() {
     icon->setAccessibleName(FormName(m_nForm));
 }
 
-void CMsgDlg::Close() { DestroyWindow(); }
-
-void CMsgDlg::DestroyWindow() {
-    if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
-    m_pWnd.clear();
-    wnd->hide();
-    // May run inside the window's own button handler: delete it once control
-    // is back in the event loop.
-    wnd->deleteLater();
-    EnableOwner(m_pParent.data());
-    emit Closed();
-}

@@ -5,9 +5,9 @@
 // A new message while the prompt is open replaces form, icon, text, size and
 // position of the open window. The parent (the main form) is disabled while
 // the prompt is open.
-#include <QObject>
-#include <QPointer>
 #include <QString>
+
+#include "widgets/ModelessPrompt.h"
 
 class QDialog;
 class QWidget;
@@ -24,11 +24,10 @@ constexpr int MSGFORM_SUCCESS = 3;     // icon 158
 // Icon resource of a form; 0 for a form outside 0..3.
 int MsgFormIcon(int form);
 
-class CMsgDlg : public QObject {
+class CMsgDlg : public CModelessPrompt {
     Q_OBJECT
 public:
     explicit CMsgDlg(QObject* parent = nullptr);
-    ~CMsgDlg() override;
 
     // SetForm, SetMessage, then Popup(IDD_MSGDLG, parent). Return at once.
     void ShowWarning(QWidget* parent, const QString& text);
@@ -48,29 +47,14 @@ public:
     // OK centred, text field ending 20 pixels inside the right edge.
     void FitToText();
 
-    bool IsOpen() const { return !m_pWnd.isNull(); }
-    // Destroys the window as OK does; nothing when it is not open.
-    void Close();
-
     int Form() const { return m_nForm; }
     QString Message() const { return m_strMessage; }
-    QWidget* Parent() const { return m_pParent.data(); }
-    // The open window, or nullptr.
-    QDialog* Window() const;
-
-signals:
-    // The window has been destroyed (OK, Escape, close box or Close).
-    void Closed();
-
 private:
     class CWindow;
     friend class CWindow;
     void Show(int form, QWidget* parent, const QString& text);
     void ShowIcon();
-    void DestroyWindow();
 
     int m_nForm = MSGFORM_WARNING;
-    QPointer<QWidget> m_pParent;
     QString m_strMessage;
-    QPointer<CWindow> m_pWnd;
 };

@@ -25,18 +25,7 @@ private:
     CWaitDlg& m_Owner;
 };
 
-CWaitDlg::CWaitDlg(QObject* parent) : QObject(parent) {}
-
-CWaitDlg::~CWaitDlg() {
-    if (m_pWnd) {
-        CWindow* wnd = m_pWnd.data();
-        m_pWnd.clear();
-        delete wnd;
-        EnableOwner(m_pParent.data());
-    }
-}
-
-QDialog* CWaitDlg::Window() const { return m_pWnd.data(); }
+CWaitDlg::CWaitDlg(QObject* parent) : CModelessPrompt(parent) {}
 
 CAnimateCtrl* CWaitDlg::Animation() const {
     return m_pWnd ? DlgItem<CAnimateCtrl>(m_pWnd.data(), IDC_WAIT_ANIMATION) : nullptr;
@@ -61,37 +50,10 @@ void CWaitDlg::OpenClip() {
 }
 
 bool CWaitDlg::Popup(int templateId, QWidget* parent, CPacketManagerWnd* manager) {
-    if (m_pWnd) {
-        if (parent == m_pParent.data()) {
-            m_pManager = manager;
-            m_pWnd->raise();
-            return true;
-        }
-        DestroyWindow();
-    }
-    m_pParent = parent;
     m_pManager = manager;
-    DisableOwner(parent);
-    auto* wnd = new CWindow(*this, templateId, parent);
-    if (!wnd->IsBuilt()) {
-        delete wnd;
-        EnableOwner(parent);
-        return false;
-    }
-    m_pWnd = wnd;
-    wnd->show();
-    return true;
+    return OpenWindow(parent, [&] { return new CWindow(*this, templateId, parent); });
 }
 
-void CWaitDlg::Close() { DestroyWindow(); }
-
-void CWaitDlg::DestroyWindow() {
-    if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
-    m_pWnd.clear();
-    EnableOwner(m_pParent.data());
-    wnd->hide();
-    if (auto* animation = DlgItem<CAnimateCtrl>(wnd, IDC_WAIT_ANIMATION)) animation->Close();
-    wnd->deleteLater();
-    emit Closed();
+void CWaitDlg::OnDestroyWindow(CTemplateDialog* window) {
+    if (auto* animation = DlgItem<CAnimateCtrl>(window, IDC_WAIT_ANIMATION)) animation->Close();
 }

@@ -4,9 +4,9 @@
 // an image transfer). One object lives as long as the main form; its window
 // exists only while shown, and the flows learn of the operator's CANCEL by
 // finding the window gone. The parent is disabled while the prompt is open.
-#include <QObject>
-#include <QPointer>
 #include <QString>
+
+#include "widgets/ModelessPrompt.h"
 
 class CAnimateCtrl;
 class CPacketManagerWnd;
@@ -20,11 +20,10 @@ constexpr int IDC_WAIT_TEXT = 1043;
 constexpr int WAITMODE_FINGER = 0;    // clip 142
 constexpr int WAITMODE_TRANSFER = 1;  // clip 144
 
-class CWaitDlg : public QObject {
+class CWaitDlg : public CModelessPrompt {
     Q_OBJECT
 public:
     explicit CWaitDlg(QObject* parent = nullptr);
-    ~CWaitDlg() override;
 
     // Stores the mode; an open window switches to the mode's clip at once
     // (mode 0: clip 142, any other: clip 144), which starts playing.
@@ -35,31 +34,20 @@ public:
     // by parent, centred over it, playing the mode's clip. When the prompt is
     // open already, the open window is kept.
     bool Popup(int templateId, QWidget* parent, CPacketManagerWnd* manager);
-    bool IsOpen() const { return !m_pWnd.isNull(); }
-    // Destroys the window; nothing when it is not open.
-    void Close();
 
     int Mode() const { return m_nMode; }
     QString Message() const { return m_strMessage; }
-    QWidget* Parent() const { return m_pParent.data(); }
     CPacketManagerWnd* Manager() const { return m_pManager; }
-    QDialog* Window() const;
     // The open window's animation control, or nullptr.
     CAnimateCtrl* Animation() const;
-
-signals:
-    // The window has been destroyed (CANCEL, Escape, close box or Close).
-    void Closed();
 
 private:
     class CWindow;
     friend class CWindow;
     void OpenClip();
-    void DestroyWindow();
+    void OnDestroyWindow(CTemplateDialog* window) override;
 
     int m_nMode = WAITMODE_FINGER;
-    QPointer<QWidget> m_pParent;
     CPacketManagerWnd* m_pManager = nullptr;
     QString m_strMessage = QStringLiteral("Put your fingertip on the reader...");
-    QPointer<CWindow> m_pWnd;
 };

@@ -1,0 +1,42 @@
+#pragma once
+// Base of the modeless prompts. One object lives as long as the main form; its
+// window exists only while shown, and the parent (the main form) is disabled
+// while the window is open. Flows learn that the operator closed a prompt by
+// finding its window gone.
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class CTemplateDialog;
+class QDialog;
+class QWidget;
+
+class CModelessPrompt : public QObject {
+    Q_OBJECT
+public:
+    explicit CModelessPrompt(QObject* parent = nullptr);
+    ~CModelessPrompt() override;
+
+    bool IsOpen() const { return !m_pWnd.isNull(); }
+    // Destroys the window; nothing when it is not open.
+    void Close() { DestroyWindow(); }
+    QWidget* Parent() const { return m_pParent.data(); }
+    // The open window, or nullptr.
+    QDialog* Window() const;
+
+signals:
+    // The window has been destroyed (by the operator or by Close).
+    void Closed();
+
+protected:
+    // Disables parent and shows the window that make builds, owned by parent.
+    // An open window for the same parent is kept and raised; one for another
+    // parent is destroyed first. False when the window cannot be built.
+    bool OpenWindow(QWidget* parent, const std::function<CTemplateDialog*()>& make);
+    void DestroyWindow();
+    // Runs just before the window goes.
+    virtual void OnDestroyWindow(CTemplateDialog* window) {}
+
+    QPointer<QWidget> m_pParent;
+    QPointer<CTemplateDialog> m_pWnd;
+};
