@@ -215,27 +215,26 @@ bool CProfileFile::HasKey(const std::string& section, const std::string& key) co
     return sectionLine >= 0 && FindKey(sectionLine, key) >= 0;
 }
 
+bool CProfileFile::FindValue(const std::string& section, const std::string& key, std::string& value) const {
+    int sectionLine = FindSection(section);
+    if (sectionLine < 0) return false;
+    int keyLine = FindKey(sectionLine, key);
+    if (keyLine < 0) return false;
+    std::string name;
+    ParseKeyLine(m_Lines[static_cast<std::size_t>(keyLine)], name, value);
+    return true;
+}
+
 std::string CProfileFile::GetString(const std::string& section, const std::string& key,
                                     const std::string& def) const {
-    int sectionLine = FindSection(section);
-    if (sectionLine < 0) return def;
-    int keyLine = FindKey(sectionLine, key);
-    if (keyLine < 0) return def;
-    std::string name;
     std::string value;
-    ParseKeyLine(m_Lines[static_cast<std::size_t>(keyLine)], name, value);
-    return value;
+    return FindValue(section, key, value) ? value : def;
 }
 
 int CProfileFile::GetInt(const std::string& section, const std::string& key, int def) const {
-    int sectionLine = FindSection(section);
-    if (sectionLine < 0) return def;
-    int keyLine = FindKey(sectionLine, key);
-    if (keyLine < 0) return def;
-    std::string name;
     std::string value;
-    ParseKeyLine(m_Lines[static_cast<std::size_t>(keyLine)], name, value);
-    return value.empty() ? def : ProfileTextToInt(value);
+    if (!FindValue(section, key, value) || value.empty()) return def;
+    return ProfileTextToInt(value);
 }
 
 void CProfileFile::SetString(const std::string& section, const std::string& key, const std::string& value) {

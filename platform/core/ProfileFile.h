@@ -47,6 +47,8 @@ public:
     std::string Text() const;
 
 private:
+    // The text after "key=" in section; false when the section or key is missing.
+    bool FindValue(const std::string& section, const std::string& key, std::string& value) const;
     // Index of the "[section]" line, or -1.
     int FindSection(const std::string& section) const;
     // Index of the key's line within the section starting at sectionLine, or -1.
