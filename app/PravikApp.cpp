@@ -159,7 +159,7 @@ CPravikApp::~CPravikApp() {
     m_pSim.reset();
 }
 
-bool CPravikApp::StartSimulator() {
+bool CPravikApp::StartSimulator(CPortMap& ports) {
     CSerialSettings settings(m_strSettingsFile);
     settings.LoadSettings();
     SimOptions sim;
@@ -174,7 +174,7 @@ bool CPravikApp::StartSimulator() {
         return false;
     }
     // The port the settings select leads to the simulated module in this run.
-    SetPortOverride("COM" + std::to_string(settings.m_nComPort), m_pSim->SlavePath());
+    ports.Set("COM" + std::to_string(settings.m_nComPort), m_pSim->SlavePath());
     return true;
 }
 
@@ -188,9 +188,10 @@ bool CPravikApp::InitInstance() {
 
     // Ports: the settings file's map, then the command line's, then the
     // simulated module.
-    CSerialSettings(m_strSettingsFile).ApplyPortMap();
-    for (const auto& port : m_Options.ports) SetPortOverride(port.first, port.second);
-    if (m_Options.simulate && !StartSimulator()) return false;
+    CPortMap ports;
+    CSerialSettings(m_strSettingsFile).ApplyPortMap(ports);
+    for (const auto& port : m_Options.ports) ports.Set(port.first, port.second);
+    if (m_Options.simulate && !StartSimulator(ports)) return false;
 
     // New document: frame, view, initial update.
     m_Doc.OnNewDocument();
@@ -206,6 +207,7 @@ bool CPravikApp::InitInstance() {
         return false;
     }
     m_pView = view;
+    view->PortMap() = ports;
     m_pFrame->SetView(view);
     m_pView->OnInitialUpdate();
     m_pFrame->RecalcLayout();

@@ -12,6 +12,7 @@
 
 class CMainFrame;
 class CPravikView;
+class CPortMap;
 #include "sim/SimPty.h"
 class IMessageLoop;
 class IUiOperator;
@@ -57,7 +58,7 @@ public:
     const std::string& SettingsFile() const { return m_strSettingsFile; }
 
 private:
-    bool StartSimulator();
+    bool StartSimulator(CPortMap& ports);
 
     IMessageLoop& m_Loop;
     IUiOperator& m_Operator;

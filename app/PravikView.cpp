@@ -1,13 +1,13 @@
-// The main form's core: construction, the message and control-ID tables, the
-// three layouts, the board and protocol choices, the settings and the bound
-// label fields.
+// The main form's core: construction, the route tables that forward every
+// notification and command to its flow, and the console interface the flows
+// see.
 #include "app/PravikView.h"
 
 #include <QDebug>
-#include <QMenu>
 
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
+#include "console/ConsoleMessages.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -27,6 +27,115 @@ constexpr int PICTURE_TOP = 12;
 constexpr int PICTURE_RIGHT = 261;
 constexpr int PICTURE_BOTTOM = 305;
 
+// Which flow owns each notification and console message. A flow not built
+// into this program (an empty slot) ignores its rows.
+const SFlowRoute kMessageRoutes[] = {
+    // Connection, power and link settings.
+    {WM_RX_CONNECT, FLOW_CONNECTION},
+    {WM_RX_MINI_CONNECT, FLOW_CONNECTION},
+    {WM_RX_GET_DEVICE_INFO, FLOW_CONNECTION},
+    {WM_RX_GET_VERSION, FLOW_CONNECTION},
+    {WM_RX_GET_VERSION_EX, FLOW_CONNECTION},
+    {WM_RX_SET_BAUDRATE, FLOW_CONNECTION},
+    {WM_RX_MINI_SET_BAUDRATE, FLOW_CONNECTION},
+    {WM_PORT_CHANGED, FLOW_CONNECTION},
+    {WM_BAUD_CHANGED, FLOW_CONNECTION},
+    {WM_CHECKSUM_ERROR, FLOW_CONNECTION},
+    {WM_COMM_PORT_LOST, FLOW_CONNECTION},
+    {WM_WRITE_STALLED, FLOW_CONNECTION},
+    // Verification and identification.
+    {WM_RX_VERIFY, FLOW_VERIFY},
+    {WM_RX_IDENTIFY, FLOW_VERIFY},
+    {WM_RX_MINI_IDENTIFY, FLOW_VERIFY},
+    // Master mode and passwords.
+    {WM_RX_ENTER_MASTER, FLOW_MASTER},
+    {WM_RX_ENTER_MASTER_EX, FLOW_MASTER},
+    {WM_RX_MINI_ENTER_MASTER, FLOW_MASTER},
+    {WM_RX_LEAVE_MASTER, FLOW_MASTER},
+    {WM_RX_MINI_LEAVE_MASTER, FLOW_MASTER},
+    {WM_RX_SET_MASTER_PASSWORD, FLOW_MASTER},
+    {WM_RX_DELETE_MASTER_PASSWORD, FLOW_MASTER},
+    // Enrolment and deletion.
+    {WM_RX_ENROLL, FLOW_ENROLL},
+    {WM_RX_ENROLL2, FLOW_ENROLL},
+    {WM_RX_ENROLL_EX, FLOW_ENROLL},
+    {WM_RX_MINI_ENROLL, FLOW_ENROLL},
+    {WM_RX_DELETE, FLOW_ENROLL},
+    {WM_RX_MINI_DELETE, FLOW_ENROLL},
+    {WM_RX_MINI_DELETE_ALL, FLOW_ENROLL},
+    // Minutiae.
+    {WM_RX_GET_MINUTIAE, FLOW_MINUTIAE},
+    {WM_RX_INSTANT_MATCH, FLOW_MINUTIAE},
+    // Image capture.
+    {WM_RX_GET_IMAGE, FLOW_CAPTURE},
+    {WM_RX_GET_IMAGE2, FLOW_CAPTURE},
+    // Firmware upgrade.
+    {WM_RX_UPGRADE, FLOW_UPGRADE},
+    // Status, cancel, voltage and battery tests.
+    {WM_RX_STATUS, FLOW_SERVICE},
+    {WM_RX_MINI_STATUS, FLOW_SERVICE},
+    {WM_RX_CANCEL, FLOW_SERVICE},
+    {WM_RX_MINI_CANCEL, FLOW_SERVICE},
+    {WM_RX_CHECK_VOLTAGE, FLOW_SERVICE},
+    // Database manager.
+    {WM_RX_GET_FP_LIST, FLOW_DB_MANAGER},
+    {WM_RX_GET_FP_LIST_EX, FLOW_DB_MANAGER},
+    {WM_RX_GET_MASTER_LIST, FLOW_DB_MANAGER},
+    {WM_RX_GET_MASTER_LIST_EX, FLOW_DB_MANAGER},
+    {WM_RX_DELETE_ALL, FLOW_DB_MANAGER},
+    {WM_RX_SET_MASTER, FLOW_DB_MANAGER},
+    // System information and options.
+    {WM_SYSINFO_READ, FLOW_SYSTEM_INFO},
+    {WM_RX_SET_OPP_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_GET_OPP_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_SET_SECURITY_LEVEL, FLOW_SYSTEM_INFO},
+    {WM_RX_GET_SECURITY_LEVEL, FLOW_SYSTEM_INFO},
+    {WM_RX_SET_LATENT_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_GET_LATENT_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_SET_DB_INIT_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_GET_DB_INIT_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_SET_LOG_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_GET_LOG_OPTION, FLOW_SYSTEM_INFO},
+    {WM_RX_SET_CAPTURE_PERIOD, FLOW_SYSTEM_INFO},
+    {WM_RX_GET_CAPTURE_PERIOD, FLOW_SYSTEM_INFO},
+    // Log data.
+    {WM_RX_GET_LOG, FLOW_LOG_DATA},
+    {WM_RX_GET_LOG_EX, FLOW_LOG_DATA},
+    // User data.
+    {WM_RX_READ_USER_DATA, FLOW_USER_DATA},
+    {WM_RX_WRITE_USER_DATA, FLOW_USER_DATA},
+    {WM_RX_ERASE_USER_DATA, FLOW_USER_DATA},
+};
+
+// Which flow owns each button and menu command.
+const SFlowRoute kCommandRoutes[] = {
+    {IDC_CONNECT, FLOW_CONNECTION},
+    {IDC_POWER, FLOW_CONNECTION},
+    {ID_FILE_SERIAL_COMM, FLOW_CONNECTION},
+    {IDC_VERIFY, FLOW_VERIFY},
+    {IDC_IDENTIFY, FLOW_VERIFY},
+    {IDC_ENTER_MASTER, FLOW_MASTER},
+    {ID_TOOLS_BOARD_PASSWORD, FLOW_MASTER},
+    {IDC_ENROLL, FLOW_ENROLL},
+    {IDC_DELETE, FLOW_ENROLL},
+    {IDC_GET_MINUTIAE, FLOW_MINUTIAE},
+    {IDC_INSTANT_MATCHING, FLOW_MINUTIAE},
+    {IDC_CAPTURE, FLOW_CAPTURE},
+    {IDC_CONTINUOUS, FLOW_CAPTURE},
+    {IDC_START, FLOW_CAPTURE},
+    {ID_FILE_OPEN_IMAGE, FLOW_CAPTURE},
+    {ID_FILE_SAVE_IMAGE, FLOW_CAPTURE},
+    {ID_TOOLS_UPGRADE_FIRMWARE, FLOW_UPGRADE},
+    {IDC_STATUS, FLOW_SERVICE},
+    {IDC_CANCEL, FLOW_SERVICE},
+    {ID_TOOLS_CHECK_VOLTAGE, FLOW_SERVICE},
+    {ID_TOOLS_BATTERY_TEST, FLOW_SERVICE},
+    {ID_VIEW_DB_MANAGER, FLOW_DB_MANAGER},
+    {ID_VIEW_SYSTEM_INFO, FLOW_SYSTEM_INFO},
+    {ID_VIEW_LOG_DATA, FLOW_LOG_DATA},
+    {ID_VIEW_USER_DATA, FLOW_USER_DATA},
+};
+
 }  // namespace
 
 CPravikView::CPravikView(IMessageLoop& loop, IUiOperator& op, const std::string& settingsFile, QWidget* parent)
@@ -37,16 +146,18 @@ CPravikView::CPravikView(IMessageLoop& loop, IUiOperator& op, const std::string&
       m_Operator(op) {
     EnsureAppResources();
     m_Settings.LoadSettings();
-    m_strPortName = QString::asprintf("COM%d", m_Settings.m_nComPort);
-    m_nBaudRate = m_Settings.m_nBaudRate;
-    m_nStartBaudRate = m_Settings.m_nBaudRate;
-    m_nBoardType = m_Settings.m_nType;
-    m_nProtocol = m_Settings.m_nProtocol;
+    m_State.m_nBoardType = m_Settings.m_nType;
+    m_State.m_nProtocol = m_Settings.m_nProtocol;
+    CreateFlows();
 }
 
 CPravikView::~CPravikView() {
-    // The owned objects go with the form; the packet manager closes the port.
-    CancelPause();
+    // The flows go first: they may still hold timers or dialogs of the form.
+    for (auto& flow : m_Flows) flow.reset();
+}
+
+void CPravikView::CreateFlows() {
+    m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
 }
 
 bool CPravikView::Create() {
@@ -59,13 +170,12 @@ void CPravikView::OnInitialUpdate() {
         picture->setGeometry(PICTURE_LEFT, PICTURE_TOP, PICTURE_RIGHT - PICTURE_LEFT, PICTURE_BOTTOM - PICTURE_TOP);
     }
     if (!m_PacketManager.Create(this)) qDebug("Failed to create a window.");
-    m_strModuleLabel = ModuleLabelFor(m_nBoardType);
-    m_strFirmwareLabel = "Firmware Version: 0.00";
-    m_strCountLabel = "Fingerprint Count: 0";
-    m_strPortLabel = "Serial Port: " + m_strPortName;
-    m_strBaudLabel = QString::asprintf("Baud Rate: %dbps", m_nBaudRate);
-    m_strProtocolLabel = ProtocolLabelFor(m_nProtocol);
-    UpdateLabels();
+    SetLabel(IDC_MODULE_LABEL, ModuleLabelFor(m_State.m_nBoardType));
+    SetLabel(IDC_FIRMWARE_LABEL, "Firmware Version: 0.00");
+    SetLabel(IDC_COUNT_LABEL, "Fingerprint Count: 0");
+    SetLabel(IDC_PORT_LABEL, "Serial Port: " + Connection().m_strPortName);
+    SetLabel(IDC_BAUD_LABEL, QString::asprintf("Baud Rate: %dbps", Connection().m_nBaudRate));
+    SetLabel(IDC_PROTOCOL_LABEL, ProtocolLabelFor(m_State.m_nProtocol));
     SetDisconnectedLayout();
 }
 
@@ -73,46 +183,18 @@ void CPravikView::OnInitialUpdate() {
 
 LRESULT CPravikView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CPravikView> table[] = {
-        {WM_TIMER, &CPravikView::OnTimer},
         {WM_PACKET_TRACE, &CPravikView::OnPacketTrace},
-        {WM_PORT_CHANGED, &CPravikView::OnPortChanged},
-        {WM_CHECKSUM_ERROR, &CPravikView::OnChecksumError},
-        {WM_BAUD_CHANGED, &CPravikView::OnBaudChanged},
-        {WM_RX_CONNECT, &CPravikView::OnConnectAnswer},
-        {WM_RX_SET_BAUDRATE, &CPravikView::OnSetBaudRateAnswer},
-        {WM_RX_GET_VERSION, &CPravikView::OnVersionAnswer},
-        {WM_RX_GET_VERSION_EX, &CPravikView::OnVersionExAnswer},
-        {WM_RX_GET_DEVICE_INFO, &CPravikView::OnDeviceInfoAnswer},
-        {WM_COMM_PORT_LOST, &CPravikView::OnPortLost},
-        {WM_RX_MINI_CONNECT, &CPravikView::OnMiniConnectAnswer},
-        {WM_RX_MINI_SET_BAUDRATE, &CPravikView::OnMiniSetBaudRateAnswer},
     };
     LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
+    if (DispatchMessage(this, table, msg, wParam, lParam, &result)) return result;
+    if (const SFlowRoute* route = FindRoute(kMessageRoutes, msg)) {
+        if (CConsoleFlow* flow = Flow(route->flow)) result = flow->WindowProc(msg, wParam, lParam);
+    }
     return result;
 }
 
 bool CPravikView::OnCommand(int id, int code) {
     static const CommandEntry<CPravikView> table[] = {
-        // Form buttons.
-        {IDC_ENTER_MASTER, BN_CLICKED, &CPravikView::OnEnterMaster},
-        {IDC_ENROLL, BN_CLICKED, &CPravikView::OnEnroll},
-        {IDC_DELETE, BN_CLICKED, &CPravikView::OnDelete},
-        {IDC_VERIFY, BN_CLICKED, &CPravikView::OnVerify},
-        {IDC_IDENTIFY, BN_CLICKED, &CPravikView::OnIdentify},
-        {IDC_INSTANT_MATCHING, BN_CLICKED, &CPravikView::OnInstantMatching},
-        {IDC_GET_MINUTIAE, BN_CLICKED, &CPravikView::OnGetMinutiae},
-        {IDC_CAPTURE, BN_CLICKED, &CPravikView::OnCapture},
-        {IDC_CONNECT, BN_CLICKED, &CPravikView::OnConnect},
-        {IDC_CONTINUOUS, BN_CLICKED, &CPravikView::OnContinuousCapture},
-        {IDC_CANCEL, BN_CLICKED, &CPravikView::OnCancel},
-        {IDC_POWER, BN_CLICKED, &CPravikView::OnPower},
-        {IDC_START, BN_CLICKED, &CPravikView::OnStart},
-        {IDC_STATUS, BN_CLICKED, &CPravikView::OnStatus},
-        // Menu commands.
-        {ID_FILE_OPEN_IMAGE, BN_CLICKED, &CPravikView::OnOpenImage},
-        {ID_FILE_SAVE_IMAGE, BN_CLICKED, &CPravikView::OnSaveImage},
-        {ID_FILE_SERIAL_COMM, BN_CLICKED, &CPravikView::OnSerialComm},
         {ID_BOARD_ZEL12, BN_CLICKED, &CPravikView::OnSelectZel12},
         {ID_BOARD_PELL, BN_CLICKED, &CPravikView::OnSelectPell},
         {ID_BOARD_QOR10_HV, BN_CLICKED, &CPravikView::OnSelectQor10Hv},
@@ -121,214 +203,62 @@ bool CPravikView::OnCommand(int id, int code) {
         {ID_PROTOCOL_MINIMIZED, BN_CLICKED, &CPravikView::OnSelectMinimized},
         {ID_APP_EXIT, BN_CLICKED, &CPravikView::OnAppExit},
         {ID_VIEW_PACKET_TRACE, BN_CLICKED, &CPravikView::OnViewPacketTrace},
-        {ID_VIEW_SYSTEM_INFO, BN_CLICKED, &CPravikView::OnViewSystemInfo},
-        {ID_VIEW_DB_MANAGER, BN_CLICKED, &CPravikView::OnViewDbManager},
-        {ID_VIEW_LOG_DATA, BN_CLICKED, &CPravikView::OnViewLogData},
-        {ID_VIEW_USER_DATA, BN_CLICKED, &CPravikView::OnViewUserData},
-        {ID_TOOLS_UPGRADE_FIRMWARE, BN_CLICKED, &CPravikView::OnUpgradeFirmware},
-        {ID_TOOLS_BOARD_PASSWORD, BN_CLICKED, &CPravikView::OnBoardPassword},
-        {ID_TOOLS_CHECK_VOLTAGE, BN_CLICKED, &CPravikView::OnCheckVoltage},
-        {ID_TOOLS_BATTERY_TEST, BN_CLICKED, &CPravikView::OnBatteryTest},
         {ID_APP_ABOUT, BN_CLICKED, &CPravikView::OnAppAbout},
     };
-    return DispatchCommand(this, table, id, code);
+    if (DispatchCommand(this, table, id, code)) return true;
+    const SFlowRoute* route = FindRoute(kCommandRoutes, static_cast<UINT>(id));
+    if (!route) return false;
+    // A command of a flow not built in is taken and does nothing.
+    if (CConsoleFlow* flow = Flow(route->flow)) flow->OnCommand(id, code);
+    return true;
 }
 
-// ----------------------------------------------------------------- helpers
+// ------------------------------------------------------ console interface
 
-void CPravikView::EnableItem(int id, bool enable) { EnableDlgItem(this, id, enable); }
-
-void CPravikView::EnableMenuItem(int command, bool enable) {
-    if (m_pMenu) m_pMenu->EnableItem(command, enable);
-}
-
-void CPravikView::EnableTopMenu(int position, bool enable) {
-    if (m_pMenu) m_pMenu->EnableTopMenu(position, enable);
-}
-
-QString CPravikView::ModuleLabelFor(int boardType) {
-    switch (boardType) {
-    case BOARD_ZEL12: return "Module Type: ZEL12";
-    case BOARD_PELL: return "Module Type: Pell";
-    case BOARD_QOR10_HV: return "Module Type: QOR10-HV";
-    case BOARD_QOR10_LV: return "Module Type: QOR10-LV";
-    default: return QString();
+void CPravikView::ShowPrompt(int form, const QString& text) {
+    switch (form) {
+    case MSGFORM_WARNING: m_MsgDlg.ShowWarning(this, text); break;
+    case MSGFORM_ERROR: m_MsgDlg.ShowError(this, text); break;
+    case MSGFORM_CONNECTION: m_MsgDlg.ShowConnection(this, text); break;
+    case MSGFORM_SUCCESS: m_MsgDlg.ShowSuccess(this, text); break;
+    default: break;
     }
-}
-
-QString CPravikView::ProtocolLabelFor(int protocol) {
-    switch (protocol) {
-    case PROTOCOL_GENERAL: return "Protocol: General";
-    case PROTOCOL_MINIMIZED: return "Protocol: Minimized";
-    default: return QString();
-    }
-}
-
-void CPravikView::UpdateLabels() {
-    SetDlgItemText(this, IDC_MODULE_LABEL, m_strModuleLabel);
-    SetDlgItemText(this, IDC_FIRMWARE_LABEL, m_strFirmwareLabel);
-    SetDlgItemText(this, IDC_COUNT_LABEL, m_strCountLabel);
-    SetDlgItemText(this, IDC_PORT_LABEL, m_strPortLabel);
-    SetDlgItemText(this, IDC_BAUD_LABEL, m_strBaudLabel);
-    SetDlgItemText(this, IDC_PROTOCOL_LABEL, m_strProtocolLabel);
 }
 
 void CPravikView::SetStatusText(const QString& text) { SetDlgItemText(this, IDC_STATUS_LINE, text); }
 
 QString CPravikView::StatusText() const { return GetDlgItemText(this, IDC_STATUS_LINE); }
 
+void CPravikView::SetLabel(int labelId, const QString& text) { SetDlgItemText(this, labelId, text); }
+
+QString CPravikView::Label(int labelId) const { return GetDlgItemText(this, labelId); }
+
+void CPravikView::SetItemText(int id, const QString& text) { SetDlgItemText(this, id, text); }
+
+QString CPravikView::ItemText(int id) const { return GetDlgItemText(this, id); }
+
+void CPravikView::EnableItem(int id, bool enable) { EnableDlgItem(this, id, enable); }
+
+bool CPravikView::IsItemEnabled(int id) const {
+    const QWidget* item = GetDlgItem(this, id);
+    return item && item->isEnabledTo(this);
+}
+
 void CPravikView::SaveSettings() {
     // A failed write is not reported: the settings stay in effect for this run.
     m_Settings.SaveSettings();
 }
 
-// ----------------------------------------------------------------- layouts
-
-void CPravikView::SetDisconnectedLayout() {
-    m_nLayout = LAYOUT_DISCONNECTED;
-    EnableTopMenu(MENU_POS_VIEW, false);
-    EnableTopMenu(MENU_POS_TOOLS, false);
-
-    EnableItem(IDC_ENTER_MASTER, false);
-    EnableItem(IDC_ENROLL, false);
-    EnableItem(IDC_DELETE, false);
-    EnableItem(IDC_IDENTIFY, false);
-    EnableItem(IDC_CANCEL, false);
-    EnableItem(IDC_VERIFY, false);
-    EnableItem(IDC_GET_MINUTIAE, false);
-    EnableItem(IDC_INSTANT_MATCHING, false);
-    EnableItem(IDC_CAPTURE, false);
-    EnableItem(IDC_CONTINUOUS, false);
-    SetDlgItemText(this, IDC_CONNECT, "CONNECT");
-    if (m_nBoardType == BOARD_ZEL12) {
-        ShowDlgItem(this, IDC_STATUS, false);
-        ShowDlgItem(this, IDC_POWER, true);
-    } else {
-        ShowDlgItem(this, IDC_STATUS, true);
-        EnableItem(IDC_STATUS, false);
-        ShowDlgItem(this, IDC_POWER, false);
+void CPravikView::NotifyLinkClosed() {
+    for (auto& flow : m_Flows) {
+        if (flow) flow->OnLinkClosed();
     }
 }
 
-void CPravikView::SetConnectedLayout() {
-    m_nLayout = LAYOUT_CONNECTED;
-    const bool general = IsGeneral();
-    const bool zel12 = m_nBoardType == BOARD_ZEL12;
-    EnableTopMenu(MENU_POS_VIEW, general);
-    EnableTopMenu(MENU_POS_TOOLS, general);
-    EnableMenuItem(ID_VIEW_SYSTEM_INFO, false);
-    EnableMenuItem(ID_VIEW_DB_MANAGER, false);
-    EnableMenuItem(ID_VIEW_LOG_DATA, false);
-    EnableMenuItem(ID_VIEW_USER_DATA, false);
-    EnableMenuItem(ID_TOOLS_BOARD_PASSWORD, false);
-    EnableMenuItem(ID_TOOLS_CHECK_VOLTAGE, zel12);
-    EnableMenuItem(ID_TOOLS_BATTERY_TEST, zel12);
-
-    EnableItem(IDC_ENTER_MASTER, true);
-    SetDlgItemText(this, IDC_ENTER_MASTER, "ENTER MASTER");
-    EnableItem(IDC_ENROLL, false);
-    EnableItem(IDC_DELETE, false);
-    EnableItem(IDC_IDENTIFY, true);
-    EnableItem(IDC_CANCEL, true);
-    EnableItem(IDC_VERIFY, general);
-    EnableItem(IDC_GET_MINUTIAE, general);
-    EnableItem(IDC_INSTANT_MATCHING, general);
-    EnableItem(IDC_CAPTURE, general);
-    EnableItem(IDC_CONTINUOUS, general);
-    SetDlgItemText(this, IDC_CONNECT, "DISCONNECT");
-    if (zel12) {
-        ShowDlgItem(this, IDC_STATUS, false);
-        ShowDlgItem(this, IDC_POWER, true);
-        SetDlgItemText(this, IDC_POWER, "POWER OFF");
-        m_bPowerOn = true;
-    } else {
-        ShowDlgItem(this, IDC_STATUS, true);
-        EnableItem(IDC_STATUS, true);
-        ShowDlgItem(this, IDC_POWER, false);
+void CPravikView::NotifyChecksumError() {
+    for (auto& flow : m_Flows) {
+        if (flow) flow->OnChecksumError();
     }
-}
-
-void CPravikView::SetMasterLayout() {
-    m_nLayout = LAYOUT_MASTER;
-    const bool general = IsGeneral();
-    EnableTopMenu(MENU_POS_VIEW, general);
-    EnableTopMenu(MENU_POS_TOOLS, general);
-    EnableMenuItem(ID_VIEW_SYSTEM_INFO, true);
-    EnableMenuItem(ID_VIEW_DB_MANAGER, true);
-    EnableMenuItem(ID_VIEW_LOG_DATA, true);
-    EnableMenuItem(ID_VIEW_USER_DATA, true);
-    EnableMenuItem(ID_TOOLS_BOARD_PASSWORD, true);
-
-    SetDlgItemText(this, IDC_ENTER_MASTER, "LEAVE MASTER");
-    EnableItem(IDC_ENROLL, true);
-    EnableItem(IDC_DELETE, true);
-    EnableItem(IDC_IDENTIFY, true);
-    EnableItem(IDC_CANCEL, true);
-    EnableItem(IDC_VERIFY, general);
-    EnableItem(IDC_GET_MINUTIAE, general);
-    EnableItem(IDC_INSTANT_MATCHING, general);
-    EnableItem(IDC_CAPTURE, general);
-    EnableItem(IDC_CONTINUOUS, general);
-}
-
-// ----------------------------------------------------- board and protocol
-
-void CPravikView::SetBoardButtons() {
-    const bool zel12 = m_nBoardType == BOARD_ZEL12;
-    ShowDlgItem(this, IDC_STATUS, !zel12);
-    ShowDlgItem(this, IDC_POWER, zel12);
-}
-
-void CPravikView::SelectBoard(int boardType) {
-    m_nBoardType = boardType;
-    m_Settings.m_nType = boardType;
-    SaveSettings();
-    // Only shown or hidden: enabling and captions wait for the next layout.
-    SetBoardButtons();
-    m_strModuleLabel = ModuleLabelFor(boardType);
-    UpdateLabels();
-}
-
-void CPravikView::SelectProtocol(int protocol) {
-    m_nProtocol = protocol;
-    m_Settings.m_nProtocol = protocol;
-    SaveSettings();
-    if (m_nLayout == LAYOUT_DISCONNECTED) {
-        SetDisconnectedLayout();
-    } else if (m_nLayout == LAYOUT_CONNECTED) {
-        SetConnectedLayout();
-    } else {
-        SetMasterLayout();
-    }
-    m_strProtocolLabel = ProtocolLabelFor(protocol);
-    m_MsgDlg.ShowSuccess(this, "Packet type is changed!!!");
-    UpdateLabels();
-}
-
-void CPravikView::OnSelectZel12() { SelectBoard(BOARD_ZEL12); }
-void CPravikView::OnSelectPell() { SelectBoard(BOARD_PELL); }
-void CPravikView::OnSelectQor10Hv() { SelectBoard(BOARD_QOR10_HV); }
-void CPravikView::OnSelectQor10Lv() { SelectBoard(BOARD_QOR10_LV); }
-void CPravikView::OnSelectGeneral() { SelectProtocol(PROTOCOL_GENERAL); }
-void CPravikView::OnSelectMinimized() { SelectProtocol(PROTOCOL_MINIMIZED); }
-
-// ------------------------------------------------------------------ menus
-
-void CPravikView::OnUpdateMenu(QMenu*) {
-    if (!m_pMenu) return;
-    static const int boards[][2] = {{ID_BOARD_ZEL12, BOARD_ZEL12},
-                                    {ID_BOARD_PELL, BOARD_PELL},
-                                    {ID_BOARD_QOR10_HV, BOARD_QOR10_HV},
-                                    {ID_BOARD_QOR10_LV, BOARD_QOR10_LV}};
-    for (const auto& board : boards) m_pMenu->CheckItem(board[0], m_nBoardType == board[1]);
-    m_pMenu->CheckItem(ID_PROTOCOL_GENERAL, m_nProtocol == PROTOCOL_GENERAL);
-    m_pMenu->CheckItem(ID_PROTOCOL_MINIMIZED, m_nProtocol == PROTOCOL_MINIMIZED);
-    // View items are marked while their tool window is open.
-    m_pMenu->CheckItem(ID_VIEW_PACKET_TRACE, m_PacketTraceDlg.IsOpen());
-    m_pMenu->CheckItem(ID_VIEW_SYSTEM_INFO, false);
-    m_pMenu->CheckItem(ID_VIEW_DB_MANAGER, false);
-    m_pMenu->CheckItem(ID_VIEW_LOG_DATA, false);
-    m_pMenu->CheckItem(ID_VIEW_USER_DATA, false);
 }
 
 void CPravikView::OnAppExit() {

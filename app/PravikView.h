@@ -1,21 +1,31 @@
 #pragma once
-// The main form: every control of form 101, all console state, the owner of
-// the packet manager and of every dialog object. It receives every
-// notification of the packet manager through one message table and every
-// button and menu command through one control-ID table; the handlers are
-// grouped by concern over several files:
-//   PravikView.cpp      construction, tables, layouts, board and protocol, settings
-//   ViewConnection.cpp  CONNECT / DISCONNECT, baud search, device information,
-//                       firmware version, power, Serial Communication, checksum errors
-//   ViewTrace.cpp       packet trace window and its feed
-//   ViewPending.cpp     buttons and menu items whose flows are not built yet
+// The main form: the controls of form 101, the owner of the packet manager,
+// the prompts, the tool windows and the flows, and the console that the
+// flows see (IConsoleContext).
+//
+// Every notification of the packet manager arrives in WindowProc and every
+// button and menu command in OnCommand. Each goes through one route table to
+// the flow that owns it (console/: CConnectionFlow and the rest), which keeps
+// its own state, tables and dialogs; the form itself keeps only what belongs
+// to the form: layouts, the board and protocol choices, labels, status line,
+// menus and the packet trace.
+//
+//   PravikView.cpp  construction, the route tables, the console interface
+//   ViewLayout.cpp  layouts (as tables), board and protocol, menu marks
+//   ViewTrace.cpp   packet trace window and its feed
+//
+// A new flow: a CConsoleFlow subclass in console/ with its own message and
+// command tables, an EFlow slot, its rows in the route tables of
+// PravikView.cpp, and one line in CreateFlows.
 #include <QString>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
 #include <string>
 
-#include "app/Resource.h"
+#include "console/ConnectionFlow.h"
+#include "console/ConsoleContext.h"
+#include "console/ConsoleFlow.h"
+#include "console/ControlIds.h"
 #include "console/SerialSettings.h"
 #include "platform/core/MessageLoop.h"
 #include "platform/qt/UiOperator.h"
@@ -30,20 +40,7 @@
 class CMenuBar;
 class QMenu;
 
-// View timer 1 drives the baud-rate search and the device-information wait.
-constexpr UINT CONNECT_TIMER_ID = 1;
-constexpr unsigned CONNECT_TIMEOUT_MS = 2000;      // per connection attempt
-constexpr unsigned DEVICE_INFO_TIMEOUT_MS = 1500;  // for the device-information answer
-constexpr unsigned CONNECT_PAUSE_MS = 200;         // before a retry and before CMD_GET_VERSION
-// Rates tried after the configured one, by m_nBaudScan 1..5.
-constexpr int BAUD_SCAN_LAST = 5;
-
-// m_nConnectStage
-constexpr int CONNECT_STAGE_IDLE = 0;
-constexpr int CONNECT_STAGE_CONNECTING = 1;
-constexpr int CONNECT_STAGE_DEVICE_INFO = 2;
-
-class CPravikView : public QWidget, public CMsgTarget, public ICommandTarget {
+class CPravikView : public QWidget, public CMsgTarget, public ICommandTarget, public IConsoleContext {
     Q_OBJECT
 public:
     // settingsFile: "VESKA.INI" (resolved in the profile directory) or a path.
@@ -67,51 +64,44 @@ public:
     // Sets the radio and check marks of a menu about to open.
     void OnUpdateMenu(QMenu* menu);
 
-    // ---- operations offered to the other flows ----
+    // Where the port names lead for this form's serial channel.
+    CPortMap& PortMap() { return m_PacketManager.m_Comm.m_PortMap; }
+
+    // ---- layouts, board and protocol ----
     void SetDisconnectedLayout();
     void SetConnectedLayout();
     void SetMasterLayout();
-    void SelectBoard(int boardType);
     void SelectProtocol(int protocol);
-    void SaveSettings();
-    void SetStatusText(const QString& text);
-    QString StatusText() const;
-    // Copies the six label texts into their controls.
-    void UpdateLabels();
-    bool IsGeneral() const { return m_nProtocol == PROTOCOL_GENERAL; }
 
-    IUiOperator& Operator() const { return m_Operator; }
-    CSerialSettings& Settings() { return m_Settings; }
+    // ---- IConsoleContext ----
+    CPacketManagerWnd& Device() override { return m_PacketManager; }
+    QWidget* Form() override { return this; }
+    CMsgDlg& MsgDlg() override { return m_MsgDlg; }
+    CWaitDlg& WaitDlg() override { return m_WaitDlg; }
+    CCaptureMsg& CaptureMsg() override { return m_CaptureMsg; }
+    CLiftDlg& LiftDlg() override { return m_LiftDlg; }
+    void ShowPrompt(int form, const QString& text) override;
+    void SetStatusText(const QString& text) override;
+    QString StatusText() const override;
+    void SetLabel(int labelId, const QString& text) override;
+    QString Label(int labelId) const override;
+    void SetItemText(int id, const QString& text) override;
+    QString ItemText(int id) const override;
+    void EnableItem(int id, bool enable) override;
+    bool IsItemEnabled(int id) const override;
+    SConsoleState& State() override { return m_State; }
+    void SetLayout(int layout) override;
+    void SelectBoard(int boardType) override;
+    IUiOperator& Operator() override { return m_Operator; }
+    IMessageLoop& MessageLoop() override { return Loop(); }
+    CSerialSettings& Settings() override { return m_Settings; }
+    void SaveSettings() override;
+    void NotifyLinkClosed() override;
+    void NotifyChecksumError() override;
 
-    // ---- state of the form ----
-    int m_nBoardType = 0;
-    int m_nProtocol = 0;
-    int m_nLayout = LAYOUT_DISCONNECTED;
-    QString m_strModuleLabel;
-    QString m_strFirmwareLabel;
-    QString m_strCountLabel;
-    QString m_strPortLabel;
-    QString m_strBaudLabel;
-    QString m_strProtocolLabel;
-
-    // ---- link state ----
-    QString m_strPortName;
-    int m_nBaudRate = 9600;
-    int m_nStartBaudRate = 9600;
-    int m_nBaudScan = 0;
-    int m_nConnectStage = CONNECT_STAGE_IDLE;
-    bool m_bPortOpen = false;
-    bool m_bConnected = false;
-    bool m_bPowerOn = false;
-    // Chooses between old and new forms of commands; from the version answers.
-    std::int32_t m_nFirmwareLevel = 0;
-
-    // ---- state of later flows that the link resets ----
-    bool m_bMasterMode = false;
-    bool m_bContinuous = false;
-    bool m_bIgnoreNextImage = false;
-    int m_nSuccessCount = 0;
-    int m_nFailCount = 0;
+    // ---- the flows ----
+    CConsoleFlow* Flow(EFlow flow) const { return m_Flows[flow].get(); }
+    CConnectionFlow& Connection() const { return static_cast<CConnectionFlow&>(*m_Flows[FLOW_CONNECTION]); }
 
     // ---- owned objects, in construction order ----
     CPacketManagerWnd m_PacketManager;
@@ -124,7 +114,9 @@ public:
     CLiftDlg m_LiftDlg;
 
 private:
-    // ---- core (PravikView.cpp) ----
+    void CreateFlows();
+    // Applies one column of the layout tables (ViewLayout.cpp).
+    void ApplyLayoutTables(int layout);
     void SetBoardButtons();
     void OnSelectZel12();
     void OnSelectPell();
@@ -134,70 +126,17 @@ private:
     void OnSelectMinimized();
     void OnAppExit();
     void OnAppAbout();
-    void EnableItem(int id, bool enable);
     void EnableMenuItem(int command, bool enable);
     void EnableTopMenu(int position, bool enable);
     static QString ModuleLabelFor(int boardType);
     static QString ProtocolLabelFor(int protocol);
 
-    // ---- connection, power, link settings (ViewConnection.cpp) ----
-    void OnConnect();
-    void OnPower();
-    void OnSerialComm();
-    LRESULT OnTimer(WPARAM id, LPARAM);
-    LRESULT OnConnectAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniConnectAnswer(WPARAM frame, LPARAM);
-    LRESULT OnDeviceInfoAnswer(WPARAM packet, LPARAM);
-    LRESULT OnVersionAnswer(WPARAM packet, LPARAM);
-    LRESULT OnVersionExAnswer(WPARAM packet, LPARAM);
-    LRESULT OnSetBaudRateAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniSetBaudRateAnswer(WPARAM frame, LPARAM);
-    LRESULT OnBaudChanged(WPARAM index, LPARAM);
-    LRESULT OnPortChanged(WPARAM index, LPARAM);
-    LRESULT OnChecksumError(WPARAM which, LPARAM);
-    LRESULT OnPortLost(WPARAM, LPARAM);
-    void ConnectSucceeded(const QString& countLabel);
-    void AskVersion(bool extended);
-    void ShowSetBaudRateResult(std::int32_t result);
-    // Closes the link: flags, port, disconnected layout (port and rate changes).
-    void DropLink();
-    // What DISCONNECT does after setting the stage.
-    void Disconnect();
-    void CancelPause();
-    // Continuous capture: reset when the connection closes; its step after a
-    // checksum error belongs to the capture flow.
-    void ResetContinuousCapture();
-    void ContinuousCaptureChecksumStep();
-
     // ---- packet trace (ViewTrace.cpp) ----
     void OnViewPacketTrace();
     LRESULT OnPacketTrace(WPARAM packet, LPARAM direction);
 
-    // ---- flows not built yet (ViewPending.cpp) ----
-    void OnEnterMaster();
-    void OnEnroll();
-    void OnDelete();
-    void OnVerify();
-    void OnIdentify();
-    void OnInstantMatching();
-    void OnGetMinutiae();
-    void OnCapture();
-    void OnContinuousCapture();
-    void OnStart();
-    void OnStatus();
-    void OnCancel();
-    void OnOpenImage();
-    void OnSaveImage();
-    void OnViewSystemInfo();
-    void OnViewDbManager();
-    void OnViewLogData();
-    void OnViewUserData();
-    void OnUpgradeFirmware();
-    void OnBoardPassword();
-    void OnCheckVoltage();
-    void OnBatteryTest();
-
     IUiOperator& m_Operator;
     CMenuBar* m_pMenu = nullptr;
-    std::uint64_t m_nPauseToken = 0;  // pending 200 ms pause, 0 when none
+    SConsoleState m_State;
+    std::unique_ptr<CConsoleFlow> m_Flows[FLOW_COUNT];
 };

@@ -37,7 +37,7 @@ int TakeScreenshot(CPravikApp& app, const QString& file) {
     PumpUntil([] { return false; }, 200);  // let the window settle
     ClickDlgItem(view, IDC_CONNECT);
     const bool connected = PumpUntil(
-        [view] { return view->m_bConnected && view->m_nFirmwareLevel != 0; },
+        [view] { return view->State().m_bConnected && view->State().m_nFirmwareLevel != 0; },
         SCREENSHOT_WAIT_MS);
     if (!connected) {
         std::fprintf(stderr, "pravik: the simulated module did not answer; no screenshot taken\n");

@@ -3,8 +3,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "app/Resource.h"
-#include "protocol/Notifications.h"
+#include "console/ControlIds.h"
+#include "console/ConsoleMessages.h"
 
 CSerialCommDlg::CSerialCommDlg(CMsgTarget& view, CPacketManagerWnd& manager, CSerialSettings& settings,
                                QWidget* parent)

@@ -35,12 +35,12 @@ std::string CSerialSettings::PortPath(int port) const {
     return path.empty() ? def : path;
 }
 
-void CSerialSettings::ApplyPortMap() const {
+void CSerialSettings::ApplyPortMap(CPortMap& map) const {
     CProfileFile file(m_strFile);
     file.Load();
     for (int port = 1; port <= PORT_COUNT; ++port) {
         std::string name = "COM" + std::to_string(port);
         std::string path = file.GetString(PORTS_SECTION, name, "");
-        SetPortOverride(name, path.empty() ? "/dev/ttyS" + std::to_string(port - 1) : path);
+        map.Set(name, path.empty() ? "/dev/ttyS" + std::to_string(port - 1) : path);
     }
 }

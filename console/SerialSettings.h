@@ -7,6 +7,7 @@
 // paths; it is only read.
 #include <string>
 
+#include "platform/core/SerialDevice.h"
 #include "protocol/Commands.h"
 
 constexpr const char* SETTINGS_FILE_NAME = "VESKA.INI";
@@ -36,8 +37,8 @@ public:
 
     // The device path of "COMn" from section "Ports", default /dev/ttyS(n-1).
     std::string PortPath(int port) const;
-    // Points "COM1".."COM4" at their paths from section "Ports".
-    void ApplyPortMap() const;
+    // Points "COM1".."COM4" of map at their paths from section "Ports".
+    void ApplyPortMap(CPortMap& map) const;
 
     int m_nType = 0;
     int m_nComPort = 1;

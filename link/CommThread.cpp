@@ -8,7 +8,7 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "protocol/Notifications.h"
+#include "link/CommMessages.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ bool CCommThread::OpenPort(const std::string& portName, int baudRate, std::uint1
     m_bPortLost = false;
     m_wWakeParam = wakeParam;
     m_strPortName = portName;
-    m_strDevicePath = ResolvePortName(portName);
+    m_strDevicePath = m_PortMap.Resolve(portName);
     m_strLastError.clear();
 
     // Opens exclusively, sets the line, raises RTS (a pseudo-terminal's

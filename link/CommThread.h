@@ -20,7 +20,7 @@ public:
     // WM_COMM_ALERT. Set once by the owner before the first OpenPort.
     void SetOwner(CMsgTarget* owner) { m_pOwner = owner; }
 
-    // portName: "COM1".."COM4" (resolved by ResolvePortName) or a device path.
+    // portName: "COM1".."COM4" (resolved through m_PortMap) or a device path.
     bool OpenPort(const std::string& portName, int baudRate, std::uint16_t wakeParam);
     // Stops and joins the watch thread, then closes the device. Does nothing
     // when closed.
@@ -30,6 +30,8 @@ public:
     bool SetRts(bool on);
 
     bool IsConnected() const { return m_bConnected.load(); }
+    // The device is open (user-interface thread).
+    bool IsOpen() const { return m_Device.IsOpen(); }
     // True once the watch thread saw the device hang up or fail and stopped
     // (WM_COMM_PORT_LOST was posted). The port stays open until ClosePort.
     bool IsPortLost() const { return m_bPortLost.load(); }
@@ -41,6 +43,8 @@ public:
     static void ThreadWatchComm(CCommThread* comm);
 
     CQueue m_QueueRead;
+    // Where the port names lead for this channel.
+    CPortMap m_PortMap;
 
     // Sees every WriteComm call, whether or not the port is open (tests and
     // tools that record the traffic).

@@ -63,7 +63,7 @@ bool CPacketManagerWnd::SendHexRecord(const std::string& fileName, std::uint32_t
 
     std::uint8_t data[FW_HEX_MAX_RECORD];
     std::uint32_t param1 = 0;
-    std::uint32_t upper = s_FwUpperAddress;
+    std::uint32_t upper = m_FwUpperAddress;
     switch (type) {
         case 0x00: {
             for (std::uint32_t i = 0; i < length; ++i) {
@@ -92,11 +92,11 @@ bool CPacketManagerWnd::SendHexRecord(const std::string& fileName, std::uint32_t
     }
     file.reset();
 
-    s_FwUpperAddress = upper;
+    m_FwUpperAddress = upper;
     position = pos;
 
     Begin(CMD_UPGRADE_HEX, param1, record, length + 10);
-    PutBE32(m_TxPacket.m_Data, s_FwUpperAddress);
+    PutBE32(m_TxPacket.m_Data, m_FwUpperAddress);
     PutBE32(m_TxPacket.m_Data + 4, address);
     PutBE16(m_TxPacket.m_Data + 8, static_cast<std::uint16_t>(length));
     std::memcpy(m_TxPacket.m_Data + 10, data, length);

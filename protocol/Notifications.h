@@ -1,17 +1,14 @@
 #pragma once
-// Message numbers between the serial channel, the packet manager and the
-// main form. Notifications carry a pointer to their own copy of the answer in
+// Notifications of the packet manager to its owner (the main form).
+// Answer notifications carry a pointer to their own copy of the answer in
 // wParam: a const CPacket* for General answers, a const uint8_t[6] for
-// Minimized ones.
+// Minimized ones. The channel's messages (1025, 1120, 1121) are in
+// link/CommMessages.h; WM_COMM_PORT_LOST is forwarded to the owner as it is.
+#include "link/CommMessages.h"
 #include "platform/core/Messages.h"
 
-constexpr UINT WM_COMM_READ = 1025;        // watch thread -> packet manager: bytes queued
 constexpr UINT WM_PACKET_TRACE = 1026;     // sent: wParam const CPacket*, lParam 0 sent / 1 received
-constexpr UINT WM_SYSINFO_READ = 1027;     // start the option read sequence
-constexpr UINT WM_SYSINFO_FORWARD = 1028;  // finished option record to the window
-constexpr UINT WM_PORT_CHANGED = 1029;     // wParam: port index, 0 = COM1
 constexpr UINT WM_CHECKSUM_ERROR = 1030;   // wParam: 0 header or Minimized, 1 data
-constexpr UINT WM_BAUD_CHANGED = 1031;     // wParam: baud index
 
 // General answers.
 constexpr UINT WM_RX_CONNECT = 1034;
@@ -62,17 +59,12 @@ constexpr UINT WM_RX_STATUS = 1106;
 constexpr UINT WM_RX_GET_IMAGE2 = 1107;
 constexpr UINT WM_RX_CHECK_VOLTAGE = 1115;
 
-// The serial device hung up or failed (adapter pulled out): watch thread ->
-// packet manager, and packet manager -> main form.
-constexpr UINT WM_COMM_PORT_LOST = 1120;
-// A watch-thread alert for the operator, shown on the user-interface thread:
-// wParam COMM_ALERT_QUEUE_FULL or COMM_ALERT_WATCH_FAILED.
-constexpr UINT WM_COMM_ALERT = 1121;
-constexpr WPARAM COMM_ALERT_QUEUE_FULL = 0;
-constexpr WPARAM COMM_ALERT_WATCH_FAILED = 1;
 // Packet manager to itself: show a modal message box once the receive or
 // timer handler has returned (payload: the text and icon).
 constexpr UINT WM_PM_ALERT = 1122;
+// A request could not be written whole (the device stopped taking bytes):
+// wParam the bytes written, lParam the frame size.
+constexpr UINT WM_WRITE_STALLED = 1123;
 
 // Minimized answers.
 constexpr UINT WM_RX_MINI_CONNECT = 1124;

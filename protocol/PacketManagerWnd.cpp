@@ -95,8 +95,6 @@ constexpr const char* kUpgradeCanceled = "Upgrade process was canceled! (COMMUNI
 
 }  // namespace
 
-std::uint32_t CPacketManagerWnd::s_FwUpperAddress = 0;
-
 CPacketManagerWnd::CPacketManagerWnd(IMessageLoop& loop, IOperator& op) : CMsgTarget(loop), m_Operator(op) {
     m_Comm.SetOwner(this);
 }
@@ -133,14 +131,24 @@ void CPacketManagerWnd::SendPacket(CPacket& packet) {
     std::uint8_t frame[PACKET_TX_BUFFER];
     std::size_t size = packet.Serialize(frame, sizeof frame);
     if (size == 0) return;  // larger than any request the module takes
-    m_Comm.WriteComm(frame, size);
+    const std::size_t written = m_Comm.WriteComm(frame, size);
+    if (written != size) ReportStalledWrite(written, size);
     if (m_pView) Loop().Send(m_pView, WM_PACKET_TRACE, reinterpret_cast<WPARAM>(&packet), 0);
+}
+
+void CPacketManagerWnd::ReportStalledWrite(std::size_t written, std::size_t size) {
+    // With the port closed a request goes nowhere on purpose (for example the
+    // rate change after the link was dropped); only an open port that stopped
+    // taking bytes is news for the operator.
+    if (m_Comm.IsOpen() && m_pView) Loop().Post(m_pView, WM_WRITE_STALLED, written, static_cast<LPARAM>(size));
 }
 
 void CPacketManagerWnd::SendMini(const std::uint8_t* frame) {
     m_Comm.m_QueueRead.ClearQueue();
-    m_RxState = 0;
-    for (std::size_t i = 0; i < MINI_FRAME_SIZE; ++i) m_Comm.WriteComm(frame + i, 1);
+    m_RxState = RX_START;
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < MINI_FRAME_SIZE; ++i) written += m_Comm.WriteComm(frame + i, 1);
+    if (written != MINI_FRAME_SIZE) ReportStalledWrite(written, MINI_FRAME_SIZE);
 }
 
 void CPacketManagerWnd::SendGuarded(unsigned timeoutMs) {
@@ -167,33 +175,33 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
     while (i < count) {
         const std::uint8_t b = bytes[i];
         switch (m_RxState) {
-            case 0:
+            case RX_START:
                 ++i;
                 if (b == PACKET_START) {
                     m_RxPos = 0;
-                    m_RxState = 9;
+                    m_RxState = RX_SECOND;
                 }
                 break;
-            case 9:
+            case RX_SECOND:
                 ++i;
                 if (b == MINI_MARKER) {
                     m_RxMini[0] = PACKET_START;
                     m_RxMini[1] = MINI_MARKER;
-                    m_RxState = 10;
+                    m_RxState = RX_MINI_COMMAND;
                 } else {
                     rx.m_Command = (rx.m_Command << 8) | b;
                     m_RxPos = 1;
-                    m_RxState = 1;
+                    m_RxState = RX_COMMAND;
                 }
                 break;
-            case 1:
-            case 2:
-            case 3:
-            case 4:
-            case 5: {
+            case RX_COMMAND:
+            case RX_PARAM1:
+            case RX_PARAM2:
+            case RX_DATA_SIZE:
+            case RX_ERR_CODE: {
                 ++i;
                 std::uint32_t* field[] = {&rx.m_Command, &rx.m_Param1, &rx.m_Param2, &rx.m_DataSize, &rx.m_ErrCode};
-                std::uint32_t& f = *field[m_RxState - 1];
+                std::uint32_t& f = *field[m_RxState - RX_COMMAND];
                 f = (f << 8) | b;
                 if (++m_RxPos == 4) {
                     m_RxPos = 0;
@@ -201,7 +209,7 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
                 }
                 break;
             }
-            case 6:
+            case RX_HEADER_CHECKSUM:
                 ++i;
                 rx.m_HeaderChecksum = (rx.m_HeaderChecksum << 8) | b;
                 if (++m_RxPos == 4) {
@@ -209,13 +217,13 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
                     if (rx.m_DataSize > 0) {
                         if (rx.m_DataSize > PACKET_DATA_SIZE) {
                             // Cannot be held: drop it now and look for the next frame.
-                            m_RxState = 0;
+                            m_RxState = RX_START;
                             PostChecksumError(0);
                         } else {
-                            m_RxState = 7;
+                            m_RxState = RX_DATA;
                         }
                     } else {
-                        m_RxState = 0;
+                        m_RxState = RX_START;
                         if (rx.IsHeaderChecksumOK()) {
                             DispatchGeneral();
                         } else {
@@ -226,7 +234,7 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
                     }
                 }
                 break;
-            case 7: {
+            case RX_DATA: {
                 std::size_t want = rx.m_DataSize - m_RxPos;
                 std::size_t take = count - i < want ? count - i : want;
                 std::memcpy(rx.m_Data + m_RxPos, bytes + i, take);
@@ -234,16 +242,16 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
                 m_RxPos += static_cast<std::uint32_t>(take);
                 if (m_RxPos == rx.m_DataSize) {
                     m_RxPos = 0;
-                    m_RxState = 8;
+                    m_RxState = RX_DATA_CHECKSUM;
                 }
                 break;
             }
-            case 8:
+            case RX_DATA_CHECKSUM:
                 ++i;
                 rx.m_DataChecksum = (rx.m_DataChecksum << 8) | b;
                 if (++m_RxPos == 4) {
                     m_RxPos = 0;
-                    m_RxState = 0;
+                    m_RxState = RX_START;
                     if (!rx.IsHeaderChecksumOK()) {
                         PostChecksumError(0);
                     } else if (!rx.IsDataChecksumOK()) {
@@ -254,16 +262,16 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
                     }
                 }
                 break;
-            case 10:
-            case 11:
-            case 12:
+            case RX_MINI_COMMAND:
+            case RX_MINI_ARG1:
+            case RX_MINI_ARG2:
                 ++i;
-                m_RxMini[m_RxState - 8] = b;
+                m_RxMini[m_RxState - RX_MINI_COMMAND + 2] = b;
                 ++m_RxState;
                 break;
-            case 13:
+            case RX_MINI_CHECKSUM:
                 ++i;
-                m_RxState = 0;
+                m_RxState = RX_START;
                 MakeMiniChecksum(m_RxMini);
                 if (m_RxMini[5] == b) {
                     DispatchMini();
@@ -273,7 +281,7 @@ std::size_t CPacketManagerWnd::Parse(const std::uint8_t* bytes, std::size_t coun
                 break;
             default:  // cannot happen; resynchronise
                 ++i;
-                m_RxState = 0;
+                m_RxState = RX_START;
                 break;
         }
     }

@@ -23,6 +23,24 @@ constexpr int MAX_SENDS = 10;  // a guarded request is sent at most ten times
 
 constexpr UINT RETRY_TIMER_ID = 0;
 
+// States of the receive machine (m_RxState), by what the next byte is.
+enum ERxState : int {
+    RX_START = 0,            // 0x7E
+    RX_COMMAND = 1,          // the rest of the command
+    RX_PARAM1 = 2,
+    RX_PARAM2 = 3,
+    RX_DATA_SIZE = 4,
+    RX_ERR_CODE = 5,
+    RX_HEADER_CHECKSUM = 6,
+    RX_DATA = 7,
+    RX_DATA_CHECKSUM = 8,
+    RX_SECOND = 9,           // 0x5A (Minimized) or the command's first byte
+    RX_MINI_COMMAND = 10,
+    RX_MINI_ARG1 = 11,
+    RX_MINI_ARG2 = 12,
+    RX_MINI_CHECKSUM = 13,
+};
+
 constexpr std::size_t FW_BIN_CHUNK = 2048;
 constexpr std::size_t FW_HEX_MAX_RECORD = 255;
 
@@ -103,9 +121,9 @@ public:
     bool ResendHexRecord();
     // Sends chunk n of a raw image; m_FwFileSize and m_FwLastChunk must be set.
     bool SendBinChunk(const std::string& fileName, std::uint32_t chunk);
-    // Upper address of the last extended-linear-address record, kept for the
-    // program's life.
-    static std::uint32_t s_FwUpperAddress;
+    // Upper address of the last extended-linear-address record; it carries
+    // into the next upgrade, as the module expects.
+    std::uint32_t m_FwUpperAddress = 0;
 
     // ---- Minimized request builders ----
     void SendMiniConnect();
@@ -123,7 +141,7 @@ public:
     CCommThread m_Comm;
     CPacket m_RxPacket;
     CPacket m_RetryPacket;
-    int m_RxState = 0;
+    int m_RxState = RX_START;
     std::uint32_t m_RxPos = 0;
     CMsgTarget* m_pView = nullptr;
     std::string m_FwFileName;
@@ -151,6 +169,8 @@ private:
     void PostChecksumError(WPARAM which);
     void ShowAlert(const char* text, unsigned flags);
     void SendGuarded(unsigned timeoutMs);
+    // Tells the owner that a request was not written whole (WM_WRITE_STALLED).
+    void ReportStalledWrite(std::size_t written, std::size_t size);
     void FillText(std::size_t offset, std::size_t fieldSize, const std::string& text);
 
     // Begins a General request: command, parameters and data size; error code 0.

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
-#include <mutex>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -34,12 +33,6 @@ int BaudOfTermiosSpeed(unsigned speed) {
 }
 
 namespace {
-
-std::mutex g_OverrideLock;
-std::map<std::string, std::string>& Overrides() {
-    static std::map<std::string, std::string> overrides;
-    return overrides;
-}
 
 }  // namespace
 
@@ -178,13 +171,10 @@ bool CSerialDevice::SetRts(bool on) {
     return ::ioctl(m_Fd, on ? TIOCMBIS : TIOCMBIC, &rts) == 0;
 }
 
-std::string ResolvePortName(const std::string& name) {
+std::string CPortMap::Resolve(const std::string& name) const {
     if (!name.empty() && name[0] == '/') return name;
-    {
-        std::lock_guard<std::mutex> lock(g_OverrideLock);
-        auto it = Overrides().find(name);
-        if (it != Overrides().end()) return it->second;
-    }
+    auto it = m_Overrides.find(name);
+    if (it != m_Overrides.end()) return it->second;
     if (name.size() > 3 && name.size() <= 6 && name.compare(0, 3, "COM") == 0 &&
         name.find_first_not_of("0123456789", 3) == std::string::npos) {
         int n = std::stoi(name.substr(3));
@@ -192,14 +182,4 @@ std::string ResolvePortName(const std::string& name) {
     }
     // Anything else names a device under /dev (for example "ttyUSB0").
     return "/dev/" + name;
-}
-
-void SetPortOverride(const std::string& name, const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_OverrideLock);
-    Overrides()[name] = path;
-}
-
-void ClearPortOverrides() {
-    std::lock_guard<std::mutex> lock(g_OverrideLock);
-    Overrides().clear();
 }

@@ -3,6 +3,7 @@
 // opened exclusively.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 
 class CSerialDevice {
@@ -58,7 +59,17 @@ std::string FormatSerialError(const std::string& path, int err);
 unsigned TermiosSpeedOf(int baudRate);
 int BaudOfTermiosSpeed(unsigned speed);
 
-// "COMn" -> its override, else /dev/ttyS(n-1); a path is used as it is.
-std::string ResolvePortName(const std::string& name);
-void SetPortOverride(const std::string& name, const std::string& path);
-void ClearPortOverrides();
+// Where the port names lead: "COMn" -> its override, else /dev/ttyS(n-1); a
+// path is used as it is; any other name is a device under /dev. One map per
+// serial channel, filled by its owner (settings file, command line,
+// simulated module) on the user-interface thread before the port opens.
+class CPortMap {
+public:
+    std::string Resolve(const std::string& name) const;
+    // A later override of the same name wins.
+    void Set(const std::string& name, const std::string& path) { m_Overrides[name] = path; }
+    void Clear() { m_Overrides.clear(); }
+
+private:
+    std::map<std::string, std::string> m_Overrides;
+};

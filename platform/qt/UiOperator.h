@@ -13,7 +13,7 @@
 #include "platform/core/Operator.h"
 
 class QDialog;
-class QWidget;
+#include <QWidget>
 
 class IUiOperator : public IOperator {
 public:

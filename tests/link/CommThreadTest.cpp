@@ -129,9 +129,8 @@ protected:
 TEST_F(CommThreadTest, BytesFromTheModuleAreQueuedAndWakeTheOwner) {
     ASSERT_TRUE(m_Comm.m_QueueRead.PutByte('K'));  // opening and closing leave the queue alone
     m_Pty.Write("STALE");                         // arrived while closed: discarded at open
-    SetPortOverride("COM3", m_Pty.m_strSlave);
+    m_Comm.m_PortMap.Set("COM3", m_Pty.m_strSlave);
     ASSERT_TRUE(m_Comm.OpenPort("COM3", 115200, 7)) << m_Comm.LastError();
-    ClearPortOverrides();
     EXPECT_FALSE(m_Comm.SetRts(true));  // a pseudo-terminal has no RTS line, yet the port opened
 
     // Bytes a cooked terminal would eat or translate, then several read chunks.
@@ -287,11 +286,12 @@ TEST_F(CommThreadTest, OpenFailuresNameThePathAndTheReason) {
 }
 
 TEST(PortNames, ComNamesMapToSerialDevicesUnlessOverridden) {
-    SetPortOverride("COM2", "/dev/ttyUSB0");
-    SetPortOverride("COM2", "/dev/ttyUSB1");  // a later override wins
-    EXPECT_EQ(ResolvePortName("COM2"), "/dev/ttyUSB1");
-    ClearPortOverrides();
+    CPortMap map;
+    map.Set("COM2", "/dev/ttyUSB0");
+    map.Set("COM2", "/dev/ttyUSB1");  // a later override wins
+    EXPECT_EQ(map.Resolve("COM2"), "/dev/ttyUSB1");
+    map.Clear();
     const char* names[][2] = {{"COM1", "/dev/ttyS0"}, {"COM2", "/dev/ttyS1"}, {"COM12", "/dev/ttyS11"},
                               {"/dev/pts/3", "/dev/pts/3"}, {"ttyUSB0", "/dev/ttyUSB0"}};
-    for (const auto& [name, path] : names) EXPECT_EQ(ResolvePortName(name), path) << name;
+    for (const auto& [name, path] : names) EXPECT_EQ(map.Resolve(name), path) << name;
 }

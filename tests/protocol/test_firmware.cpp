@@ -17,7 +17,6 @@ std::string WriteFile(const std::string& name, const std::string& contents) {
 
 class HexReader : public ::testing::Test {
 protected:
-    void SetUp() override { CPacketManagerWnd::s_FwUpperAddress = 0; }
     PmHarness h;
 
     // Sends every record of the file and returns the requests.
@@ -56,7 +55,7 @@ TEST_F(HexReader, WorkedExampleExtendedAddressThenData) {
     EXPECT_EQ(reqs[3].m_Param1, 1u);
     EXPECT_EQ(reqs[3].m_DataSize, 10u);
     EXPECT_EQ(Bytes(reqs[3].m_Data, reqs[3].m_Data + 4), (Bytes{0, 0, 8, 0}));
-    EXPECT_EQ(CPacketManagerWnd::s_FwUpperAddress, 0x0800u);
+    EXPECT_EQ(h.pm.m_FwUpperAddress, 0x0800u);
 }
 
 TEST_F(HexReader, PositionStopsOnTheChecksumOfAnAddressRecord) {
@@ -77,7 +76,7 @@ TEST_F(HexReader, CrLfAndLfFilesGiveTheSameRequests) {
         crlf += c;
     }
     auto a = SendAll(WriteFile("lf.hex", lf), 4);
-    CPacketManagerWnd::s_FwUpperAddress = 0;
+    h.pm.m_FwUpperAddress = 0;
     auto b = SendAll(WriteFile("crlf.hex", crlf), 4);
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {

@@ -137,7 +137,6 @@ public:
     }
     ~CConsole() {
         m_pApp.reset();
-        ClearPortOverrides();
         SetProfileDirectory("");
     }
     std::string SettingsPath() const { return m_Dir.File(); }

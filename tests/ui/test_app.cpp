@@ -25,7 +25,7 @@ void ExpectLayout(CConsole& c, int layout, int board, int protocol, bool setItem
                  std::to_string(protocol));
     const bool general = protocol == PROTOCOL_GENERAL, zel12 = board == BOARD_ZEL12;
     const bool up = layout != LAYOUT_DISCONNECTED, master = layout == LAYOUT_MASTER;
-    EXPECT_EQ(c.View().m_nLayout, layout);
+    EXPECT_EQ(c.View().State().m_nLayout, layout);
     for (int pos : {MENU_POS_VIEW, MENU_POS_TOOLS}) EXPECT_EQ(c.TopOn(pos), up && general) << pos;
     EXPECT_TRUE(c.TopOn(MENU_POS_FILE) && c.TopOn(MENU_POS_HELP));
     for (int command : ALWAYS_ON) EXPECT_TRUE(c.ItemOn(command)) << command;
@@ -44,7 +44,7 @@ void ExpectLayout(CConsole& c, int layout, int board, int protocol, bool setItem
     if (!zel12) { EXPECT_EQ(c.Enabled(IDC_STATUS), up); }
     if (zel12 && up) {
         EXPECT_EQ(c.Text(IDC_POWER), "POWER OFF");
-        EXPECT_TRUE(c.View().m_bPowerOn);
+        EXPECT_TRUE(c.View().State().m_bPowerOn);
     }
     // No layout touches START or the labels.
     EXPECT_FALSE(c.Enabled(IDC_START));
@@ -70,12 +70,12 @@ TEST(AppStartup, LabelsAndControlsFromTheSettingsFile) {
         for (int i = 0; i < 4; ++i) EXPECT_EQ(console.Text(labels[i]), t[i + 1]);
         EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 0");
         EXPECT_TRUE(console.Enabled(IDC_CONNECT));
-        const int board = console.View().m_nBoardType;
-        ExpectLayout(console, LAYOUT_DISCONNECTED, board, console.View().m_nProtocol, false);
+        const int board = console.View().State().m_nBoardType;
+        ExpectLayout(console, LAYOUT_DISCONNECTED, board, console.View().State().m_nProtocol, false);
         if (!*t[0]) {
             EXPECT_EQ(board, BOARD_ZEL12);
             EXPECT_EQ(console.Text(IDC_POWER), "POWER OFF");
-            EXPECT_EQ(console.View().m_nConnectStage, CONNECT_STAGE_IDLE);
+            EXPECT_EQ(console.View().Connection().m_nConnectStage, CONNECT_STAGE_IDLE);
             // Nothing is written until the operator changes something.
             EXPECT_FALSE(FileExists(console.SettingsPath()));
         }
@@ -169,7 +169,7 @@ TEST(AppProtocol, ChoiceWritesPromptsEveryTimeAndReappliesTheLayout) {
     for (int round = 0; round < 2; ++round) {  // the same choice again: written and prompted again
         std::remove(console.SettingsPath().c_str());
         ASSERT_TRUE(console.Choose(ID_PROTOCOL_MINIMIZED));
-        EXPECT_EQ(view.m_nProtocol, PROTOCOL_MINIMIZED);
+        EXPECT_EQ(view.State().m_nProtocol, PROTOCOL_MINIMIZED);
         EXPECT_EQ(console.Text(IDC_PROTOCOL_LABEL), "Protocol: Minimized");
         EXPECT_EQ(console.Prompt(), "Packet type is changed!!!");
         EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
@@ -186,7 +186,7 @@ TEST(AppProtocol, ChoiceWritesPromptsEveryTimeAndReappliesTheLayout) {
     // The menu bar works while the prompt is open.
     ASSERT_TRUE(console.Choose(ID_PROTOCOL_GENERAL));
     ExpectLayout(console, LAYOUT_MASTER, BOARD_ZEL12, PROTOCOL_GENERAL);
-    EXPECT_FALSE(view.m_bPortOpen);
+    EXPECT_FALSE(view.Connection().m_bPortOpen);
 }
 
 TEST(AppMenus, MarksFollowTheStateWhenTheMenuOpensAndGreyedItemsCannotBeChosen) {
@@ -204,13 +204,13 @@ TEST(AppMenus, MarksFollowTheStateWhenTheMenuOpensAndGreyedItemsCannotBeChosen) 
     expectMarks({ID_BOARD_QOR10_HV, ID_PROTOCOL_MINIMIZED});
     // A change from elsewhere (the module reports its type) shows at the next opening.
     console.View().SelectBoard(BOARD_PELL);
-    console.View().m_nProtocol = PROTOCOL_GENERAL;
+    console.View().State().m_nProtocol = PROTOCOL_GENERAL;
     expectMarks({ID_BOARD_PELL, ID_PROTOCOL_GENERAL});
     // Values out of range mark nothing.
     console.View().SelectBoard(7);
-    console.View().m_nProtocol = 4;
+    console.View().State().m_nProtocol = 4;
     expectMarks({});
-    console.View().m_nProtocol = PROTOCOL_GENERAL;
+    console.View().State().m_nProtocol = PROTOCOL_GENERAL;
     EXPECT_FALSE(console.Choose(ID_VIEW_PACKET_TRACE));  // greyed while disconnected
     console.View().SetConnectedLayout();
     EXPECT_FALSE(console.Choose(ID_VIEW_DB_MANAGER));  // greyed item
@@ -270,9 +270,9 @@ TEST(AppCommandLine, PortMapFromSettingsOverriddenByTheCommandLine) {
     console.Options().ports.clear();
     console.MapPort(3, "/dev/pts/42");
     ASSERT_TRUE(console.Start());
-    EXPECT_EQ(ResolvePortName("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(ResolvePortName("COM2"), "/dev/ttyUSB5");
-    EXPECT_EQ(ResolvePortName("COM3"), "/dev/pts/42");
-    EXPECT_EQ(ResolvePortName("COM4"), "/dev/ttyS3");  // an empty value keeps the default
+    EXPECT_EQ(console.View().PortMap().Resolve("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(console.View().PortMap().Resolve("COM2"), "/dev/ttyUSB5");
+    EXPECT_EQ(console.View().PortMap().Resolve("COM3"), "/dev/pts/42");
+    EXPECT_EQ(console.View().PortMap().Resolve("COM4"), "/dev/ttyS3");  // an empty value keeps the default
     EXPECT_EQ(console.Settings(), "[Ports]\nCOM2=/dev/ttyUSB5\nCOM3=/dev/ttyACM0\nCOM4=\n");  // untouched
 }

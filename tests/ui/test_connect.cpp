@@ -2,6 +2,7 @@
 // Serial Communication dialog, and the console against the simulated module.
 #include <QComboBox>
 
+#include "console/ConsoleMessages.h"
 #include "console/SerialCommDlg.h"
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
@@ -26,7 +27,7 @@ struct CLinked {
         ASSERT_TRUE(console.Click(IDC_CONNECT));
         ASSERT_EQ(pty.Next(), CMD_CONNECT);
         pty.Answer(CMD_CONNECT, RES_SUCCESS, 5);
-        ASSERT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+        ASSERT_TRUE(console.WaitFor([&] { return View().State().m_bConnected; }));
         ASSERT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
         ASSERT_EQ(console.Prompt(), "Connection succeeded.");
         console.ClosePrompt();
@@ -35,21 +36,21 @@ struct CLinked {
     std::vector<int> Search(int moduleRate) {
         std::vector<int> rates;
         EXPECT_TRUE(console.Click(IDC_CONNECT));
-        for (int attempt = 0; attempt < 6 && !View().m_bConnected; ++attempt) {
+        for (int attempt = 0; attempt < 6 && !View().State().m_bConnected; ++attempt) {
             EXPECT_EQ(pty.Next(), CMD_CONNECT) << "attempt " << attempt + 1;
             rates.push_back(pty.LineRate());
             if (rates.back() == moduleRate) {
                 pty.Answer(CMD_CONNECT, RES_SUCCESS, 3);
-                EXPECT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+                EXPECT_TRUE(console.WaitFor([&] { return View().State().m_bConnected; }));
             } else {
                 console.loop.Advance(CONNECT_TIMEOUT_MS);
-                EXPECT_FALSE(View().m_bPortOpen);
+                EXPECT_FALSE(View().Connection().m_bPortOpen);
                 if (attempt < 5) console.loop.Advance(CONNECT_PAUSE_MS);
             }
         }
         return rates;
     }
-    bool Timer1() { return console.loop.IsTimerRunning(&View(), CONNECT_TIMER_ID); }
+    bool Timer1() { return console.loop.IsTimerRunning(&View().Connection(), CONNECT_TIMER_ID); }
     bool Quiet(int ms = 200) { return pty.Read(1, ms).empty(); }
 };
 
@@ -85,7 +86,7 @@ TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersionWithATraceRowPe
     EXPECT_EQ(pty.Next(), CMD_CONNECT);
     EXPECT_EQ(console.loop.NextDue(), CONNECT_TIMEOUT_MS);
     pty.Answer(CMD_CONNECT, RES_SUCCESS, 0x00070005);  // only the low 16 bits count
-    ASSERT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+    ASSERT_TRUE(console.WaitFor([&] { return View().State().m_bConnected; }));
     EXPECT_EQ(console.Prompt(), "Connection succeeded.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_CONNECTION);
     EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 5");
@@ -93,14 +94,14 @@ TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersionWithATraceRowPe
     EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
     EXPECT_FALSE(FileExists(console.SettingsPath()));  // the configured rate: nothing to remember
     pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, BOARD_PELL);
-    ASSERT_TRUE(console.WaitFor([&] { return View().m_nBoardType == BOARD_PELL && !Timer1(); }));
+    ASSERT_TRUE(console.WaitFor([&] { return View().State().m_nBoardType == BOARD_PELL && !Timer1(); }));
     EXPECT_EQ(console.Text(IDC_MODULE_LABEL), "Module Type: Pell");
     EXPECT_EQ(console.Settings(), "[Option]\nType=1\nCOM Port=1\nBaudrate=9600\nProtocol=0\n");
     EXPECT_EQ(pty.Next(), CMD_GET_VERSION_EX);
     pty.Answer(CMD_GET_VERSION_EX, RES_SUCCESS, 0x0210);
-    ASSERT_TRUE(console.WaitFor([&] { return View().m_nFirmwareLevel != 0; }));
+    ASSERT_TRUE(console.WaitFor([&] { return View().State().m_nFirmwareLevel != 0; }));
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 2.10");
-    EXPECT_EQ(View().m_nFirmwareLevel, 0x104);
+    EXPECT_EQ(View().State().m_nFirmwareLevel, 0x104);
     EXPECT_EQ(console.loop.NextDue(), -1);
     const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0"}, {"RCV", "0x1", "0x1", "0x70005"},
                                 {"SND", "0x5", "0x0", "0x0"}, {"RCV", "0x5", "0x1", "0x1"},
@@ -125,7 +126,7 @@ TEST(Connect, BaudSearchFindsAModuleAt57600OnTheFifthAttemptOrGivesUpAfterTheSix
         }
         EXPECT_EQ(rates, (std::vector<int>{9600, 9600, 19200, 38400, 57600, 115200}));
         EXPECT_EQ(t.console.loop.Now(), 6 * 2000 + 5 * 200);
-        EXPECT_EQ(t.View().m_nBaudRate, 115200);
+        EXPECT_EQ(t.View().Connection().m_nBaudRate, 115200);
         ASSERT_EQ(t.console.op.boxes.size(), 1u);
         EXPECT_EQ(t.console.op.boxes[0].text, "Connection is failed.");
         EXPECT_EQ(t.console.op.boxes[0].flags, MB_OK);
@@ -162,12 +163,12 @@ TEST(Connect, DisconnectDuringTheDeviceInformationWaitStopsEverything) {
         t.Connect();
         t.console.loop.Advance(wait);
         ASSERT_TRUE(t.console.Click(IDC_CONNECT));  // DISCONNECT
-        EXPECT_FALSE(t.View().m_bConnected || t.View().m_bPortOpen);
-        EXPECT_EQ(t.View().m_nLayout, LAYOUT_DISCONNECTED);
+        EXPECT_FALSE(t.View().State().m_bConnected || t.View().Connection().m_bPortOpen);
+        EXPECT_EQ(t.View().State().m_nLayout, LAYOUT_DISCONNECTED);
         EXPECT_EQ(t.console.loop.NextDue(), -1);
         t.console.loop.Advance(20000);
         EXPECT_TRUE(t.Quiet());
-        EXPECT_EQ(t.View().m_nBoardType, BOARD_PELL);
+        EXPECT_EQ(t.View().State().m_nBoardType, BOARD_PELL);
         EXPECT_TRUE(t.console.op.boxes.empty());
     }
 }
@@ -189,10 +190,10 @@ TEST(Connect, DeviceInformationDecidesTheBoardAndTheVersionQuestion) {
         t.Connect();
         const int first = std::min<int>(c.advance, DEVICE_INFO_TIMEOUT_MS);
         t.console.loop.Advance(first);
-        EXPECT_EQ(t.View().m_nBoardType, BOARD_QOR10_HV);  // not before the pause ends
+        EXPECT_EQ(t.View().State().m_nBoardType, BOARD_QOR10_HV);  // not before the pause ends
         t.console.loop.Advance(c.advance - first);
         if (c.answer) t.pty.Answer(CMD_GET_DEVICE_INFO, c.result, c.type, c.err);
-        ASSERT_TRUE(t.console.WaitFor([&] { return t.View().m_nBoardType == c.board && !t.Timer1(); }));
+        ASSERT_TRUE(t.console.WaitFor([&] { return t.View().State().m_nBoardType == c.board && !t.Timer1(); }));
         EXPECT_NE(t.console.Settings().find("Type=" + std::to_string(c.board) + "\n"), std::string::npos);
         if (c.next) {
             EXPECT_EQ(t.pty.Next(), c.next);
@@ -200,10 +201,10 @@ TEST(Connect, DeviceInformationDecidesTheBoardAndTheVersionQuestion) {
         // No late fallback asks a second time.
         t.console.loop.Advance(5000);
         EXPECT_TRUE(t.Quiet());
-        EXPECT_EQ(t.View().m_nBoardType, c.board);
+        EXPECT_EQ(t.View().State().m_nBoardType, c.board);
         if (c.next == CMD_GET_VERSION) {
             t.pty.Answer(CMD_GET_VERSION, 0x0103);
-            ASSERT_TRUE(t.console.WaitFor([&] { return t.View().m_nFirmwareLevel == 0x103; }));
+            ASSERT_TRUE(t.console.WaitFor([&] { return t.View().State().m_nFirmwareLevel == 0x103; }));
             EXPECT_EQ(t.console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 1.03");
         }
     }
@@ -239,7 +240,7 @@ TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrameThatLeavesNoTrac
     EXPECT_EQ(pty.Read(6), Mini(MINI_CONNECT, 0));
     const auto answer = Mini(MINI_CONNECT, RES_SUCCESS);
     pty.Write(answer.data(), answer.size());
-    ASSERT_TRUE(console.WaitFor([&] { return View().m_bConnected; }));
+    ASSERT_TRUE(console.WaitFor([&] { return View().State().m_bConnected; }));
     EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: xx");
     EXPECT_EQ(console.Prompt(), "Connection succeeded.");
     EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);  // the questions that follow are General
@@ -267,14 +268,14 @@ TEST_F(ConnectTest, PowerIsRefusedOnAPseudoTerminalAndALostPortIsNamed) {
     ASSERT_TRUE(console.Click(IDC_POWER));
     EXPECT_EQ(console.Prompt(), "Power off fail!!!");  // a pseudo-terminal refuses RTS
     EXPECT_EQ(console.PromptForm(), MSGFORM_ERROR);
-    EXPECT_TRUE(View().m_bPowerOn);
+    EXPECT_TRUE(View().State().m_bPowerOn);
     EXPECT_EQ(console.Text(IDC_POWER), "POWER OFF");
     console.ClosePrompt();
     pty.CloseMaster();  // the adapter is pulled out
-    ASSERT_TRUE(console.WaitFor([&] { return !View().m_bPortOpen; }));
+    ASSERT_TRUE(console.WaitFor([&] { return !View().Connection().m_bPortOpen; }));
     EXPECT_EQ(console.Prompt(), "Serial port 'COM1' was lost.");
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Serial port 'COM1' was lost.");
-    EXPECT_EQ(View().m_nLayout, LAYOUT_DISCONNECTED);
+    EXPECT_EQ(View().State().m_nLayout, LAYOUT_DISCONNECTED);
     EXPECT_EQ(console.loop.NextDue(), -1);
     console.ClosePrompt();
     console.Send(WM_COMM_PORT_LOST);  // a stale report after the close is ignored
@@ -294,7 +295,7 @@ TEST(SerialCommDialog, ShowsTheSettingsReadAgainWhenItOpens) {
     ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
     EXPECT_EQ(seen, (QStringList{"COM2", "19200"}));
     console.loop.RunPending();
-    EXPECT_EQ(console.View().m_strPortName, "COM3");  // closing changes nothing
+    EXPECT_EQ(console.View().Connection().m_strPortName, "COM3");  // closing changes nothing
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
@@ -324,7 +325,7 @@ TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnectsEvenForTypedT
         EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, c.index)));
         EXPECT_EQ(console.Settings(),
                   "[Option]\nType=0\nCOM Port=1\nBaudrate=" + std::to_string(c.rate) + "\nProtocol=0\n");
-        EXPECT_EQ(view.m_nLayout, LAYOUT_DISCONNECTED);
+        EXPECT_EQ(view.State().m_nLayout, LAYOUT_DISCONNECTED);
         EXPECT_EQ(console.Text(IDC_BAUD_LABEL), QString("Baud Rate: %1bps").arg(c.rate));
         EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
     }
@@ -335,28 +336,28 @@ TEST(SerialCommDialog, PortOrRateChangeEndsTheSearch) {
     CConsole console;
     ASSERT_TRUE(console.Start());
     CPravikView& view = console.View();
-    SetPortOverride("COM2", pty.SlavePath());
+    view.PortMap().Set("COM2", pty.SlavePath());
     ASSERT_TRUE(console.Click(IDC_CONNECT));  // COM1 fails to open
     console.ClosePrompt();
     console.Send(WM_PORT_CHANGED, 1);  // COM2
     EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=2\nBaudrate=9600\nProtocol=0\n");
     console.ClosePrompt();
     ASSERT_TRUE(console.Click(IDC_CONNECT));
-    ASSERT_TRUE(view.m_bPortOpen);
+    ASSERT_TRUE(view.Connection().m_bPortOpen);
     // A port change closes the link at once.
     console.Send(WM_PORT_CHANGED, 1);
-    EXPECT_FALSE(view.m_bPortOpen);
+    EXPECT_FALSE(view.Connection().m_bPortOpen);
     EXPECT_EQ(console.loop.NextDue(), -1);
     console.ClosePrompt();
     ASSERT_TRUE(console.Click(IDC_CONNECT));
     console.loop.Advance(CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);  // silent: the search moves on
-    ASSERT_EQ(view.m_nBaudScan, 1);
+    ASSERT_EQ(view.Connection().m_nBaudScan, 1);
     console.Send(WM_BAUD_CHANGED, 1);
-    EXPECT_EQ(view.m_nBaudScan, 0);
+    EXPECT_EQ(view.Connection().m_nBaudScan, 0);
     EXPECT_EQ(console.loop.NextDue(), -1);
     console.loop.Advance(10000);  // the rate just chosen stands; no retry opens the port again
-    EXPECT_EQ(view.m_nBaudRate, 57600);
-    EXPECT_FALSE(view.m_bPortOpen);
+    EXPECT_EQ(view.Connection().m_nBaudRate, 57600);
+    EXPECT_FALSE(view.Connection().m_bPortOpen);
 }
 
 TEST(SerialCommDialog, RateChangeGoesOutAtTheOldRateAndEndsTheDeviceInformationWait) {
@@ -367,7 +368,7 @@ TEST(SerialCommDialog, RateChangeGoesOutAtTheOldRateAndEndsTheDeviceInformationW
     std::uint32_t index = 9;
     EXPECT_EQ(t.pty.Next(&index), CMD_SET_BAUDRATE);  // at the old rate
     EXPECT_EQ(index, 0u);
-    EXPECT_FALSE(t.View().m_bPortOpen);
+    EXPECT_FALSE(t.View().Connection().m_bPortOpen);
     EXPECT_EQ(t.console.loop.NextDue(), -1);  // no fallback takes the module for a ZEL12
     t.console.ClosePrompt();
     ASSERT_TRUE(t.console.Click(IDC_CONNECT));
@@ -409,14 +410,14 @@ TEST(ConsoleWithSimulator, SimulateMapsTheSelectedPortToAModuleAtItsOwnRate) {
     console.Options().simBaud = 57600;
     ASSERT_TRUE(console.Start() && console.App().Simulator());
     EXPECT_EQ(console.App().Simulator()->Module().Baud(), 57600);
-    EXPECT_EQ(ResolvePortName("COM2"), console.App().Simulator()->SlavePath());
+    EXPECT_EQ(console.View().PortMap().Resolve("COM2"), console.App().Simulator()->SlavePath());
     // 38400, 9600, 19200, 38400 go unheard (a short real wait, then the virtual 2200 ms); 57600 answers.
     ASSERT_TRUE(console.Click(IDC_CONNECT));
     for (int attempt = 1; attempt < 5; ++attempt) {
-        EXPECT_FALSE(console.WaitFor([&] { return console.View().m_bConnected; }, 100));
+        EXPECT_FALSE(console.WaitFor([&] { return console.View().State().m_bConnected; }, 100));
         console.loop.Advance(CONNECT_TIMEOUT_MS + CONNECT_PAUSE_MS);
     }
-    ASSERT_TRUE(console.WaitFor([&] { return console.View().m_nFirmwareLevel != 0; }));
+    ASSERT_TRUE(console.WaitFor([&] { return console.View().State().m_nFirmwareLevel != 0; }));
     // The module says what it is: the board follows, the extended version is asked.
     EXPECT_EQ(console.Text(IDC_MODULE_LABEL), "Module Type: QOR10-LV");
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 1.05");

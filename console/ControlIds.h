@@ -1,6 +1,7 @@
 #pragma once
-// Resource numbers of the main window: form 101 with its control IDs, menu
-// bar 128 with its command numbers.
+// Resource numbers of the main window, shared by the form, its flows and the
+// tool windows: form 101 with its control IDs, menu bar 128 with its command
+// numbers, board types, protocol variants and layouts.
 
 // Templates.
 constexpr int IDR_MAINFRAME = 128;      // menu bar

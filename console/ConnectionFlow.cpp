@@ -1,0 +1,359 @@
+#include "console/ConnectionFlow.h"
+
+#include "console/AnswerTable.h"
+#include "console/ConsoleMessages.h"
+#include "console/SerialCommDlg.h"
+#include "console/SerialSettings.h"
+#include "platform/qt/UiOperator.h"
+#include "protocol/PacketManagerWnd.h"
+#include "widgets/MsgDlg.h"
+#include "widgets/WaitDlg.h"
+
+namespace {
+
+const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
+const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
+
+// Rates of the search after the configured one, by m_nBaudScan 1..5.
+int ScanRate(int scan) {
+    static const int rates[BAUD_SCAN_LAST] = {9600, 19200, 38400, 57600, 115200};
+    return rates[scan - 1];
+}
+
+QString BaudLabel(int rate) { return QString::asprintf("Baud Rate: %dbps", rate); }
+
+QString FirmwareLabel(std::uint32_t version) {
+    return QString::asprintf("Firmware Version: %x.%02x", (version >> 8) & 0xFF, version & 0xFF);
+}
+
+const SAnswerRow kConnectRows[] = {
+    // The search goes on: timer 1 keeps running.
+    {RES_CONNECT_FAIL, MSGFORM_WARNING, "The connection is failed.", "The connection is failed."},
+};
+const SAnswerRow kDeviceInfoRows[] = {
+    {RES_CANCELED, MSGFORM_WARNING, "The command is canceled.", "Get device infomation is canceled."},
+};
+const SAnswerRow kVersionExRows[] = {
+    {RES_CANCELED, MSGFORM_WARNING, "The command is canceled.", "Get firmware version is canceled."},
+};
+const SAnswerRow kSetBaudRateRows[] = {
+    {RES_SUCCESS, PROMPT_NONE, nullptr, "Set baudrate is succeeded."},
+    {RES_FAIL, PROMPT_NONE, nullptr, "Set baudrate is failed."},
+    {RES_INVALID_PARAM, PROMPT_NONE, nullptr, "Invalid parameter!!!"},
+    {RES_CANCELED, PROMPT_NONE, nullptr, "Set baudrate is canceled"},
+};
+
+}  // namespace
+
+CConnectionFlow::CConnectionFlow(IConsoleContext& console) : CConsoleFlow(console) {
+    const CSerialSettings& settings = console.Settings();
+    m_strPortName = QString::asprintf("COM%d", settings.m_nComPort);
+    m_nBaudRate = settings.m_nBaudRate;
+    m_nStartBaudRate = settings.m_nBaudRate;
+}
+
+CConnectionFlow::~CConnectionFlow() { CancelPause(); }
+
+LRESULT CConnectionFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    static const MessageEntry<CConnectionFlow> table[] = {
+        {WM_TIMER, &CConnectionFlow::OnTimer},
+        {WM_PORT_CHANGED, &CConnectionFlow::OnPortChanged},
+        {WM_CHECKSUM_ERROR, &CConnectionFlow::OnChecksumError},
+        {WM_BAUD_CHANGED, &CConnectionFlow::OnBaudChanged},
+        {WM_RX_CONNECT, &CConnectionFlow::OnConnectAnswer},
+        {WM_RX_SET_BAUDRATE, &CConnectionFlow::OnSetBaudRateAnswer},
+        {WM_RX_GET_VERSION, &CConnectionFlow::OnVersionAnswer},
+        {WM_RX_GET_VERSION_EX, &CConnectionFlow::OnVersionExAnswer},
+        {WM_RX_GET_DEVICE_INFO, &CConnectionFlow::OnDeviceInfoAnswer},
+        {WM_COMM_PORT_LOST, &CConnectionFlow::OnPortLost},
+        {WM_WRITE_STALLED, &CConnectionFlow::OnWriteStalled},
+        {WM_RX_MINI_CONNECT, &CConnectionFlow::OnMiniConnectAnswer},
+        {WM_RX_MINI_SET_BAUDRATE, &CConnectionFlow::OnMiniSetBaudRateAnswer},
+    };
+    LRESULT result = 0;
+    DispatchMessage(this, table, msg, wParam, lParam, &result);
+    return result;
+}
+
+bool CConnectionFlow::OnCommand(int id, int code) {
+    static const CommandEntry<CConnectionFlow> table[] = {
+        {IDC_CONNECT, BN_CLICKED, &CConnectionFlow::OnConnect},
+        {IDC_POWER, BN_CLICKED, &CConnectionFlow::OnPower},
+        {ID_FILE_SERIAL_COMM, BN_CLICKED, &CConnectionFlow::OnSerialComm},
+    };
+    return DispatchCommand(this, table, id, code);
+}
+
+// ------------------------------------------------------ CONNECT / DISCONNECT
+
+void CConnectionFlow::OnConnect() {
+    // A press during the pause before a retry makes the retry now.
+    CancelPause();
+    m_nConnectStage = CONNECT_STAGE_CONNECTING;
+    if (State().m_bConnected) {
+        CloseLink(LINK_ENDED);
+        return;
+    }
+    CPacketManagerWnd& device = m_Console.Device();
+    if (!m_bPortOpen) {
+        if (device.OpenCommPort(m_strPortName.toStdString(), m_nBaudRate)) {
+            m_bPortOpen = true;
+            State().m_bMasterMode = false;
+        } else {
+            QString text = "Opening '" + m_strPortName + "' failed.";
+            m_Console.ShowPrompt(MSGFORM_WARNING, text);
+            // The status line says where the name led and why it failed.
+            const std::string& reason = device.m_Comm.LastError();
+            if (!reason.empty()) text += " " + QString::fromStdString(reason);
+            m_Console.SetStatusText(text);
+            return;
+        }
+    }
+    if (State().IsGeneral()) {
+        device.SendConnect();
+    } else {
+        device.SendMiniConnect();
+    }
+    SetTimer(CONNECT_TIMER_ID, CONNECT_TIMEOUT_MS);
+}
+
+void CConnectionFlow::CloseLink(ELinkEnd how) {
+    // A port or rate change ends any connection attempt under way too: a
+    // search or device-information wait left running would go on with the new
+    // settings, override the rate just chosen or take the module for a ZEL12
+    // because the port was closed here.
+    KillTimer(CONNECT_TIMER_ID);
+    CancelPause();
+    if (how == LINK_ENDED) m_Console.NotifyLinkClosed();
+    State().m_bConnected = false;
+    m_bPortOpen = false;
+    m_Console.Device().m_Comm.ClosePort();
+    m_nBaudScan = 0;
+    m_Console.SetLayout(LAYOUT_DISCONNECTED);
+}
+
+void CConnectionFlow::CancelPause() {
+    if (m_nPauseToken) Loop().CancelCall(m_nPauseToken);
+    m_nPauseToken = 0;
+}
+
+LRESULT CConnectionFlow::OnTimer(WPARAM id, LPARAM) {
+    if (id != CONNECT_TIMER_ID) return 0;
+    KillTimer(CONNECT_TIMER_ID);
+    if (m_nConnectStage == CONNECT_STAGE_CONNECTING) {
+        // No answer at this rate: close and try the next one.
+        State().m_bConnected = false;
+        m_bPortOpen = false;
+        m_Console.Device().m_Comm.ClosePort();
+        ++m_nBaudScan;
+        if (m_nBaudScan >= 1 && m_nBaudScan <= BAUD_SCAN_LAST) {
+            m_nBaudRate = ScanRate(m_nBaudScan);
+            CancelPause();
+            m_nPauseToken = Loop().CallLater(this, CONNECT_PAUSE_MS, [this] {
+                m_nPauseToken = 0;
+                OnConnect();
+            });
+        } else {
+            m_nBaudScan = 0;
+            PostBox("Connection is failed.", MB_OK);
+        }
+    } else if (m_nConnectStage == CONNECT_STAGE_DEVICE_INFO) {
+        // The module does not say what it is: take it for a ZEL12 and ask the
+        // plain version.
+        CancelPause();
+        m_nPauseToken = Loop().CallLater(this, CONNECT_PAUSE_MS, [this] {
+            m_nPauseToken = 0;
+            if (!State().IsZel12()) m_Console.SelectBoard(BOARD_ZEL12);
+            m_Console.Device().SendGetVersion();
+        });
+    }
+    return 0;
+}
+
+void CConnectionFlow::ConnectSucceeded(const QString& countLabel) {
+    KillTimer(CONNECT_TIMER_ID);
+    State().m_bConnected = true;
+    m_Console.ShowPrompt(MSGFORM_CONNECTION, "Connection succeeded.");
+    m_Console.SetLabel(IDC_COUNT_LABEL, countLabel);
+    m_nBaudScan = 0;
+    if (m_nBaudRate != m_nStartBaudRate) {
+        // Found at another rate than the configured one: remember it.
+        CSerialSettings& settings = m_Console.Settings();
+        settings.m_nBaudRate = m_nBaudRate;
+        settings.m_nBaudIndex = BaudIndexFromRate(m_nBaudRate);
+        m_Console.SaveSettings();
+        m_Console.SetLabel(IDC_BAUD_LABEL, BaudLabel(m_nBaudRate));
+    }
+    m_Console.Device().SendGetDeviceInfo();
+    m_nConnectStage = CONNECT_STAGE_DEVICE_INFO;
+    SetTimer(CONNECT_TIMER_ID, DEVICE_INFO_TIMEOUT_MS);
+    m_Console.SetLayout(LAYOUT_CONNECTED);
+}
+
+LRESULT CConnectionFlow::OnConnectAnswer(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+    if (result == RES_SUCCESS) {
+        ConnectSucceeded(QString::asprintf("Fingerprint Count: %d", static_cast<int>(answer.m_Param2 & 0xFFFF)));
+    } else if (ShowAnswer(m_Console, result, kConnectRows)) {
+        State().m_bConnected = false;
+    }
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnMiniConnectAnswer(WPARAM wParam, LPARAM) {
+    if (FrameOf(wParam)[3] == RES_SUCCESS) ConnectSucceeded("Fingerprint Count: xx");
+    return 0;
+}
+
+// --------------------------------------------- device information and version
+
+void CConnectionFlow::AskVersion(bool extended) {
+    if (extended) {
+        m_Console.Device().SendGetVersionEx();
+    } else {
+        m_Console.Device().SendGetVersion();
+    }
+}
+
+LRESULT CConnectionFlow::OnDeviceInfoAnswer(WPARAM wParam, LPARAM) {
+    KillTimer(CONNECT_TIMER_ID);
+    // A late answer wins over the fallback that its time-out started.
+    CancelPause();
+    const CPacket& answer = PacketOf(wParam);
+    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+    if (result == RES_SUCCESS) {
+        const std::uint32_t type = answer.m_Param2;
+        if (type == BOARD_ZEL12) {
+            if (!State().IsZel12()) m_Console.SelectBoard(BOARD_ZEL12);
+            AskVersion(false);
+        } else if (type <= BOARD_QOR10_LV) {
+            if (State().m_nBoardType != static_cast<int>(type)) m_Console.SelectBoard(static_cast<int>(type));
+            AskVersion(true);
+        }
+    } else if (!ShowAnswer(m_Console, result, kDeviceInfoRows) && answer.m_ErrCode == ERR_UNKNOWN_COMMAND) {
+        // A module that does not know the command: an old ZEL12.
+        if (!State().IsZel12()) m_Console.SelectBoard(BOARD_ZEL12);
+        AskVersion(false);
+    }
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnVersionAnswer(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    m_Console.SetLabel(IDC_FIRMWARE_LABEL, FirmwareLabel(answer.m_Param1));
+    State().m_nFirmwareLevel = static_cast<std::int32_t>(answer.m_Param1);
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnVersionExAnswer(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+    if (result == RES_SUCCESS) {
+        m_Console.SetLabel(IDC_FIRMWARE_LABEL, FirmwareLabel(answer.m_Param2));
+        // Modules that know the extended version use the new command forms.
+        State().m_nFirmwareLevel = static_cast<std::int32_t>(answer.m_Param1 + 0x103);
+    } else {
+        ShowAnswer(m_Console, result, kVersionExRows);
+    }
+    return 0;
+}
+
+// ------------------------------------------------------------------- power
+
+void CConnectionFlow::OnPower() {
+    const bool on = !State().m_bPowerOn;
+    if (m_Console.Device().m_Comm.SetRts(on)) {
+        m_Console.SetItemText(IDC_POWER, on ? "POWER OFF" : "POWER ON");
+        State().m_bPowerOn = on;
+    } else {
+        m_Console.ShowPrompt(MSGFORM_ERROR, on ? "Power on fail!!!" : "Power off fail!!!");
+    }
+}
+
+// ------------------------------------------------- Serial Communication
+
+void CConnectionFlow::OnSerialComm() {
+    CSerialCommDlg dialog(*this, m_Console.Device(), m_Console.Settings(), m_Console.Form());
+    m_Console.Operator().DoModal(dialog);
+}
+
+LRESULT CConnectionFlow::OnBaudChanged(WPARAM wParam, LPARAM) {
+    // The index exactly as the dialog sent it (-1 when the typed text matched
+    // no rate); the rate falls back to 9600.
+    const auto index = static_cast<int>(static_cast<std::intptr_t>(wParam));
+    m_nBaudRate = BaudRateFromIndex(index);
+    // Tell the module at the current rate; with the port closed the write
+    // goes nowhere.
+    if (State().IsGeneral()) {
+        m_Console.Device().SendSetBaudRate(static_cast<std::uint32_t>(index));
+    } else {
+        m_Console.Device().SendMiniSetBaudRate(static_cast<std::uint8_t>(index));
+    }
+    CSerialSettings& settings = m_Console.Settings();
+    settings.m_nBaudRate = m_nBaudRate;
+    settings.m_nBaudIndex = BaudIndexFromRate(m_nBaudRate);
+    m_Console.SaveSettings();
+    CloseLink(LINK_CHANGED);
+    m_Console.SetLabel(IDC_BAUD_LABEL, BaudLabel(m_nBaudRate));
+    m_Console.ShowPrompt(MSGFORM_SUCCESS, "BaudRate was changed.");
+    return 0;
+}
+
+void CConnectionFlow::ShowSetBaudRateResult(std::int32_t result) {
+    ShowAnswer(m_Console, result, kSetBaudRateRows);
+}
+
+LRESULT CConnectionFlow::OnSetBaudRateAnswer(WPARAM wParam, LPARAM) {
+    ShowSetBaudRateResult(static_cast<std::int32_t>(PacketOf(wParam).m_Param1));
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnMiniSetBaudRateAnswer(WPARAM wParam, LPARAM) {
+    ShowSetBaudRateResult(FrameOf(wParam)[3]);
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnPortChanged(WPARAM wParam, LPARAM) {
+    const auto index = static_cast<int>(static_cast<std::intptr_t>(wParam));
+    m_Console.Settings().m_nComPort = index + 1;
+    m_Console.SaveSettings();
+    CloseLink(LINK_CHANGED);
+    m_strPortName = QString::asprintf("COM%d", index + 1);
+    m_Console.SetLabel(IDC_PORT_LABEL, "Serial Port: " + m_strPortName);
+    m_Console.ShowPrompt(MSGFORM_SUCCESS, "COM port was changed.");
+    return 0;
+}
+
+// ------------------------------------------------------- line failures
+
+LRESULT CConnectionFlow::OnChecksumError(WPARAM, LPARAM) {
+    CWaitDlg& wait = m_Console.WaitDlg();
+    if (wait.IsOpen()) wait.Close();
+    if (m_Console.MsgDlg().IsOpen()) return 0;
+    m_Console.ShowPrompt(MSGFORM_ERROR, "Checksum error occurred.");
+    // The capture loop counts the lost image as a failure and goes on.
+    m_Console.NotifyChecksumError();
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnPortLost(WPARAM, LPARAM) {
+    // A report from a port that has been closed meanwhile is stale.
+    if (!m_bPortOpen) return 0;
+    m_nConnectStage = CONNECT_STAGE_CONNECTING;
+    CloseLink(LINK_ENDED);
+    const QString text = "Serial port '" + m_strPortName + "' was lost.";
+    m_Console.ShowPrompt(MSGFORM_WARNING, text);
+    m_Console.SetStatusText(text);
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnWriteStalled(WPARAM written, LPARAM size) {
+    // The device stopped taking bytes (no progress for 10 s): the request did
+    // not reach the module whole, so the operator must not wait for an answer.
+    m_Console.SetStatusText(QString("Writing to '%1' stalled: %2 of %3 bytes sent.")
+                                .arg(m_strPortName)
+                                .arg(static_cast<qulonglong>(written))
+                                .arg(static_cast<qulonglong>(size)));
+    return 0;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The link to the module: CONNECT / DISCONNECT with the baud-rate search,
+// the questions asked right after connecting (device information and
+// firmware version), POWER OFF / POWER ON through RTS, the Serial
+// Communication dialog with its port and rate changes, checksum errors, a
+// lost port and a stalled write.
+//
+// This is the example every flow follows: its own state, its own tables, the
+// console only through IConsoleContext, answers shown from answer tables.
+#include <QString>
+#include <cstdint>
+
+#include "console/ConsoleFlow.h"
+
+// Timer 1 drives the baud-rate search and the device-information wait.
+constexpr UINT CONNECT_TIMER_ID = 1;
+constexpr unsigned CONNECT_TIMEOUT_MS = 2000;      // per connection attempt
+constexpr unsigned DEVICE_INFO_TIMEOUT_MS = 1500;  // for the device-information answer
+constexpr unsigned CONNECT_PAUSE_MS = 200;         // before a retry and before CMD_GET_VERSION
+// Rates tried after the configured one, by m_nBaudScan 1..5.
+constexpr int BAUD_SCAN_LAST = 5;
+
+// m_nConnectStage
+constexpr int CONNECT_STAGE_IDLE = 0;
+constexpr int CONNECT_STAGE_CONNECTING = 1;
+constexpr int CONNECT_STAGE_DEVICE_INFO = 2;
+
+class CConnectionFlow : public CConsoleFlow {
+public:
+    // Takes the port and the rate from the settings record.
+    explicit CConnectionFlow(IConsoleContext& console);
+    ~CConnectionFlow() override;
+
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(int id, int code) override;
+
+    QString m_strPortName;
+    int m_nBaudRate = 9600;
+    int m_nStartBaudRate = 9600;
+    int m_nBaudScan = 0;
+    int m_nConnectStage = CONNECT_STAGE_IDLE;
+    bool m_bPortOpen = false;
+
+private:
+    void OnConnect();
+    void OnPower();
+    void OnSerialComm();
+    LRESULT OnTimer(WPARAM id, LPARAM);
+    LRESULT OnConnectAnswer(WPARAM packet, LPARAM);
+    LRESULT OnMiniConnectAnswer(WPARAM frame, LPARAM);
+    LRESULT OnDeviceInfoAnswer(WPARAM packet, LPARAM);
+    LRESULT OnVersionAnswer(WPARAM packet, LPARAM);
+    LRESULT OnVersionExAnswer(WPARAM packet, LPARAM);
+    LRESULT OnSetBaudRateAnswer(WPARAM packet, LPARAM);
+    LRESULT OnMiniSetBaudRateAnswer(WPARAM frame, LPARAM);
+    LRESULT OnBaudChanged(WPARAM index, LPARAM);
+    LRESULT OnPortChanged(WPARAM index, LPARAM);
+    LRESULT OnChecksumError(WPARAM which, LPARAM);
+    LRESULT OnPortLost(WPARAM, LPARAM);
+    LRESULT OnWriteStalled(WPARAM written, LPARAM size);
+
+    void ConnectSucceeded(const QString& countLabel);
+    void AskVersion(bool extended);
+    void ShowSetBaudRateResult(std::int32_t result);
+    // Ends the link: timer 1, the pause, the search position, the flags, the
+    // port, then the disconnected layout. DISCONNECT and a lost port also tell
+    // the other flows (LINK_ENDED); a port or rate change does not
+    // (LINK_CHANGED).
+    enum ELinkEnd { LINK_ENDED, LINK_CHANGED };
+    void CloseLink(ELinkEnd how);
+    void CancelPause();
+
+    std::uint64_t m_nPauseToken = 0;  // pending 200 ms pause, 0 when none
+};

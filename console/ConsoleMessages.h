@@ -1,0 +1,21 @@
+#pragma once
+// The console's own messages: between the main form, its dialogs and the
+// tool windows. The answer notifications of the packet manager are in
+// protocol/Notifications.h.
+#include "platform/core/Messages.h"
+
+constexpr UINT WM_SYSINFO_READ = 1027;     // start the option read sequence
+constexpr UINT WM_SYSINFO_FORWARD = 1028;  // finished option record to the window
+constexpr UINT WM_PORT_CHANGED = 1029;     // Serial Communication: wParam port index, 0 = COM1
+constexpr UINT WM_BAUD_CHANGED = 1031;     // Serial Communication: wParam baud index
+
+// Collected results forwarded by the main form to an open tool window (the
+// numbers of the answers they complete; different targets).
+constexpr UINT WM_DBMGR_MASTER_CHANGED = 1059;  // a set/reset master succeeded
+constexpr UINT WM_DBMGR_LIST = 1066;            // the fingerprint list, older form
+constexpr UINT WM_LOG_FORWARD = 1068;           // the log store is complete
+constexpr UINT WM_DBMGR_LIST_EX = 1074;         // the fingerprint list, newer form
+
+// Main form to a flow of its own: show a modal box after the handler that
+// decided on it has returned (payload: the text and flags).
+constexpr UINT WM_FLOW_BOX = 1140;

@@ -1,0 +1,135 @@
+// The layers of the program, checked on every #include of the source tree:
+// platform services < serial link < device protocol < the console, with the
+// simulated module beside the console and knowing nothing of it. Nothing
+// below the console uses Qt.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SLayer {
+    const char* folder;
+    std::set<std::string> mayInclude;  // folders of the project this one may include
+    bool qt;                           // may include Qt headers
+};
+
+// Folders not listed (tests, bench, fuzz) may include anything.
+const std::vector<SLayer>& Layers() {
+    static const std::vector<SLayer> layers = {
+        {"platform/core", {"platform/core"}, false},
+        {"link", {"platform/core", "link"}, false},
+        {"protocol", {"platform/core", "link", "protocol"}, false},
+        {"sim", {"platform/core", "link", "protocol", "sim"}, false},
+        {"platform/qt", {"platform/core", "platform/qt"}, true},
+        {"widgets", {"platform/core", "platform/qt", "link", "protocol", "widgets"}, true},
+        {"console", {"platform/core", "platform/qt", "link", "protocol", "widgets", "console", "tools"}, true},
+        {"tools", {"platform/core", "platform/qt", "link", "protocol", "widgets", "console", "tools"}, true},
+        {"app",
+         {"platform/core", "platform/qt", "link", "protocol", "widgets", "console", "tools", "app", "sim"},
+         true},
+    };
+    return layers;
+}
+
+const SLayer* LayerOf(const std::string& path) {
+    const SLayer* best = nullptr;
+    for (const auto& layer : Layers()) {
+        const std::string folder = std::string(layer.folder) + "/";
+        if (path.compare(0, folder.size(), folder) == 0 &&
+            (!best || folder.size() > std::string(best->folder).size() + 1)) {
+            best = &layer;
+        }
+    }
+    return best;
+}
+
+// The project folder an include names ("link/Queue.h" -> "link"), empty for
+// a header outside the project.
+std::string FolderOf(const std::string& include) {
+    for (const auto& layer : Layers()) {
+        const std::string folder = std::string(layer.folder) + "/";
+        if (include.compare(0, folder.size(), folder) == 0) return layer.folder;
+    }
+    return {};
+}
+
+bool IsQtHeader(const std::string& include) {
+    return (include.size() > 1 && include[0] == 'Q' && std::isupper(static_cast<unsigned char>(include[1]))) ||
+           include.compare(0, 2, "Qt") == 0 || include.compare(0, 2, "qt") == 0;
+}
+
+// What is wrong with one line of file (a path relative to the tree), empty
+// when nothing.
+std::string CheckLine(const std::string& file, const std::string& line) {
+    static const std::regex kInclude(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+    std::smatch m;
+    if (!std::regex_search(line, m, kInclude)) return {};
+    const SLayer* layer = LayerOf(file);
+    if (!layer) return {};
+    const std::string include = m[2];
+    if (m[1] == "<") {
+        if (!layer->qt && IsQtHeader(include)) return file + ": Qt header <" + include + "> below the console";
+        return {};
+    }
+    const std::string folder = FolderOf(include);
+    if (!folder.empty() && !layer->mayInclude.count(folder)) {
+        return file + ": includes \"" + include + "\", a layer above " + layer->folder;
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(Layers, TheRuleCatchesIncludesThatReachUp) {
+    EXPECT_NE(CheckLine("link/CommThread.cpp", "#include \"protocol/Notifications.h\""), "");
+    EXPECT_NE(CheckLine("protocol/Packet.h", "  #  include \"console/ControlIds.h\""), "");
+    EXPECT_NE(CheckLine("platform/core/MessageLoop.h", "#include <QString>"), "");
+    EXPECT_NE(CheckLine("sim/SimModule.cpp", "#include <QtCore/QObject>"), "");
+    EXPECT_NE(CheckLine("sim/SimModule.cpp", "#include \"console/ControlIds.h\""), "");
+    EXPECT_NE(CheckLine("console/ConnectionFlow.cpp", "#include \"app/PravikView.h\""), "");
+    EXPECT_NE(CheckLine("tools/PacketTraceDlg.cpp", "#include \"app/PravikView.h\""), "");
+    EXPECT_NE(CheckLine("widgets/MsgDlg.cpp", "#include \"console/ControlIds.h\""), "");
+    EXPECT_NE(CheckLine("platform/qt/UiOperator.cpp", "#include \"widgets/MsgDlg.h\""), "");
+    // Allowed: downwards, the standard library, Qt above the core, tests.
+    EXPECT_EQ(CheckLine("protocol/PacketManagerWnd.h", "#include \"link/CommThread.h\""), "");
+    EXPECT_EQ(CheckLine("link/Queue.h", "#include <mutex>"), "");
+    EXPECT_EQ(CheckLine("console/ConnectionFlow.h", "#include <QString>"), "");
+    EXPECT_EQ(CheckLine("app/PravikApp.h", "#include \"sim/SimPty.h\""), "");
+    EXPECT_EQ(CheckLine("tests/ui/test_app.cpp", "#include \"app/PravikView.h\""), "");
+    EXPECT_EQ(CheckLine("link/CommThread.cpp", "// #include \"protocol/Notifications.h\""), "");
+}
+
+TEST(Layers, NoIncludeInTheTreeReachesUp) {
+    const fs::path root = PRAVIK_SOURCE_DIR;
+    std::vector<std::string> faults;
+    int files = 0;
+    for (const auto& layer : Layers()) {
+        const fs::path dir = root / layer.folder;
+        if (!fs::exists(dir)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+            const std::string ext = entry.path().extension().string();
+            if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+            const std::string file = fs::relative(entry.path(), root).generic_string();
+            // A file of platform/qt is also under platform/: checked once, by its own layer.
+            if (LayerOf(file) != &layer) continue;
+            ++files;
+            std::ifstream in(entry.path());
+            std::string line;
+            while (std::getline(in, line)) {
+                std::string fault = CheckLine(file, line);
+                if (!fault.empty()) faults.push_back(fault);
+            }
+        }
+    }
+    EXPECT_GT(files, 50) << "the source tree was not found at " << root;
+    for (const auto& fault : faults) ADD_FAILURE() << fault;
+}
