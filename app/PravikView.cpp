@@ -249,6 +249,11 @@ void CPravikView::SaveSettings() {
     m_Settings.SaveSettings();
 }
 
+LRESULT CPravikView::ForwardTo(int flow, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (flow < 0 || flow >= FLOW_COUNT || !m_Flows[flow]) return 0;
+    return m_Flows[flow]->WindowProc(msg, wParam, lParam);
+}
+
 void CPravikView::NotifyLinkClosed() {
     for (auto& flow : m_Flows) {
         if (flow) flow->OnLinkClosed();

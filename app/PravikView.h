@@ -96,6 +96,7 @@ public:
     IMessageLoop& MessageLoop() override { return Loop(); }
     CSerialSettings& Settings() override { return m_Settings; }
     void SaveSettings() override;
+    LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) override;
     void NotifyLinkClosed() override;
     void NotifyChecksumError() override;
 

@@ -36,6 +36,15 @@ struct SConsoleState {
     bool m_bPowerOn = false;
     // Chooses between old and new forms of commands; from the version answers.
     std::int32_t m_nFirmwareLevel = 0;
+    // The battery life test owns the identification answers while it runs.
+    bool m_bBatteryTest = false;
+    // CANCEL was pressed during an image capture; cleared by CAPTURE.
+    bool m_bCaptureCancel = false;
+    // The continuous-capture loop runs.
+    bool m_bContinuous = false;
+    // A deletion started from the database manager re-reads its list when it
+    // succeeds; the main form's DELETE clears it.
+    bool m_bRefreshAfterDelete = false;
 
     bool IsGeneral() const { return m_nProtocol == PROTOCOL_GENERAL; }
     bool IsZel12() const { return m_nBoardType == BOARD_ZEL12; }
@@ -81,6 +90,12 @@ public:
     virtual CSerialSettings& Settings() = 0;
     // Writes the settings record; a failed write keeps the values for this run.
     virtual void SaveSettings() = 0;
+
+    // ---- flows ----
+    // Hands a message to the flow of another slot (for example the
+    // identification answer to the battery test while it runs); 0 when that
+    // flow is not built in.
+    virtual LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) = 0;
 
     // ---- console-wide events, passed to every flow ----
     // The link was closed (DISCONNECT, a port or rate change, a lost port).

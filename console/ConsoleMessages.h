@@ -16,6 +16,10 @@ constexpr UINT WM_DBMGR_LIST = 1066;            // the fingerprint list, older f
 constexpr UINT WM_LOG_FORWARD = 1068;           // the log store is complete
 constexpr UINT WM_DBMGR_LIST_EX = 1074;         // the fingerprint list, newer form
 
+// Flow to flow (IConsoleContext::ForwardTo): the database manager runs its
+// GET FINGERPRINT LIST action (after a deletion that asks for it).
+constexpr UINT WM_DBMGR_REFRESH = 1141;
+
 // Main form to a flow of its own: show a modal box after the handler that
 // decided on it has returned (payload: the text and flags).
 constexpr UINT WM_FLOW_BOX = 1140;
