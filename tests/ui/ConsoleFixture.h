@@ -192,4 +192,21 @@ private:
     std::unique_ptr<CPravikApp> m_pApp;
 };
 
+// The console with its simulated module (in-process, on a pseudo-terminal)
+// of boardType, at the settings' rate, connected, with the device
+// information and the version answered and the prompt closed. The module is
+// console.App().Simulator() (RunLocked, SetFinger, ...).
+inline bool StartConnected(CConsole& console, int boardType = BOARD_ZEL12, int protocol = PROTOCOL_GENERAL) {
+    console.WriteSettings("[Option]\nType=" + std::to_string(boardType) + "\nCOM Port=1\nBaudrate=115200\nProtocol=" +
+                          std::to_string(protocol) + "\n");
+    console.Options().simulate = true;
+    console.Options().simType = boardType;
+    if (!console.Start() || !console.App().Simulator() || !console.Click(IDC_CONNECT)) return false;
+    CPravikView& view = console.View();
+    const bool connected =
+        console.WaitFor([&] { return view.State().m_bConnected && view.State().m_nFirmwareLevel != 0; });
+    console.ClosePrompt();
+    return connected;
+}
+
 }  // namespace console_test

@@ -402,6 +402,19 @@ TEST(SerialCommDialog, MinimizedRateFrameAndTheAnswersInTheStatusLine) {
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
+TEST(ConsoleWithSimulator, StartConnectedReachesEachBoardInBothProtocols) {
+    for (int protocol : {PROTOCOL_GENERAL, PROTOCOL_MINIMIZED}) {
+        for (int board : {BOARD_ZEL12, BOARD_PELL}) {
+            SCOPED_TRACE(std::to_string(protocol) + "/" + std::to_string(board));
+            CConsole console;
+            ASSERT_TRUE(StartConnected(console, board, protocol));
+            EXPECT_EQ(console.View().State().m_nLayout, LAYOUT_CONNECTED);
+            EXPECT_EQ(console.View().State().m_nBoardType, board);
+            EXPECT_EQ(console.View().State().m_nFirmwareLevel, board == BOARD_ZEL12 ? 0x105 : 0x104);
+        }
+    }
+}
+
 TEST(ConsoleWithSimulator, SimulateMapsTheSelectedPortToAModuleAtItsOwnRate) {
     CConsole console;
     console.WriteSettings("[Option]\nCOM Port=2\nBaudrate=38400\n");
