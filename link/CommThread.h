@@ -28,6 +28,8 @@ public:
     std::size_t WriteComm(const std::uint8_t* bytes, std::size_t count);
     std::size_t ReadComm(std::uint8_t* buffer, std::size_t maxCount);
     bool SetRts(bool on);
+    // How long a write waits for a device that takes no bytes (10 s).
+    void SetWriteStallLimit(int ms) { m_Device.SetWriteStallLimit(ms); }
 
     bool IsConnected() const { return m_bConnected.load(); }
     // The device is open (user-interface thread).

@@ -140,6 +140,10 @@ bool ParseFlag(const Token& token, CDlgControl& control, QString& why) {
         control.name = word.mid(5);
         return true;
     }
+    if (word.startsWith(QLatin1String("DESC="), Qt::CaseInsensitive) && token.quoted) {
+        control.description = word.mid(5);
+        return true;
+    }
     if (!token.quoted) {
         for (const auto& f : kFlags) {
             if (word.compare(QLatin1String(f.name), Qt::CaseInsensitive) == 0) {
@@ -478,7 +482,11 @@ bool BuildFromTemplate(QWidget* owner, const CDlgTemplate& dlg, const DlgControl
             radioGroup->addButton(static_cast<QRadioButton*>(control));
         }
 
-        if (!c.name.isEmpty()) {
+        if (!c.description.isEmpty()) control->setAccessibleDescription(c.description);
+        if (!c.description.isEmpty() && c.kind == DlgKind::Label) {
+            // A value label: its name is its current text, so a screen reader
+            // reads the value; the fixed words are its description.
+        } else if (!c.name.isEmpty()) {
             control->setAccessibleName(c.name);
         } else if (NeedsName(c.kind)) {
             if (previousLabel && !previousLabel->text().isEmpty()) {

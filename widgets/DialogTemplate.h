@@ -16,6 +16,8 @@
 //        AUTOPLAY (animation plays the clip named by its text when opened)
 //        DROPLIST (combo box without an edit field)
 //        NAME="<accessible name>" (for controls without a visible label)
+//        DESC="<accessible description>" (on a LABEL: a value label, whose
+//        accessible name is then its current text)
 // Control id -1 (IDC_STATIC) marks labels and group boxes without an ID. The
 // text of an ICON control may name an icon resource ("158"), that of an
 // ANIMATION control a clip ("142").
@@ -76,6 +78,7 @@ struct CDlgControl {
     unsigned flags = 0;
     int limit = 0;       // LIMIT=<n>, 0 = none
     QString name;        // NAME="..."
+    QString description; // DESC="..."
     int line = 0;        // line in the template file
 };
 

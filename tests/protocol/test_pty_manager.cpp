@@ -88,3 +88,24 @@ TEST_F(PtyManagerTest, LosingThePortIsPassedOnToTheOwner) {
 }
 
 }  // namespace
+
+TEST_F(PtyManagerTest, AStalledWriteIsReportedOnlyWhileThePortIsOpen) {
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200)) << h.pm.m_Comm.LastError();
+    h.pm.m_Comm.SetWriteStallLimit(20);
+    // Nobody reads the other end, so the terminal's buffer fills up.
+    const std::string text(4096, 'x');
+    for (int i = 0; i < 400 && h.view.Only(WM_WRITE_STALLED).empty(); ++i) {
+        h.pm.SendWriteUserData(0, 4096, text);
+        h.loop.RunPending();
+    }
+    const auto stalled = h.view.Only(WM_WRITE_STALLED);
+    ASSERT_EQ(stalled.size(), 1u);
+    EXPECT_LT(stalled[0]->wParam, 4125u);
+    EXPECT_EQ(stalled[0]->lParam, 4125);
+    // A request to a closed port goes nowhere on purpose: nothing to report.
+    h.pm.m_Comm.ClosePort();
+    h.pm.SendConnect();
+    h.pm.SendMiniConnect();
+    h.loop.RunPending();
+    EXPECT_EQ(h.view.Only(WM_WRITE_STALLED).size(), 1u);
+}
