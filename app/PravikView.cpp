@@ -4,6 +4,9 @@
 #include "app/PravikView.h"
 
 #include <QDebug>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
@@ -225,7 +228,11 @@ void CPravikView::ShowPrompt(int form, const QString& text) {
     }
 }
 
-void CPravikView::SetStatusText(const QString& text) { SetDlgItemText(this, IDC_STATUS_LINE, text); }
+void CPravikView::SetStatusText(const QString& text) {
+    SetDlgItemText(this, IDC_STATUS_LINE, text);
+    // A text longer than the line shows its beginning, where the news is.
+    if (auto* line = DlgItem<QLineEdit>(this, IDC_STATUS_LINE)) line->setCursorPosition(0);
+}
 
 QString CPravikView::StatusText() const { return GetDlgItemText(this, IDC_STATUS_LINE); }
 
@@ -264,6 +271,34 @@ void CPravikView::NotifyChecksumError() {
     for (auto& flow : m_Flows) {
         if (flow) flow->OnChecksumError();
     }
+}
+
+void CPravikView::SetBusy(bool busy) {
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void CPravikView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (!button || !button->isEnabled() || !button->isVisible()) {
+        button = nullptr;
+        for (QPushButton* candidate : findChildren<QPushButton*>()) {
+            if (candidate->isDefault()) button = candidate;
+        }
+    }
+    if (button && button->isEnabled() && button->isVisible()) {
+        button->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void CPravikView::OnAppExit() {

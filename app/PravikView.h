@@ -99,6 +99,7 @@ public:
     LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) override;
     void NotifyLinkClosed() override;
     void NotifyChecksumError() override;
+    void SetBusy(bool busy) override;
 
     // ---- the flows ----
     CConsoleFlow* Flow(EFlow flow) const { return m_Flows[flow].get(); }
@@ -113,6 +114,11 @@ public:
     CSerialSettings m_Settings;
     CCaptureMsg m_CaptureMsg;
     CLiftDlg m_LiftDlg;
+
+protected:
+    // Return and Enter press the focused button, else the form's default
+    // button (CONNECT).
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void CreateFlows();

@@ -35,20 +35,25 @@ const SLayoutRow kButtonRows[] = {
     {IDC_INSTANT_MATCHING, {OFF, IF_GENERAL, IF_GENERAL}},
     {IDC_CAPTURE, {OFF, IF_GENERAL, IF_GENERAL}},
     {IDC_CONTINUOUS, {OFF, IF_GENERAL, IF_GENERAL}},
+    // Power is switched through the open port only.
+    {IDC_POWER, {OFF, ON, KEEP}},
 };
 
+// The View menu stays open in every layout so that the packet trace can watch
+// the first connection; its tool windows follow the layouts item by item.
 const SLayoutRow kMenuRows[] = {
-    {ID_VIEW_SYSTEM_INFO, {KEEP, OFF, ON}},
-    {ID_VIEW_DB_MANAGER, {KEEP, OFF, ON}},
-    {ID_VIEW_LOG_DATA, {KEEP, OFF, ON}},
-    {ID_VIEW_USER_DATA, {KEEP, OFF, ON}},
+    {ID_VIEW_PACKET_TRACE, {ON, ON, ON}},
+    {ID_VIEW_SYSTEM_INFO, {OFF, OFF, IF_GENERAL}},
+    {ID_VIEW_DB_MANAGER, {OFF, OFF, IF_GENERAL}},
+    {ID_VIEW_LOG_DATA, {OFF, OFF, IF_GENERAL}},
+    {ID_VIEW_USER_DATA, {OFF, OFF, IF_GENERAL}},
     {ID_TOOLS_BOARD_PASSWORD, {KEEP, OFF, ON}},
     {ID_TOOLS_CHECK_VOLTAGE, {KEEP, IF_ZEL12, KEEP}},
     {ID_TOOLS_BATTERY_TEST, {KEEP, IF_ZEL12, KEEP}},
 };
 
 const SLayoutRow kTopMenuRows[] = {
-    {MENU_POS_VIEW, {OFF, IF_GENERAL, IF_GENERAL}},
+    {MENU_POS_VIEW, {ON, ON, ON}},
     {MENU_POS_TOOLS, {OFF, IF_GENERAL, IF_GENERAL}},
 };
 

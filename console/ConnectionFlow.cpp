@@ -100,6 +100,7 @@ void CConnectionFlow::OnConnect() {
             m_bPortOpen = true;
             State().m_bMasterMode = false;
         } else {
+            m_Console.SetBusy(false);
             QString text = "Opening '" + m_strPortName + "' failed.";
             m_Console.ShowPrompt(MSGFORM_WARNING, text);
             // The status line says where the name led and why it failed.
@@ -109,6 +110,9 @@ void CConnectionFlow::OnConnect() {
             return;
         }
     }
+    // The search can take ten seconds: say which rate is tried.
+    m_Console.SetBusy(true);
+    m_Console.SetStatusText(QString::asprintf("Trying %dbps...", m_nBaudRate));
     if (State().IsGeneral()) {
         device.SendConnect();
     } else {
@@ -124,6 +128,7 @@ void CConnectionFlow::CloseLink(ELinkEnd how) {
     // because the port was closed here.
     KillTimer(CONNECT_TIMER_ID);
     CancelPause();
+    m_Console.SetBusy(false);
     if (how == LINK_ENDED) m_Console.NotifyLinkClosed();
     State().m_bConnected = false;
     m_bPortOpen = false;
@@ -155,6 +160,8 @@ LRESULT CConnectionFlow::OnTimer(WPARAM id, LPARAM) {
             });
         } else {
             m_nBaudScan = 0;
+            m_Console.SetBusy(false);
+            m_Console.SetStatusText("Connection is failed.");
             PostBox("Connection is failed.", MB_OK);
         }
     } else if (m_nConnectStage == CONNECT_STAGE_DEVICE_INFO) {
@@ -173,6 +180,8 @@ LRESULT CConnectionFlow::OnTimer(WPARAM id, LPARAM) {
 void CConnectionFlow::ConnectSucceeded(const QString& countLabel) {
     KillTimer(CONNECT_TIMER_ID);
     State().m_bConnected = true;
+    m_Console.SetBusy(false);
+    m_Console.SetStatusText("Connection succeeded.");
     m_Console.ShowPrompt(MSGFORM_CONNECTION, "Connection succeeded.");
     m_Console.SetLabel(IDC_COUNT_LABEL, countLabel);
     m_nBaudScan = 0;
@@ -279,9 +288,14 @@ void CConnectionFlow::OnSerialComm() {
 }
 
 LRESULT CConnectionFlow::OnBaudChanged(WPARAM wParam, LPARAM) {
-    // The index exactly as the dialog sent it (-1 when the typed text matched
-    // no rate); the rate falls back to 9600.
+    // The index of the rate chosen in the dialog.
     const auto index = static_cast<int>(static_cast<std::intptr_t>(wParam));
+    if (index < 0 || index >= BAUD_RATE_COUNT) {
+        // The dialog offers only the five rates; anything else is refused
+        // before the module or the settings hear of it.
+        m_Console.ShowPrompt(MSGFORM_WARNING, "Choose a baud rate from the list.");
+        return 0;
+    }
     m_nBaudRate = BaudRateFromIndex(index);
     // Tell the module at the current rate; with the port closed the write
     // goes nowhere.
@@ -316,6 +330,10 @@ LRESULT CConnectionFlow::OnMiniSetBaudRateAnswer(WPARAM wParam, LPARAM) {
 
 LRESULT CConnectionFlow::OnPortChanged(WPARAM wParam, LPARAM) {
     const auto index = static_cast<int>(static_cast<std::intptr_t>(wParam));
+    if (index < 0 || index >= PORT_COUNT) {
+        m_Console.ShowPrompt(MSGFORM_WARNING, "Choose a serial port from the list.");
+        return 0;
+    }
     m_Console.Settings().m_nComPort = index + 1;
     m_Console.SaveSettings();
     CloseLink(LINK_CHANGED);

@@ -97,6 +97,9 @@ public:
     // flow is not built in.
     virtual LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) = 0;
 
+    // A busy cursor over the form while a long exchange runs (the baud search).
+    virtual void SetBusy(bool busy) = 0;
+
     // ---- console-wide events, passed to every flow ----
     // The link was closed (DISCONNECT, a port or rate change, a lost port).
     virtual void NotifyLinkClosed() = 0;

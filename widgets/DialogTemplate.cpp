@@ -1,5 +1,7 @@
 #include "widgets/DialogTemplate.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -212,7 +214,9 @@ QWidget* MakeStandardControl(const CDlgControl& c, QWidget* owner) {
             auto* button = new QPushButton(c.text, owner);
             bool inDialog = qobject_cast<QDialog*>(owner) != nullptr;
             button->setAutoDefault(inDialog);
-            button->setDefault(inDialog && c.kind == DlgKind::DefButton);
+            // Outside a dialog (the main form) the flag draws the default
+            // style; the form presses the button on Return itself.
+            button->setDefault(c.kind == DlgKind::DefButton);
             return button;
         }
         case DlgKind::CheckBox: return new QCheckBox(c.text, owner);
@@ -440,14 +444,22 @@ bool BuildFromTemplate(QWidget* owner, int templateId, const DlgControlFactory& 
     return BuildFromTemplate(owner, dlg, factory);
 }
 
+QFont TemplateFont(const QString& face, int points) {
+    // The layout is in fixed pixels (base units 7 x 13), so the font is sized
+    // in pixels too, as at 96 dots per inch. Where the face is missing (a
+    // Debian desktop rarely has Verdana) a condensed face of the same height
+    // keeps every caption inside its control.
+    QFont font;
+    font.setFamilies({face, QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(qRound(points * 96.0 / 72.0));
+    return font;
+}
+
 bool BuildFromTemplate(QWidget* owner, const CDlgTemplate& dlg, const DlgControlFactory& factory) {
     if (!owner) return false;
     if (!dlg.caption.isEmpty()) owner->setWindowTitle(dlg.caption);
-    if (dlg.fontPoints > 0) {
-        QFont font(dlg.fontFace);
-        font.setPointSize(dlg.fontPoints);
-        owner->setFont(font);
-    }
+    if (dlg.fontPoints > 0) owner->setFont(TemplateFont(dlg.fontFace, dlg.fontPoints));
     owner->setFixedSize(DluToPixelsX(dlg.width), DluToPixelsY(dlg.height));
     owner->setProperty("templateId", dlg.id);
 
@@ -508,6 +520,13 @@ bool BuildFromTemplate(QWidget* owner, const CDlgTemplate& dlg, const DlgControl
         previousLabel = c.kind == DlgKind::Label ? qobject_cast<QLabel*>(control) : nullptr;
     }
     for (auto it = behind.rbegin(); it != behind.rend(); ++it) (*it)->lower();
+    // A template without a default button has none: Return must not press
+    // whichever button a dialog would otherwise pick (SET BAUD RATE, say).
+    const bool hasDefault = std::any_of(dlg.controls.begin(), dlg.controls.end(),
+                                        [](const CDlgControl& c) { return c.kind == DlgKind::DefButton; });
+    if (!hasDefault) {
+        for (QPushButton* button : owner->findChildren<QPushButton*>()) button->setAutoDefault(false);
+    }
     return true;
 }
 

@@ -33,6 +33,7 @@
 // (control ID and notification code), which the owner dispatches through one
 // table (CommandEntry / DispatchCommand below).
 #include <QDialog>
+#include <QFont>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -127,6 +128,9 @@ void DetachCommandTarget(QWidget* owner);
 
 // The control with this ID among owner's direct children, or nullptr.
 QWidget* GetDlgItem(const QWidget* owner, int id);
+// The font of a template's FONT clause: face and size in points as pixels at
+// 96 dots per inch, with condensed fallbacks where the face is missing.
+QFont TemplateFont(const QString& face, int points);
 template <class T>
 T* DlgItem(const QWidget* owner, int id) {
     return qobject_cast<T*>(GetDlgItem(owner, id));

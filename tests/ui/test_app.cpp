@@ -26,11 +26,16 @@ void ExpectLayout(CConsole& c, int layout, int board, int protocol, bool setItem
     const bool general = protocol == PROTOCOL_GENERAL, zel12 = board == BOARD_ZEL12;
     const bool up = layout != LAYOUT_DISCONNECTED, master = layout == LAYOUT_MASTER;
     EXPECT_EQ(c.View().State().m_nLayout, layout);
-    for (int pos : {MENU_POS_VIEW, MENU_POS_TOOLS}) EXPECT_EQ(c.TopOn(pos), up && general) << pos;
+    // View stays open in every layout, for the packet trace; its windows follow the layouts.
+    EXPECT_TRUE(c.TopOn(MENU_POS_VIEW));
+    EXPECT_EQ(c.TopOn(MENU_POS_TOOLS), up && general);
     EXPECT_TRUE(c.TopOn(MENU_POS_FILE) && c.TopOn(MENU_POS_HELP));
     for (int command : ALWAYS_ON) EXPECT_TRUE(c.ItemOn(command)) << command;
     if (setItems) {
-        for (int command : MASTER_ITEMS) EXPECT_EQ(c.ItemOn(command), master) << command;
+        for (int command : MASTER_ITEMS) {
+            const bool viewItem = command != ID_TOOLS_BOARD_PASSWORD;
+            EXPECT_EQ(c.ItemOn(command), master && (general || !viewItem)) << command;
+        }
         for (int command : {ID_TOOLS_CHECK_VOLTAGE, ID_TOOLS_BATTERY_TEST}) EXPECT_EQ(c.ItemOn(command), zel12);
     }
     EXPECT_EQ(c.Enabled(IDC_ENTER_MASTER), up);
@@ -42,6 +47,8 @@ void ExpectLayout(CConsole& c, int layout, int board, int protocol, bool setItem
     EXPECT_EQ(c.Shown(IDC_STATUS), !zel12);
     EXPECT_EQ(c.Shown(IDC_POWER), zel12);
     if (!zel12) { EXPECT_EQ(c.Enabled(IDC_STATUS), up); }
+    // Power is switched through the open port: offered only while connected.
+    if (zel12 && layout != LAYOUT_MASTER) EXPECT_EQ(c.Enabled(IDC_POWER), up);
     if (zel12 && up) {
         EXPECT_EQ(c.Text(IDC_POWER), "POWER OFF");
         EXPECT_TRUE(c.View().State().m_bPowerOn);
@@ -211,7 +218,10 @@ TEST(AppMenus, MarksFollowTheStateWhenTheMenuOpensAndGreyedItemsCannotBeChosen) 
     console.View().State().m_nProtocol = 4;
     expectMarks({});
     console.View().State().m_nProtocol = PROTOCOL_GENERAL;
-    EXPECT_FALSE(console.Choose(ID_VIEW_PACKET_TRACE));  // greyed while disconnected
+    // The trace can watch the first connection: open while disconnected too.
+    ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));
+    expectMarks({ID_VIEW_PACKET_TRACE, ID_PROTOCOL_GENERAL});
+    ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));
     console.View().SetConnectedLayout();
     EXPECT_FALSE(console.Choose(ID_VIEW_DB_MANAGER));  // greyed item
     ASSERT_TRUE(console.Choose(ID_VIEW_PACKET_TRACE));

@@ -213,9 +213,9 @@ TEST(Connect, DeviceInformationDecidesTheBoardAndTheVersionQuestion) {
 TEST_F(ConnectTest, CanceledAnswersWarnAndAChecksumErrorShowsOnce) {
     Start();
     Connect();
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Connection succeeded.");
     pty.Answer(CMD_GET_DEVICE_INFO, RES_CANCELED);
-    ASSERT_TRUE(console.WaitFor([&] { return !console.Text(IDC_STATUS_LINE).isEmpty(); }));
-    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Get device infomation is canceled.");
+    ASSERT_TRUE(console.WaitFor([&] { return console.Text(IDC_STATUS_LINE) == "Get device infomation is canceled."; }));
     EXPECT_EQ(console.Prompt(), "The command is canceled.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
     pty.Answer(CMD_GET_VERSION_EX, RES_CANCELED, 0x0300);
@@ -299,35 +299,55 @@ TEST(SerialCommDialog, ShowsTheSettingsReadAgainWhenItOpens) {
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
-TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnectsEvenForTypedText) {
-    // A typed rate that names no item gives index -1: sent as it is, 9600 used.
-    const struct { const char* typed; std::uint32_t index; int rate; } cases[] = {{"57600", 1, 57600},
-                                                                                 {"12345", 0xFFFFFFFF, 9600}};
+TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnects) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    view.SetConnectedLayout();
+    CWriteLog log(view);
+    bool stayedOpen = false;
+    console.op.Answer([&](QDialog& dialog) {
+        auto* rates = DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO);
+        // Pick-only: no text can be typed that names no rate.
+        EXPECT_FALSE(rates->isEditable());
+        EXPECT_FALSE(DlgItem<QComboBox>(&dialog, IDC_PORT_COMBO)->isEditable());
+        rates->setCurrentIndex(1);
+        EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), 1);
+        ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
+        stayedOpen = dialog.isVisible();
+        return IDCANCEL;  // CLOSE
+    });
+    ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
+    EXPECT_TRUE(stayedOpen);
+    console.loop.RunPending();
+    EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, 1)));
+    EXPECT_EQ(console.Settings(), "[Option]\nType=0\nCOM Port=1\nBaudrate=57600\nProtocol=0\n");
+    EXPECT_EQ(view.State().m_nLayout, LAYOUT_DISCONNECTED);
+    EXPECT_EQ(console.Text(IDC_BAUD_LABEL), "Baud Rate: 57600bps");
+    EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
+}
+
+TEST(SerialCommDialog, AnIndexThatNamesNoItemIsRefusedWithoutSendingOrWriting) {
+    const struct { UINT msg; const char* prompt; } cases[] = {
+        {WM_BAUD_CHANGED, "Choose a baud rate from the list."},
+        {WM_PORT_CHANGED, "Choose a serial port from the list."},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed);
-        CConsole console;
-        ASSERT_TRUE(console.Start());
-        CPravikView& view = console.View();
-        view.SetConnectedLayout();
-        CWriteLog log(view);
-        bool stayedOpen = false;
-        console.op.Answer([&](QDialog& dialog) {
-            auto* rates = DlgItem<QComboBox>(&dialog, IDC_BAUD_COMBO);
-            rates->setEditText(c.typed);
-            EXPECT_EQ(CSerialCommDlg::SelectedIndex(rates), static_cast<int>(c.index));
-            ClickDlgItem(&dialog, IDC_SET_BAUD_RATE);
-            stayedOpen = dialog.isVisible();
-            return IDCANCEL;  // CLOSE
-        });
-        ASSERT_TRUE(console.Choose(ID_FILE_SERIAL_COMM));
-        EXPECT_TRUE(stayedOpen);
-        console.loop.RunPending();
-        EXPECT_EQ(log.Request(), (std::pair<std::uint32_t, std::uint32_t>(CMD_SET_BAUDRATE, c.index)));
-        EXPECT_EQ(console.Settings(),
-                  "[Option]\nType=0\nCOM Port=1\nBaudrate=" + std::to_string(c.rate) + "\nProtocol=0\n");
-        EXPECT_EQ(view.State().m_nLayout, LAYOUT_DISCONNECTED);
-        EXPECT_EQ(console.Text(IDC_BAUD_LABEL), QString("Baud Rate: %1bps").arg(c.rate));
-        EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
+        for (std::intptr_t index : {-1, 5}) {
+            SCOPED_TRACE(c.prompt + std::to_string(index));
+            CConsole console;
+            ASSERT_TRUE(console.Start());
+            CPravikView& view = console.View();
+            view.SetConnectedLayout();
+            CWriteLog log(view);
+            console.Send(c.msg, static_cast<WPARAM>(index));
+            EXPECT_TRUE(log.bytes.empty());
+            EXPECT_FALSE(FileExists(console.SettingsPath()));
+            EXPECT_EQ(view.State().m_nLayout, LAYOUT_CONNECTED);
+            EXPECT_EQ(console.Prompt(), c.prompt);
+            EXPECT_EQ(console.Text(IDC_BAUD_LABEL), "Baud Rate: 9600bps");
+            EXPECT_EQ(console.Text(IDC_PORT_LABEL), "Serial Port: COM1");
+        }
     }
 }
 

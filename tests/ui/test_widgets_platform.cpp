@@ -262,7 +262,8 @@ TEST(DialogTemplate, FormGetsPixelRectanglesAndRoutesEventsByControlId) {
     CProbeForm form;
     ASSERT_TRUE(BuildFromTemplate(&form, Parse(kFormLike)));
     EXPECT_EQ(form.size(), QSize(459, 421));
-    EXPECT_EQ(form.font().pointSize(), 8);
+    EXPECT_EQ(form.font().pixelSize(), 11);  // 8 points at 96 dots per inch
+    EXPECT_EQ(form.font().families().value(0), "Verdana");
     QWidget* frame = GetDlgItem(&form, 1000);
     ASSERT_NE(frame, nullptr);
     // 7,7,144,180 du: left 12.25 -> 12, top 11.375 -> 11, right 264.25 -> 264, bottom 303.875 -> 304.
