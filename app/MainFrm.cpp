@@ -1,5 +1,7 @@
 #include "app/MainFrm.h"
 
+#include <QTimer>
+
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -55,9 +57,26 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_bCentred) return;
     m_bCentred = true;
+    Centre();
+    // A window manager tells the frame's size only after the window is
+    // mapped: centre again once it is known, unless the window was moved.
+    if (frameGeometry().size() == size()) {
+        for (int ms : {0, 50, 200}) QTimer::singleShot(ms, this, [this] { RecentreForFrame(); });
+    }
+}
+
+void CMainFrame::Centre() {
     QScreen* display = screen();
     if (!display) return;
     const QRect frame = frameGeometry();
     const QSize outer = frame.isValid() && frame.size().width() >= width() ? frame.size() : size();
     move(CenteredPosition(display->availableGeometry(), outer));
+    m_CentredAt = pos();
+}
+
+void CMainFrame::RecentreForFrame() {
+    if (m_bFrameCentred || pos() != m_CentredAt) return;
+    if (frameGeometry().size() == size()) return;  // still unknown
+    m_bFrameCentred = true;
+    Centre();
 }

@@ -33,7 +33,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void Centre();
+    void RecentreForFrame();
     CMenuBar m_Menu;
     CPravikView* m_pView = nullptr;
     bool m_bCentred = false;
+    bool m_bFrameCentred = false;  // centred again with the frame's size
+    QPoint m_CentredAt;
 };

@@ -1,5 +1,7 @@
 #include "tools/PacketTraceDlg.h"
 
+#include <QScreen>
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QHeaderView>
@@ -9,6 +11,7 @@
 #include <deque>
 
 #include "protocol/Packet.h"
+#include "widgets/WindowUtil.h"
 #include "widgets/DialogTemplate.h"
 
 namespace {
@@ -161,6 +164,13 @@ bool CPacketTraceDlg::Create(QWidget* parent) {
     m_pModel = model;
     m_nRowCounter = 0;
     m_bScrollPending = false;
+    // Beside the main window, not over its buttons, where the screen has room.
+    if (QWidget* main = parent ? parent->window() : nullptr) {
+        if (QScreen* screen = main->screen()) {
+            const QPoint at = PositionBeside(main->frameGeometry(), wnd->size(), screen->availableGeometry());
+            if (!at.isNull()) wnd->move(at);
+        }
+    }
     wnd->show();
     return true;
 }

@@ -29,14 +29,24 @@ signals:
     void Closed();
 
 protected:
-    // Disables parent and shows the window that make builds, owned by parent.
-    // An open window for the same parent is kept and raised; one for another
-    // parent is destroyed first. False when the window cannot be built.
-    bool OpenWindow(QWidget* parent, const std::function<CTemplateDialog*()>& make);
+    // Disables parent and shows the window that make builds, owned by host:
+    // parent, or the modal dialog in front of it (so that the prompt shows
+    // above the dialog and can be read; the operator hands it back to parent
+    // when the dialog closes). An open window for the same parent is kept and
+    // raised; one for another parent is destroyed first. False when the
+    // window cannot be built.
+    bool OpenWindow(QWidget* parent, const std::function<CTemplateDialog*(QWidget* host)>& make);
+    // While open, the prompt takes the keyboard back whenever the parent's
+    // window is activated (a modal dialog or message box closed, a click on
+    // the disabled form).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void DestroyWindow();
     // Runs just before the window goes.
     virtual void OnDestroyWindow(CTemplateDialog* window) {}
 
+    void Activate();
+
     QPointer<QWidget> m_pParent;
+    QPointer<QWidget> m_pWatched;  // the parent's window, filtered while open
     QPointer<CTemplateDialog> m_pWnd;
 };

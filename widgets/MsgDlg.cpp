@@ -76,7 +76,7 @@ void CMsgDlg::SetMessage(const QString& text) {
 }
 
 bool CMsgDlg::Popup(int templateId, QWidget* parent) {
-    return OpenWindow(parent, [&] { return new CWindow(*this, templateId, parent); });
+    return OpenWindow(parent, [&](QWidget* host) { return new CWindow(*this, templateId, host); });
 }
 
 void CMsgDlg::FitToText() {

@@ -51,7 +51,7 @@ void CWaitDlg::OpenClip() {
 
 bool CWaitDlg::Popup(int templateId, QWidget* parent, CPacketManagerWnd* manager) {
     m_pManager = manager;
-    return OpenWindow(parent, [&] { return new CWindow(*this, templateId, parent); });
+    return OpenWindow(parent, [&](QWidget* host) { return new CWindow(*this, templateId, host); });
 }
 
 void CWaitDlg::OnDestroyWindow(CTemplateDialog* window) {

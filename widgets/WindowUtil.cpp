@@ -1,6 +1,7 @@
 #include "widgets/WindowUtil.h"
 
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 const char* const DISABLE_COUNT_PROPERTY = "pravikDisableCount";
@@ -17,7 +18,16 @@ void CenterOver(QWidget* window, const QWidget* parent) {
     const QRect p = ScreenRectOf(parent);
     const int left = p.left() + (p.width() / 2 - window->width() / 2);
     const int top = p.top() + (p.height() / 2 - window->height() / 2);
-    window->move(left, top);
+    // Client coordinates: a move() of a shown window places its frame there,
+    // which would shift an open prompt by the title bar when it is refitted.
+    window->setGeometry(left, top, window->width(), window->height());
+}
+
+QPoint PositionBeside(const QRect& anchor, const QSize& size, const QRect& workArea, int gap) {
+    const int top = std::max(workArea.top(), std::min(anchor.top(), workArea.bottom() + 1 - size.height()));
+    if (anchor.right() + gap + size.width() <= workArea.right() + 1) return QPoint(anchor.right() + 1 + gap, top);
+    if (anchor.left() - gap - size.width() >= workArea.left()) return QPoint(anchor.left() - gap - size.width(), top);
+    return QPoint();
 }
 
 int OwnerDisableCount(const QWidget* owner) {

@@ -13,6 +13,11 @@ QRect ScreenRectOf(const QWidget* widget);
 // with integer halves. The size is kept.
 void CenterOver(QWidget* window, const QWidget* parent);
 
+// Where a window of size goes beside anchor (a frame rectangle) inside the
+// work area, top edges aligned: to the right when it fits, else to the left,
+// else a null point (the window system then places it).
+QPoint PositionBeside(const QRect& anchor, const QSize& size, const QRect& workArea, int gap = 8);
+
 // Disables owner while a window that stands for a running exchange is open
 // (a prompt, a progress window) and enables it again when the last such
 // window has gone. Counted, so that closing one of two open prompts does not

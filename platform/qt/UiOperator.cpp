@@ -30,10 +30,13 @@ int CQtOperator::MessageBox(const std::string& text, const std::string& caption,
         box.setDefaultButton(QMessageBox::Yes);
         // Escape and the close box answer No.
         box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
+        const int answer = box.exec() == QMessageBox::Yes ? IDYES : IDNO;
+        AdoptChildWindows(box);
+        return answer;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    AdoptChildWindows(box);
     return IDOK;
 }
 
@@ -86,7 +89,27 @@ bool CQtOperator::GetSaveFileName(const std::string& filter, const std::string& 
     return true;
 }
 
-int CQtOperator::DoModal(QDialog& dialog) { return DialogResultCode(dialog.exec()); }
+int CQtOperator::DoModal(QDialog& dialog) {
+    const int result = DialogResultCode(dialog.exec());
+    AdoptChildWindows(dialog);
+    return result;
+}
+
+void AdoptChildWindows(QWidget& modal) {
+    // Prompts opened over a modal dialog are its children so that they show
+    // above it; the dialog is about to go, the prompts stay with its parent.
+    QWidget* heir = modal.parentWidget();
+    for (QWidget* child : modal.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        // isHidden: hidden on purpose, not merely with the closing dialog.
+        if (!child->isWindow() || child->isHidden()) continue;
+        const QRect geometry = child->geometry();
+        child->setParent(heir, child->windowFlags());
+        child->setGeometry(geometry);
+        child->show();
+        child->raise();
+        child->activateWindow();
+    }
+}
 
 // -------------------------------------------------------- CScriptedUiOperator
 
@@ -124,6 +147,7 @@ int CScriptedUiOperator::DoModal(QDialog& dialog) {
         }
     }
     if (dialog.isVisible()) dialog.hide();
+    AdoptChildWindows(dialog);
     dialogResults.push_back(result);
     return result;
 }

@@ -49,6 +49,10 @@ private:
     QPointer<QWidget> m_pParent;
 };
 
+// Hands the visible child windows of a modal dialog that is closing (prompts
+// opened over it) to the dialog's parent, where they stay open.
+void AdoptChildWindows(QWidget& modal);
+
 // Maps a QDialog result to the dialog codes: Rejected (0) -> IDCANCEL,
 // Accepted (1) == IDOK, other codes as they are.
 int DialogResultCode(int qtResult);

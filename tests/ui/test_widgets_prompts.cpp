@@ -50,7 +50,9 @@ TEST_F(PromptTest, MessageIsFittedToItsTextCentredOverTheFormAndReplacedWhileOpe
     ASSERT_TRUE(wnd && wnd->isVisible());
     // 23 characters: 23 * 7 + 80 pixels wide, centred, OK centred, text 20 px from the right.
     EXPECT_EQ(wnd->size(), QSize(241, DluToPixelsY(54)));
-    EXPECT_EQ(wnd->pos(), QPoint(100 + 459 / 2 - 241 / 2, 100 + 421 / 2 - wnd->height() / 2));
+    // Centred by its client area (a frame, where there is one, lies around it).
+    EXPECT_EQ(wnd->geometry().topLeft(), QPoint(100 + 459 / 2 - 241 / 2, 100 + 421 / 2 - wnd->height() / 2));
+    const QRect before = wnd->geometry();
     EXPECT_EQ(Rect(wnd, IDOK).left(), (241 - Rect(wnd, IDOK).width()) / 2);
     EXPECT_EQ(Rect(wnd, IDOK).top(), DluToPixelsY(33));
     EXPECT_EQ(Rect(wnd, IDC_MSG_TEXT).left(), DluToPixelsX(38));
@@ -67,7 +69,11 @@ TEST_F(PromptTest, MessageIsFittedToItsTextCentredOverTheFormAndReplacedWhileOpe
     EXPECT_EQ(OpenDialogs(), 1);
     EXPECT_EQ(GetDlgItemText(wnd, IDC_MSG_TEXT), QStringLiteral("Packet type is changed!!!"));
     EXPECT_EQ(wnd->width(), 255);
-    EXPECT_EQ(wnd->x(), 100 + 459 / 2 - 255 / 2);
+    // Refitted in place: the same line, centred again; no shift by a frame.
+    EXPECT_EQ(wnd->geometry().x(), 100 + 459 / 2 - 255 / 2);
+    EXPECT_EQ(wnd->geometry().top(), before.top());
+    msg.SetMessage(QStringLiteral("Packet type is changed!!?"));
+    EXPECT_EQ(wnd->geometry(), QRect(100 + 459 / 2 - 255 / 2, before.top(), 255, before.height()));
     EXPECT_EQ(Rect(wnd, IDOK).left(), (255 - Rect(wnd, IDOK).width()) / 2);
     EXPECT_EQ(Rect(wnd, IDC_MSG_TEXT).right() + 1, 255 - 20);
     EXPECT_EQ(Icon(wnd, IDC_MSG_ICON), ICON_SUCCESS);
@@ -123,7 +129,7 @@ TEST_F(PromptTest, WaitingPromptPlaysItsClipAndSwitchesModeWhileOpen) {
     ASSERT_TRUE(wait.Popup(IDD_WAITDLG, form, nullptr));
     QDialog* wnd = wait.Window();
     EXPECT_EQ(wnd->size(), QSize(DluToPixelsX(166), DluToPixelsY(54)));
-    EXPECT_EQ(wnd->pos(), QPoint(100 + 459 / 2 - wnd->width() / 2, 100 + 421 / 2 - wnd->height() / 2));
+    EXPECT_EQ(wnd->geometry().topLeft(), QPoint(100 + 459 / 2 - wnd->width() / 2, 100 + 421 / 2 - wnd->height() / 2));
     EXPECT_EQ(wait.Animation()->ClipId(), CLIP_FINGER);
     EXPECT_FALSE(form->isEnabled());
     EXPECT_TRUE(PumpUntil([&] { return wait.Animation()->CurrentFrame() >= 2; }));  // it plays on Qt's loop
