@@ -59,7 +59,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
     m_bCentred = true;
     Centre();
     // A window manager tells the frame's size only after the window is
-    // mapped: centre again once it is known, unless the window was moved.
+    // mapped: centre again once it is known.
     if (frameGeometry().size() == size()) {
         for (int ms : {0, 50, 200}) QTimer::singleShot(ms, this, [this] { RecentreForFrame(); });
     }
@@ -71,11 +71,11 @@ void CMainFrame::Centre() {
     const QRect frame = frameGeometry();
     const QSize outer = frame.isValid() && frame.size().width() >= width() ? frame.size() : size();
     move(CenteredPosition(display->availableGeometry(), outer));
-    m_CentredAt = pos();
 }
 
 void CMainFrame::RecentreForFrame() {
-    if (m_bFrameCentred || pos() != m_CentredAt) return;
+    // Within a fraction of a second of the first show: nobody has moved it yet.
+    if (m_bFrameCentred) return;
     if (frameGeometry().size() == size()) return;  // still unknown
     m_bFrameCentred = true;
     Centre();

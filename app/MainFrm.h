@@ -39,5 +39,4 @@ private:
     CPravikView* m_pView = nullptr;
     bool m_bCentred = false;
     bool m_bFrameCentred = false;  // centred again with the frame's size
-    QPoint m_CentredAt;
 };

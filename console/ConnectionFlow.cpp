@@ -129,6 +129,8 @@ void CConnectionFlow::CloseLink(ELinkEnd how) {
     KillTimer(CONNECT_TIMER_ID);
     CancelPause();
     m_Console.SetBusy(false);
+    // What the status line said of the link no longer holds.
+    m_Console.SetStatusText(QString());
     if (how == LINK_ENDED) m_Console.NotifyLinkClosed();
     State().m_bConnected = false;
     m_bPortOpen = false;

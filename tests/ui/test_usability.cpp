@@ -201,8 +201,10 @@ TEST(Form, DisconnectEndsTheBusyCursor) {
     pty.Answer(CMD_CONNECT, RES_SUCCESS, 1);
     ASSERT_TRUE(console.WaitFor([&] { return console.View().State().m_bConnected; }));
     console.ClosePrompt();
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Connection succeeded.");
     ASSERT_TRUE(console.Click(IDC_CONNECT));  // DISCONNECT
     EXPECT_NE(console.View().cursor().shape(), Qt::BusyCursor);
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "");  // no stale word of the link
 }
 
 TEST(Templates, EveryCaptionOfEveryTemplateFitsItsControl) {
