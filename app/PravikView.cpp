@@ -46,6 +46,7 @@ const SFlowRoute kMessageRoutes[] = {
     {WM_CHECKSUM_ERROR, FLOW_CONNECTION},
     {WM_COMM_PORT_LOST, FLOW_CONNECTION},
     {WM_WRITE_STALLED, FLOW_CONNECTION},
+    {WM_RECEIVE_DROPPED, FLOW_CONNECTION},
     // Verification and identification.
     {WM_RX_VERIFY, FLOW_VERIFY},
     {WM_RX_IDENTIFY, FLOW_VERIFY},

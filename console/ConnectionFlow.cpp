@@ -67,6 +67,7 @@ LRESULT CConnectionFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         {WM_RX_GET_DEVICE_INFO, &CConnectionFlow::OnDeviceInfoAnswer},
         {WM_COMM_PORT_LOST, &CConnectionFlow::OnPortLost},
         {WM_WRITE_STALLED, &CConnectionFlow::OnWriteStalled},
+        {WM_RECEIVE_DROPPED, &CConnectionFlow::OnReceiveDropped},
         {WM_RX_MINI_CONNECT, &CConnectionFlow::OnMiniConnectAnswer},
         {WM_RX_MINI_SET_BAUDRATE, &CConnectionFlow::OnMiniSetBaudRateAnswer},
     };
@@ -375,5 +376,14 @@ LRESULT CConnectionFlow::OnWriteStalled(WPARAM written, LPARAM size) {
                                 .arg(m_strPortName)
                                 .arg(static_cast<qulonglong>(written))
                                 .arg(static_cast<qulonglong>(size)));
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnReceiveDropped(WPARAM bytes, LPARAM) {
+    // The console fell behind the module and bytes were lost: answers may be
+    // missing or cut, so say how much, beside the one "m_QueueRead FULL!" box.
+    m_Console.SetStatusText(QString("Receive queue full: %1 bytes from '%2' dropped.")
+                                .arg(static_cast<qulonglong>(bytes))
+                                .arg(m_strPortName));
     return 0;
 }

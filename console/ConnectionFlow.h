@@ -58,6 +58,7 @@ private:
     LRESULT OnChecksumError(WPARAM which, LPARAM);
     LRESULT OnPortLost(WPARAM, LPARAM);
     LRESULT OnWriteStalled(WPARAM written, LPARAM size);
+    LRESULT OnReceiveDropped(WPARAM bytes, LPARAM);
 
     void ConnectSucceeded(const QString& countLabel);
     void AskVersion(bool extended);

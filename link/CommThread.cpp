@@ -36,6 +36,8 @@ bool CCommThread::OpenPort(const std::string& portName, int baudRate, std::uint1
 
     m_bConnected = false;
     m_bPortLost = false;
+    m_DroppedBytes = 0;
+    m_bFullAlertOpen = false;
     m_wWakeParam = wakeParam;
     m_strPortName = portName;
     m_strDevicePath = m_PortMap.Resolve(portName);
@@ -143,7 +145,12 @@ void CCommThread::ThreadWatchComm(CCommThread* comm) {
             if (comm->m_QueueRead.PutChunk(buffer, static_cast<int>(n))) {
                 queued = true;
             } else {
-                PostAlert(owner, COMM_ALERT_QUEUE_FULL, "m_QueueRead FULL!");
+                comm->m_DroppedBytes += n;
+                // One box at a time: a stalled consumer must not collect a
+                // stack of modal boxes, one per chunk.
+                if (!comm->m_bFullAlertOpen.exchange(true)) {
+                    PostAlert(owner, COMM_ALERT_QUEUE_FULL, "m_QueueRead FULL!");
+                }
             }
         }
         if (comm->m_bPortLost) {

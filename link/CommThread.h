@@ -44,6 +44,12 @@ public:
 
     static void ThreadWatchComm(CCommThread* comm);
 
+    // Received bytes dropped because the queue was full, since the port was
+    // opened. "m_QueueRead FULL!" is posted for the first drop only, and
+    // again after the owner reports the box closed.
+    std::uint64_t DroppedBytes() const { return m_DroppedBytes.load(); }
+    void QueueFullAlertClosed() { m_bFullAlertOpen = false; }
+
     CQueue m_QueueRead;
     // Where the port names lead for this channel.
     CPortMap m_PortMap;
@@ -59,6 +65,8 @@ private:
     std::string m_strLastError;
     std::atomic<bool> m_bConnected{false};
     std::atomic<bool> m_bPortLost{false};
+    std::atomic<std::uint64_t> m_DroppedBytes{0};
+    std::atomic<bool> m_bFullAlertOpen{false};
     std::thread m_WatchThread;
     int m_WakeFd = -1;  // eventfd that releases the watch thread's poll
     std::uint16_t m_wWakeParam = 0;

@@ -37,12 +37,16 @@ bool ReadHex(std::FILE* f, int digits, std::uint32_t& value, std::uint32_t& posi
 
 }  // namespace
 
+std::FILE* CPacketManagerWnd::OpenFirmware(const std::string& fileName) const {
+    return m_FwOpen ? m_FwOpen(fileName) : std::fopen(fileName.c_str(), "rb");
+}
+
 bool CPacketManagerWnd::SendHexRecord(const std::string& fileName, std::uint32_t& position, std::uint32_t record) {
     m_FwFileName = fileName;
     m_FwFileOffset = position;
     m_FwIndex = record;
 
-    FilePtr file(std::fopen(fileName.c_str(), "rb"));
+    FilePtr file(OpenFirmware(fileName));
     if (!file || std::fseek(file.get(), static_cast<long>(position), SEEK_SET) != 0) return false;
 
     // Skip everything up to the record mark: line ends, blanks and the
@@ -122,7 +126,7 @@ bool CPacketManagerWnd::SendBinChunk(const std::string& fileName, std::uint32_t 
 
     Begin(CMD_UPGRADE_BIN, 0, chunk * 256u + m_FwLastChunk, 4 + FW_BIN_CHUNK);
     PutBE32(m_TxPacket.m_Data, m_FwFileSize);
-    FilePtr file(std::fopen(fileName.c_str(), "rb"));
+    FilePtr file(OpenFirmware(fileName));
     if (!file || std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) return false;
     if (std::fread(m_TxPacket.m_Data + 4, 1, count, file.get()) != count) return false;
     // The end of the last chunk lies beyond the file: send zeros there.

@@ -65,6 +65,9 @@ constexpr UINT WM_PM_ALERT = 1122;
 // A request could not be written whole (the device stopped taking bytes):
 // wParam the bytes written, lParam the frame size.
 constexpr UINT WM_WRITE_STALLED = 1123;
+// Received bytes were dropped because the receive queue was full; wParam:
+// bytes dropped since the port was opened.
+constexpr UINT WM_RECEIVE_DROPPED = 1134;
 
 // Minimized answers.
 constexpr UINT WM_RX_MINI_CONNECT = 1124;

@@ -159,6 +159,7 @@ void CPacketManagerWnd::SendGuarded(unsigned timeoutMs) {
 // ---------------------------------------------------------------- receiving
 
 LRESULT CPacketManagerWnd::OnCommRead(WPARAM, LPARAM) {
+    ReportDroppedBytes();
     CQueue& queue = m_Comm.m_QueueRead;
     int count = queue.Peek(m_RxScratch, CQueue::QUEUE_SIZE, m_RxGeneration);
     if (count == 0) return 0;
@@ -166,6 +167,12 @@ LRESULT CPacketManagerWnd::OnCommRead(WPARAM, LPARAM) {
     // A request sent by a handler meanwhile has emptied the queue; Discard
     // then leaves the new bytes alone.
     queue.Discard(static_cast<int>(used), m_RxGeneration);
+    // Parsing stops behind a data-less answer. Bytes that arrived in the same
+    // read (a second answer) are parsed on a wake-up of their own at once,
+    // before a later request would clear them.
+    if (used < static_cast<std::size_t>(count) && queue.Generation() == m_RxGeneration) {
+        Loop().Post(this, WM_COMM_READ, 0, 0);
+    }
     return 0;
 }
 
@@ -294,11 +301,17 @@ void CPacketManagerWnd::DispatchGeneral() {
     m_RetryCount = 0;
 
     if (m_RxPacket.m_ErrCode == ERR_CHECKSUM) {
-        if (m_RxPacket.m_Command == CMD_UPGRADE_BIN) {
-            SendBinChunk(m_FwFileName, m_FwIndex);
-        } else {
-            ShowAlert("Checksum error occurred!!!", MB_OK);
+        // The module rejected our checksum. A firmware piece goes out again at
+        // once (a HEX record like a BIN chunk: otherwise the upgrade would
+        // wait for an answer that never comes); if the file can no longer be
+        // read, the upgrade ends as it does when the module stops answering.
+        bool resent = true;
+        switch (m_RxPacket.m_Command) {
+            case CMD_UPGRADE_BIN: resent = SendBinChunk(m_FwFileName, m_FwIndex); break;
+            case CMD_UPGRADE_HEX: resent = ResendHexRecord(); break;
+            default: ShowAlert("Checksum error occurred!!!", MB_OK); return;
         }
+        if (!resent) ShowAlert(kUpgradeCanceled, MB_OK | MB_ICONSTOP);
         return;
     }
 
@@ -368,11 +381,23 @@ LRESULT CPacketManagerWnd::OnPortLost(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CPacketManagerWnd::OnCommAlert(WPARAM kind, LPARAM) {
     if (kind == COMM_ALERT_QUEUE_FULL) {
+        ReportDroppedBytes();
         m_Operator.MessageBox("m_QueueRead FULL!", "", MB_OK);
+        // The channel posts the next box only once this one is dismissed;
+        // what is dropped meanwhile is counted in the status line.
+        m_Comm.QueueFullAlertClosed();
     } else {
         m_Operator.MessageBox("Error while creating ThreadWatchComm, " + m_Comm.PortName(), "", MB_OK);
     }
     return 0;
+}
+
+void CPacketManagerWnd::ReportDroppedBytes() {
+    std::uint64_t dropped = m_Comm.DroppedBytes();
+    if (dropped == m_ReportedDrops) return;
+    bool grown = dropped > m_ReportedDrops;  // the count restarts with each open
+    m_ReportedDrops = dropped;
+    if (grown && m_pView) Loop().Post(m_pView, WM_RECEIVE_DROPPED, static_cast<WPARAM>(dropped), 0);
 }
 
 // Message boxes are shown from a message of their own, after the receive or

@@ -4,6 +4,8 @@
 // answer to the owner (the main form) and re-sends the guarded requests on
 // time-out (timer 0).
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "link/CommThread.h"
@@ -124,6 +126,9 @@ public:
     // Upper address of the last extended-linear-address record; it carries
     // into the next upgrade, as the module expects.
     std::uint32_t m_FwUpperAddress = 0;
+    // Opens the firmware file for one piece (fopen "rb"); a fuzzer or a test
+    // hands in a stream of its own.
+    std::function<std::FILE*(const std::string&)> m_FwOpen;
 
     // ---- Minimized request builders ----
     void SendMiniConnect();
@@ -171,6 +176,11 @@ private:
     void SendGuarded(unsigned timeoutMs);
     // Tells the owner that a request was not written whole (WM_WRITE_STALLED).
     void ReportStalledWrite(std::size_t written, std::size_t size);
+    // Tells the owner how many received bytes the channel dropped, when that
+    // count has grown (WM_RECEIVE_DROPPED).
+    void ReportDroppedBytes();
+    std::FILE* OpenFirmware(const std::string& fileName) const;
+    std::uint64_t m_ReportedDrops = 0;
     void FillText(std::size_t offset, std::size_t fieldSize, const std::string& text);
 
     // Begins a General request: command, parameters and data size; error code 0.

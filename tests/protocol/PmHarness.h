@@ -3,6 +3,7 @@
 // message, with the serial writes captured and the operator scripted.
 #include <array>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "platform/core/ManualMessageLoop.h"
@@ -23,6 +24,8 @@ class CRecordingView : public CMsgTarget {
 public:
     using CMsgTarget::CMsgTarget;
     std::vector<RecordedMessage> messages;
+    // Runs after a message was recorded, as a handler of the console would.
+    std::function<void(const RecordedMessage&)> react;
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         RecordedMessage m;
@@ -35,6 +38,7 @@ public:
             std::memcpy(m.mini.data(), reinterpret_cast<const std::uint8_t*>(wParam), 6);
         }
         messages.push_back(std::move(m));
+        if (react) react(messages.back());
         return 0;
     }
 

@@ -26,7 +26,9 @@ protected:
         EXPECT_EQ(p.m_DataSize, e.dataSize);
         EXPECT_EQ(p.m_ErrCode, 0u);
         EXPECT_TRUE(p.IsHeaderChecksumOK());
-        if (p.m_DataSize) EXPECT_TRUE(p.IsDataChecksumOK());
+        if (p.m_DataSize) {
+            EXPECT_TRUE(p.IsDataChecksumOK());
+        }
         ASSERT_LE(e.data.size(), p.m_DataSize);
         EXPECT_EQ(Bytes(p.m_Data, p.m_Data + e.data.size()), e.data);
     }

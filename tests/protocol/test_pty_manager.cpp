@@ -109,3 +109,41 @@ TEST_F(PtyManagerTest, AStalledWriteIsReportedOnlyWhileThePortIsOpen) {
     h.loop.RunPending();
     EXPECT_EQ(h.view.Only(WM_WRITE_STALLED).size(), 1u);
 }
+
+// A consumer that falls behind gets one "m_QueueRead FULL!" box, not one per
+// dropped chunk; every dropped byte is counted for the status line, and the
+// next box comes only after the first was closed.
+TEST_F(PtyManagerTest, AFullReceiveQueueShowsOneBoxAtATimeAndCountsWhatWasDropped) {
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200)) << h.pm.m_Comm.LastError();
+    CQueue& queue = h.pm.m_Comm.m_QueueRead;
+    const Bytes fill(CQueue::QUEUE_SIZE - 1, 0xAB);  // no chunk fits any more
+    ASSERT_TRUE(queue.PutChunk(fill.data(), static_cast<int>(fill.size())));
+    auto waitDropped = [&](std::uint64_t bytes) {
+        for (int i = 0; i < 2000 && h.pm.m_Comm.DroppedBytes() < bytes; ++i) usleep(1000);
+        return h.pm.m_Comm.DroppedBytes();
+    };
+    // Five chunks dropped before the console gets to run.
+    for (int i = 1; i <= 5; ++i) {
+        WriteMaster(Bytes(100, 0x11));
+        ASSERT_EQ(waitDropped(100u * i), 100u * i);
+    }
+    h.loop.RunPending();
+    EXPECT_EQ(h.op.boxes.size(), 1u);
+    ASSERT_FALSE(h.view.Only(WM_RECEIVE_DROPPED).empty());
+    EXPECT_EQ(h.view.Only(WM_RECEIVE_DROPPED).back()->wParam, 500u);
+    ASSERT_EQ(h.op.boxes.size(), 1u);
+    EXPECT_EQ(h.op.boxes[0].text, "m_QueueRead FULL!");
+
+    // The box was closed: the next drop may show one again.
+    ASSERT_TRUE(queue.PutChunk(fill.data(), static_cast<int>(fill.size())));
+    WriteMaster(Bytes(60, 0x22));
+    ASSERT_EQ(waitDropped(560), 560u);
+    ASSERT_TRUE(h.loop.RunUntil([&] { return h.op.boxes.size() == 2; }));
+    ASSERT_TRUE(h.loop.RunUntil([&] { return h.view.Only(WM_RECEIVE_DROPPED).back()->wParam == 560u; }));
+    h.loop.RunPending();
+    EXPECT_EQ(h.op.boxes.size(), 2u);
+    // The count starts again with the next connection.
+    h.pm.m_Comm.ClosePort();
+    ASSERT_TRUE(h.pm.OpenCommPort(m_SlavePath, 115200));
+    EXPECT_EQ(h.pm.m_Comm.DroppedBytes(), 0u);
+}

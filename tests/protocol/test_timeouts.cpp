@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include <unistd.h>
@@ -184,6 +186,62 @@ TEST_F(GuardedRequests, ChecksumErrorOnABinChunkIsResentWithoutLimit) {
     }
     EXPECT_TRUE(h.op.boxes.empty());
     EXPECT_TRUE(h.view.Only(WM_RX_UPGRADE).empty());
+}
+
+// A HEX record the module rejected for its checksum goes out again at once,
+// like a BIN chunk: no box, no notification, the record and its number
+// unchanged, and the time-out guard re-armed for the new send.
+TEST_F(GuardedRequests, ChecksumErrorOnAHexRecordIsResentWithoutABox) {
+    PmHarness h;
+    std::uint32_t pos = 0;
+    ASSERT_TRUE(h.pm.SendHexRecord(hexFile, pos, 0));
+    ASSERT_TRUE(h.pm.SendHexRecord(hexFile, pos, 1));
+    CPacket original = h.TakeRequests().back();
+    ASSERT_EQ(original.m_DataSize, 14u);
+    for (int i = 0; i < 12; ++i) {
+        h.Arrive(GeneralFrame(CMD_UPGRADE_HEX, RES_SUCCESS, 1, {}, ERR_CHECKSUM));
+        auto resent = h.TakeRequests();
+        ASSERT_EQ(resent.size(), 1u) << i;
+        EXPECT_EQ(resent[0].m_Command, static_cast<std::uint32_t>(CMD_UPGRADE_HEX));
+        EXPECT_EQ(resent[0].m_Param2, 1u);
+        ASSERT_EQ(resent[0].m_DataSize, original.m_DataSize);
+        EXPECT_EQ(0, std::memcmp(resent[0].m_Data, original.m_Data, original.m_DataSize));
+        EXPECT_TRUE(h.loop.IsTimerRunning(&h.pm, RETRY_TIMER_ID));
+    }
+    h.loop.RunPending();
+    EXPECT_TRUE(h.op.boxes.empty());
+    EXPECT_TRUE(h.view.Only(WM_RX_UPGRADE).empty());
+}
+
+// A piece rejected for its checksum when its file can no longer be read: the
+// upgrade ends with the same message as when the module stops answering, and
+// no timer is left to wait for an answer to a request that was never sent.
+TEST_F(GuardedRequests, ChecksumErrorWhenTheFirmwareFileVanishedEndsTheUpgrade) {
+    for (std::uint32_t command : {std::uint32_t(CMD_UPGRADE_HEX), std::uint32_t(CMD_UPGRADE_BIN)}) {
+        SCOPED_TRACE(command);
+        PmHarness h;
+        if (command == CMD_UPGRADE_HEX) {
+            std::uint32_t pos = 0;
+            ASSERT_TRUE(h.pm.SendHexRecord(hexFile, pos, 0));
+        } else {
+            h.pm.m_FwFileSize = 3000;
+            h.pm.m_FwLastChunk = 1;
+            ASSERT_TRUE(h.pm.SendBinChunk(binFile, 0));
+        }
+        h.TakeWritten();
+        const std::string& file = command == CMD_UPGRADE_HEX ? hexFile : binFile;
+        std::string hidden = file + ".away";
+        ASSERT_EQ(std::rename(file.c_str(), hidden.c_str()), 0);
+        h.Arrive(GeneralFrame(command, RES_SUCCESS, 0, {}, ERR_CHECKSUM));
+        std::rename(hidden.c_str(), file.c_str());
+        EXPECT_TRUE(h.TakeWritten().empty());
+        ASSERT_EQ(h.op.boxes.size(), 1u);
+        EXPECT_EQ(h.op.boxes[0].text, "Upgrade process was canceled! (COMMUNICATOIN ERROR)");
+        EXPECT_FALSE(h.loop.IsTimerRunning(&h.pm, RETRY_TIMER_ID));
+        h.loop.Advance(60000);
+        EXPECT_TRUE(h.TakeWritten().empty());
+        EXPECT_EQ(h.op.boxes.size(), 1u);
+    }
 }
 
 TEST_F(GuardedRequests, AHexRecordWhoseFileVanishedEndsLikeALostLink) {

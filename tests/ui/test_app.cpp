@@ -48,7 +48,9 @@ void ExpectLayout(CConsole& c, int layout, int board, int protocol, bool setItem
     EXPECT_EQ(c.Shown(IDC_POWER), zel12);
     if (!zel12) { EXPECT_EQ(c.Enabled(IDC_STATUS), up); }
     // Power is switched through the open port: offered only while connected.
-    if (zel12 && layout != LAYOUT_MASTER) EXPECT_EQ(c.Enabled(IDC_POWER), up);
+    if (zel12 && layout != LAYOUT_MASTER) {
+        EXPECT_EQ(c.Enabled(IDC_POWER), up);
+    }
     if (zel12 && up) {
         EXPECT_EQ(c.Text(IDC_POWER), "POWER OFF");
         EXPECT_TRUE(c.View().State().m_bPowerOn);

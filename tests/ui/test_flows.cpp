@@ -73,6 +73,15 @@ TEST(ConsoleInterface, AStalledWriteIsShownInTheStatusLine) {
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
+TEST(ConsoleInterface, DroppedReceiveBytesAreCountedInTheStatusLine) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    console.loop.Post(&console.View(), WM_RECEIVE_DROPPED, 6144, 0);
+    console.loop.RunPending();
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Receive queue full: 6144 bytes from 'COM1' dropped.");
+    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
+}
+
 TEST(ConsoleInterface, ValueLabelsAreReadByTheirCurrentTextWithTheFixedWordsAsDescription) {
     CConsole console;
     ASSERT_TRUE(console.Start());
