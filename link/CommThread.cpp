@@ -87,8 +87,9 @@ void CCommThread::ClosePort() {
         ::close(m_WakeFd);
         m_WakeFd = -1;
     }
-    m_Device.Purge();
-    m_Device.Close();
+    // A request written just before the close (the rate change) still has
+    // to reach the module: drain, then discard the input and close.
+    m_Device.DrainAndClose();
 }
 
 std::size_t CCommThread::WriteComm(const std::uint8_t* bytes, std::size_t count) {

@@ -22,14 +22,16 @@ public:
 
     // portName: "COM1".."COM4" (resolved through m_PortMap) or a device path.
     bool OpenPort(const std::string& portName, int baudRate, std::uint16_t wakeParam);
-    // Stops and joins the watch thread, then closes the device. Does nothing
-    // when closed.
+    // Stops and joins the watch thread, lets what was written reach the line
+    // (bounded), then closes the device. Does nothing when closed.
     void ClosePort();
     std::size_t WriteComm(const std::uint8_t* bytes, std::size_t count);
     std::size_t ReadComm(std::uint8_t* buffer, std::size_t maxCount);
     bool SetRts(bool on);
     // How long a write waits for a device that takes no bytes (10 s).
     void SetWriteStallLimit(int ms) { m_Device.SetWriteStallLimit(ms); }
+    // The seam under the device's close (tests).
+    void SetLineOps(ISerialLineOps* ops) { m_Device.SetLineOps(ops); }
 
     bool IsConnected() const { return m_bConnected.load(); }
     // The device is open (user-interface thread).

@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 unsigned TermiosSpeedOf(int baudRate) {
@@ -34,7 +35,36 @@ int BaudOfTermiosSpeed(unsigned speed) {
 
 namespace {
 
+class CPosixSerialLineOps : public ISerialLineOps {
+public:
+    int OutputQueued(int fd) override {
+        int queued = 0;
+        return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+    }
+    void Drain(int fd) override {
+        while (::tcdrain(fd) != 0 && errno == EINTR) {
+        }
+    }
+    void Flush(int fd, int queues) override { ::tcflush(fd, queues); }
+    void CloseFd(int fd) override { ::close(fd); }
+    std::int64_t NowMs() override {
+        timespec ts{};
+        ::clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    }
+    void SleepMs(int ms) override {
+        timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+        while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+        }
+    }
+};
+
 }  // namespace
+
+ISerialLineOps& PosixSerialLineOps() {
+    static CPosixSerialLineOps ops;
+    return ops;
+}
 
 std::string FormatSerialError(const std::string& path, int err) {
     std::string text = path + ": " + std::strerror(err);
@@ -57,6 +87,7 @@ bool CSerialDevice::Fail(const std::string& reason) {
 bool CSerialDevice::Open(const std::string& path, int baudRate) {
     Close();
     m_Error.clear();
+    m_nBaudRate = baudRate;
 
     const speed_t speed = TermiosSpeedOf(baudRate);
     if (speed == B0) {
@@ -122,8 +153,33 @@ void CSerialDevice::Close() {
     // pseudo-terminal alive), and the next open must not find it locked.
     if (m_bExclusive) ::ioctl(m_Fd, TIOCNXCL);
     m_bExclusive = false;
-    ::close(m_Fd);  // also releases the flock
+    Ops().CloseFd(m_Fd);  // also releases the flock
     m_Fd = -1;
+}
+
+bool CSerialDevice::DrainAndClose() {
+    if (m_Fd < 0) return true;
+    ISerialLineOps& ops = Ops();
+    int queued = ops.OutputQueued(m_Fd);
+    // Ten bits a byte at the port's rate, plus a margin for the driver.
+    std::int64_t limit = DRAIN_MARGIN_MS;
+    if (queued > 0) limit += static_cast<std::int64_t>(queued) * 10000 / (m_nBaudRate > 0 ? m_nBaudRate : 9600);
+    if (limit > DRAIN_LIMIT_MS) limit = DRAIN_LIMIT_MS;
+    const std::int64_t deadline = ops.NowMs() + limit;
+    bool drained = true;
+    while (queued > 0) {
+        if (ops.NowMs() >= deadline) {
+            drained = false;  // the line does not move: discard the rest
+            break;
+        }
+        ops.SleepMs(2);
+        queued = ops.OutputQueued(m_Fd);
+    }
+    // The driver's queue is empty: wait for the last bytes in the transmitter.
+    if (drained) ops.Drain(m_Fd);
+    ops.Flush(m_Fd, drained ? TCIFLUSH : TCIOFLUSH);
+    Close();
+    return drained;
 }
 
 long CSerialDevice::Read(std::uint8_t* buffer, std::size_t max) {

@@ -6,6 +6,27 @@
 #include <map>
 #include <string>
 
+// What the device does to an open descriptor when it closes, behind a seam:
+// a pseudo-terminal passes bytes on at once, so a test sees the order of
+// these calls instead of timing a real line.
+class ISerialLineOps {
+public:
+    virtual ~ISerialLineOps() = default;
+    // Bytes written but not yet sent by the driver (TIOCOUTQ); -1 unknown.
+    virtual int OutputQueued(int fd) = 0;
+    // Waits until the transmitter is empty (tcdrain).
+    virtual void Drain(int fd) = 0;
+    // tcflush with TCIFLUSH, TCOFLUSH or TCIOFLUSH.
+    virtual void Flush(int fd, int queues) = 0;
+    virtual void CloseFd(int fd) = 0;
+    // A monotonic clock and a pause, for the bound of the drain.
+    virtual std::int64_t NowMs() = 0;
+    virtual void SleepMs(int ms) = 0;
+};
+
+// The calls on the real descriptor.
+ISerialLineOps& PosixSerialLineOps();
+
 class CSerialDevice {
 public:
     CSerialDevice() = default;
@@ -19,6 +40,18 @@ public:
     // false and error() says why.
     bool Open(const std::string& path, int baudRate);
     void Close();
+    // Lets what was written reach the line first (a request written just
+    // before the port closes, such as a rate change, must not be thrown away
+    // in the driver), then discards the input and closes. The wait is bounded
+    // by the time the queued bytes need at the port's rate plus a margin, at
+    // most DRAIN_LIMIT_MS, so a dead adapter cannot hang the console; what is
+    // still queued then is discarded (else a close would wait for it).
+    // Returns false when it gave up.
+    bool DrainAndClose();
+    static constexpr int DRAIN_LIMIT_MS = 1000;
+    static constexpr int DRAIN_MARGIN_MS = 100;
+    // The seam for the calls DrainAndClose makes (nullptr: the real ones).
+    void SetLineOps(ISerialLineOps* ops) { m_pOps = ops; }
     bool IsOpen() const { return m_Fd >= 0; }
     int Fd() const { return m_Fd; }
 
@@ -47,6 +80,9 @@ private:
     int m_Fd = -1;
     bool m_bExclusive = false;  // we set TIOCEXCL and must clear it on close
     int m_nStallMs = SERIAL_WRITE_STALL_MS;
+    int m_nBaudRate = 9600;
+    ISerialLineOps* m_pOps = nullptr;
+    ISerialLineOps& Ops() { return m_pOps ? *m_pOps : PosixSerialLineOps(); }
     std::string m_Error;
 };
 

@@ -2,6 +2,7 @@
 // end and plays the module; the channel opens the slave path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -100,6 +101,40 @@ private:
     }
 };
 
+// The calls at close, recorded in order, on a virtual clock; the driver's
+// output queue empties by `drainPerPoll` bytes at every look (0: a dead
+// adapter). The descriptor itself is closed for real.
+class CLineOpsRecorder : public ISerialLineOps {
+public:
+    int queued = 0;
+    int drainPerPoll = 0;
+    std::int64_t now = 0;
+    std::vector<std::string> calls;
+
+    int OutputQueued(int) override {
+        calls.push_back("outq " + std::to_string(queued));
+        int result = queued;
+        queued = std::max(0, queued - drainPerPoll);
+        return result;
+    }
+    void Drain(int) override { calls.push_back("drain"); }
+    void Flush(int, int queues) override {
+        calls.push_back(queues == TCIFLUSH ? "flush in" : queues == TCIOFLUSH ? "flush in+out" : "flush out");
+    }
+    void CloseFd(int fd) override {
+        calls.push_back("close");
+        ::close(fd);
+    }
+    std::int64_t NowMs() override { return now; }
+    void SleepMs(int ms) override { now += ms; }
+    std::vector<std::string> Without(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const auto& c : calls)
+            if (c.compare(0, prefix.size(), prefix) != 0) out.push_back(c);
+        return out;
+    }
+};
+
 class CommThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -176,6 +211,48 @@ TEST_F(CommThreadTest, WrittenBytesArriveExactly) {
     EXPECT_EQ(m_Comm.WriteComm(sent.data(), sent.size()), sent.size());
     reader.join();
     EXPECT_TRUE(received == sent);
+}
+
+// A request written just before the port closes (the rate change) must reach
+// the line: the driver's queue is drained, the transmitter emptied, and only
+// then is the input discarded and the port closed.
+TEST_F(CommThreadTest, ClosingLetsWrittenBytesReachTheLineBeforeDiscardingInput) {
+    CLineOpsRecorder ops;
+    m_Comm.SetLineOps(&ops);
+    Open(9600);
+    const std::vector<std::uint8_t> frame(25, 0x7E);
+    ASSERT_EQ(m_Comm.WriteComm(frame.data(), frame.size()), 25u);
+    ops.queued = 25;  // as a UART would still hold them at 9600 bit/s
+    ops.drainPerPoll = 2;
+    m_Comm.ClosePort();
+    EXPECT_EQ(ops.calls.front(), "outq 25");
+    EXPECT_EQ(ops.Without("outq"), (std::vector<std::string>{"drain", "flush in", "close"}));
+    EXPECT_EQ(ops.calls[ops.calls.size() - 4], "outq 0");
+    EXPECT_LE(ops.now, 30);  // 25 bytes take 26 ms at 9600 bit/s
+    EXPECT_FALSE(m_Comm.IsOpen());
+}
+
+// A dead adapter never empties its queue: the close gives up after the time
+// the bytes need plus a margin, discards both directions and closes.
+TEST_F(CommThreadTest, ClosingGivesUpOnALineThatDoesNotMove) {
+    CLineOpsRecorder ops;
+    m_Comm.SetLineOps(&ops);
+    for (int queued : {25, 4125, 1 << 20}) {
+        SCOPED_TRACE(queued);
+        Open(9600);
+        ops.calls.clear();
+        ops.now = 0;
+        ops.queued = queued;
+        ops.drainPerPoll = 0;
+        const auto start = Clock::now();
+        m_Comm.ClosePort();
+        EXPECT_LT(UsSince(start), 500000);  // virtual waiting only
+        const std::int64_t bound = std::min<std::int64_t>(
+            CSerialDevice::DRAIN_MARGIN_MS + queued * 10000LL / 9600, CSerialDevice::DRAIN_LIMIT_MS);
+        EXPECT_GE(ops.now, bound);
+        EXPECT_LE(ops.now, bound + 2);
+        EXPECT_EQ(ops.Without("outq"), (std::vector<std::string>{"flush in+out", "close"}));
+    }
 }
 
 TEST_F(CommThreadTest, WriteToAStalledPeerEndsAfterTheLimit) {
