@@ -130,6 +130,7 @@ CSimModule::CSimModule(ISimScheduler& scheduler, const SimOptions& options)
       m_nScanTimeoutMs(options.scanTimeoutMs),
       m_nImageTimeoutMs(options.imageTimeoutMs),
       m_bLowVoltage(options.lowVoltage),
+      m_bCancelInOneWrite(options.cancelInOneWrite),
       m_dDrop(options.drop),
       m_dCorrupt(options.corrupt),
       m_Random(options.seed),
@@ -371,7 +372,21 @@ void CSimModule::Emit(std::vector<std::uint8_t> frame) {
         Corrupt(frame);
         ++m_Stats.corrupted;
     }
+    if (m_bBatching) {
+        m_Batch.insert(m_Batch.end(), frame.begin(), frame.end());
+        return;
+    }
     if (m_Output) m_Output(frame.data(), frame.size(), m_nBaud);
+}
+
+void CSimModule::EmitTogether(const std::function<void()>& answer) {
+    m_bBatching = true;
+    m_Batch.clear();
+    answer();
+    m_bBatching = false;
+    std::vector<std::uint8_t> batch = std::move(m_Batch);
+    m_Batch.clear();
+    if (!batch.empty() && m_Output) m_Output(batch.data(), batch.size(), m_nBaud);
 }
 
 void CSimModule::Corrupt(std::vector<std::uint8_t>& frame) {
@@ -639,6 +654,13 @@ void CSimModule::OnGetMinutiae(const CPacket&) {
 
 void CSimModule::OnCancel(const CPacket&) {
     if (m_Scan.active) {
+        if (m_bCancelInOneWrite) {
+            EmitTogether([this] {
+                FinishScan(RES_CANCELED);
+                AnswerGeneral(CMD_CANCEL, RES_SUCCESS, 0);
+            });
+            return;
+        }
         FinishScan(RES_CANCELED);  // the stopped operation answers first
         Later(SIM_CANCEL_ANSWER_GAP_MS, [this] { AnswerGeneral(CMD_CANCEL, RES_SUCCESS, 0); });
         return;
@@ -1166,6 +1188,13 @@ void CSimModule::OnMiniIdentify(const std::uint8_t*) {
 
 void CSimModule::OnMiniCancel(const std::uint8_t*) {
     if (m_Scan.active) {
+        if (m_bCancelInOneWrite) {
+            EmitTogether([this] {
+                FinishScan(RES_CANCELED);
+                AnswerMini(MINI_CANCEL, RES_SUCCESS, 0);
+            });
+            return;
+        }
         FinishScan(RES_CANCELED);
         Later(SIM_CANCEL_ANSWER_GAP_MS, [this] { AnswerMini(MINI_CANCEL, RES_SUCCESS, 0); });
         return;

@@ -79,6 +79,9 @@ public:
     void SetScanTimeout(int ms) { m_nScanTimeoutMs = ms; }
     void SetImageTimeout(int ms) { m_nImageTimeoutMs = ms; }
     void SetLowVoltage(bool low) { m_bLowVoltage = low; }
+    // A cancel that stops a scan answers twice: in one write (true) or the
+    // cancel's own answer SIM_CANCEL_ANSWER_GAP_MS later (false, the default).
+    void SetCancelInOneWrite(bool together) { m_bCancelInOneWrite = together; }
 
     // ---- faults ----
     void SetDropProbability(double p) { m_dDrop = p; }
@@ -244,6 +247,12 @@ private:
     int m_nScanTimeoutMs;
     int m_nImageTimeoutMs;
     bool m_bLowVoltage;
+    bool m_bCancelInOneWrite;
+    // While set, answers are collected here and go out in one write.
+    bool m_bBatching = false;
+    std::vector<std::uint8_t> m_Batch;
+    // Runs answer(), then writes what it emitted at once.
+    void EmitTogether(const std::function<void()>& answer);
 
     // faults
     double m_dDrop, m_dCorrupt;

@@ -23,9 +23,8 @@ constexpr int SIM_SCAN_TIMEOUT_MS = 10000;
 constexpr int SIM_IMAGE_TIMEOUT_MS = 2500;
 constexpr int SIM_SCAN_POLL_MS = 50;  // sensor poll while waiting for a finger
 // CMD_CANCEL: the stopped operation answers at once, the cancel itself this
-// much later (the sensor has to stop). Two data-less answers back to back
-// would reach the console in one read, and its receiver leaves the second
-// one queued until more bytes arrive.
+// much later (the sensor has to stop). With cancelInOneWrite both answers go
+// out in one write instead, as a USB adapter often delivers them.
 constexpr int SIM_CANCEL_ANSWER_GAP_MS = 20;
 
 // Frame reception: a frame whose bytes stop for this long is abandoned, and a
@@ -54,6 +53,7 @@ struct SimOptions {
     int scanTimeoutMs = SIM_SCAN_TIMEOUT_MS;
     int imageTimeoutMs = SIM_IMAGE_TIMEOUT_MS;
     bool lowVoltage = false;           // CMD_CHECK_VOLTAGE reports low supply
+    bool cancelInOneWrite = false;     // both answers of a cancel in one write
     std::uint16_t upgradedFirmware = 0;  // version after an upgrade; 0 = next minor version
 };
 

@@ -46,6 +46,8 @@ const char* const SIM_USAGE =
     "  --finger-delay MS   time from finger on the sensor to the answer\n"
     "                      (default 300)\n"
     "  --low-voltage       report a low supply voltage\n"
+    "  --cancel-together   answer a cancel that stops a scan with both answers in\n"
+    "                      one write (default: the cancel's own 20 ms later)\n"
     "  --help              show this help and exit\n";
 
 [[noreturn]] void UsageError(const std::string& message) {
@@ -136,6 +138,9 @@ SimOptions ParseArguments(int argc, char** argv) {
             std::string v = needValue();
             if (!ParseLong(v, n) || n < 0 || n > 60000) UsageError("--finger-delay must be 0 to 60000 ms, not '" + v + "'");
             options.fingerDelayMs = static_cast<int>(n);
+        } else if (option == "--cancel-together") {
+            noValue();
+            options.cancelInOneWrite = true;
         } else if (option == "--low-voltage") {
             noValue();
             options.lowVoltage = true;

@@ -78,13 +78,11 @@ protected:
     }
 
     // Waits in real time for done(), pumping the watch thread's messages and
-    // looking at the simulator every few ms. Now and then it wakes the packet
-    // manager: it leaves bytes behind a data-less answer queued until more come.
+    // looking at the simulator every few ms.
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
         for (int ms = 0; ms < timeoutMs; ms += 5) {
             loop.RunPending();
             if (done()) return true;
-            if (ms % 100 == 95) loop.Post(&pm, WM_COMM_READ, 0, 0);
             loop.RunUntil(done, 5);
         }
         return done();

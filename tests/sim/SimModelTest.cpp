@@ -263,6 +263,36 @@ TEST(SimModelScans, EnrolmentAndDatabaseRefusals) {
     EXPECT_FALSE(h.module.FindRecord("m0")->master);
 }
 
+// With the switch on, the stopped operation's answer and the cancel's own go
+// out in one write, in that order, in both protocols.
+TEST(SimModelScans, CancelCanAnswerTwiceInOneWrite) {
+    CModelHarness h;
+    h.module.SetFinger(0);
+    h.module.SetCancelInOneWrite(true);
+    h.Send(CMD_IDENTIFY);
+    h.clock.Advance(500);
+    h.Send(CMD_CANCEL);
+    ASSERT_EQ(h.answers.size(), 1u);
+    Bytes both = h.Take().raw;
+    ASSERT_EQ(both.size(), 2 * PACKET_HEADER_SIZE);
+    EXPECT_EQ(GetBE32(&both[1]), std::uint32_t(CMD_IDENTIFY));
+    EXPECT_EQ(GetBE32(&both[5]), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(GetBE32(&both[PACKET_HEADER_SIZE + 1]), std::uint32_t(CMD_CANCEL));
+    EXPECT_EQ(GetBE32(&both[PACKET_HEADER_SIZE + 5]), std::uint32_t(RES_SUCCESS));
+
+    h.Send(MINI | MINI_IDENTIFY);
+    h.clock.Advance(500);
+    h.Send(MINI | MINI_CANCEL);
+    ASSERT_EQ(h.answers.size(), 1u);
+    Bytes mini = h.Take().raw;
+    ASSERT_EQ(mini.size(), 2 * MINI_FRAME_SIZE);
+    EXPECT_EQ(mini[2], MINI_IDENTIFY);
+    EXPECT_EQ(mini[3], RES_CANCELED);
+    EXPECT_EQ(mini[MINI_FRAME_SIZE + 2], MINI_CANCEL);
+    h.Settle();
+    EXPECT_TRUE(h.answers.empty());
+}
+
 TEST(SimModelScans, CancelStopsTheScanThenAnswersItself) {
     CModelHarness h;
     h.module.SetFinger(0);

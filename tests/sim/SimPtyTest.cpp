@@ -162,6 +162,27 @@ TEST_F(SimPtyScans, StatusCancelAndVoltage) {
     EXPECT_EQ(Ask(WM_RX_CHECK_VOLTAGE, [&] { pm.SendCheckVoltage(); }).Param2(), 1u);
 }
 
+// Both answers of a cancel in one write (as a USB adapter delivers them):
+// the console's receiver parses the second one at once instead of leaving it
+// queued, in both protocols.
+TEST_F(SimPtyScans, BothAnswersOfACancelInOneWriteReachTheConsole) {
+    SimOptions options;
+    options.cancelInOneWrite = true;
+    StartLink(options);
+    sim.SetFinger(0);
+    pm.SendIdentify();
+    EXPECT_EQ(Ask(WM_RX_STATUS, [&] { pm.SendStatus(); }).Param2(), 1u) << "busy";
+    pm.SendCancel();
+    EXPECT_EQ(Next(WM_RX_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(Next(WM_RX_CANCEL).Result(), OK);
+
+    pm.SendMiniIdentify();
+    EXPECT_EQ(Ask(WM_RX_MINI_STATUS, [&] { pm.SendMiniStatus(); }).Result(), 1u);
+    pm.SendMiniCancel();
+    EXPECT_EQ(Next(WM_RX_MINI_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(Next(WM_RX_MINI_CANCEL).Result(), OK);
+}
+
 using SimPtyStores = SimPty;
 
 // The ID fields of a list answer, after `skip` leading bytes.
