@@ -1,0 +1,21 @@
+#include "console/InputIdDlg.h"
+
+#include <QLineEdit>
+
+#include "widgets/WindowUtil.h"
+
+CInputIdDlg::CInputIdDlg(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID, parent) {}
+
+void CInputIdDlg::OnInitDialog() {
+    if (parentWidget()) CenterOver(this, parentWidget());
+    if (auto* edit = Item<QLineEdit>(IDC_FINGERPRINT_ID)) {
+        edit->setMaxLength(FINGERPRINT_ID_LIMIT);
+        edit->setText(m_strId);
+        edit->setFocus();
+    }
+}
+
+void CInputIdDlg::OnOK() {
+    m_strId = GetDlgItemText(this, IDC_FINGERPRINT_ID);
+    CTemplateDialog::OnOK();
+}
