@@ -35,11 +35,11 @@ bench: configure
 	$(BUILD)/bench/pravik-bench
 
 fuzz:
-	@scripts/install-deps clang libclang-rt-14-dev
+	@scripts/install-deps clang libclang-rt-14-dev llvm
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPRAVIK_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/pravik --screenshot docs/main-window.png
