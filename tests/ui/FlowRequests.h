@@ -26,36 +26,47 @@ class CRequestLog {
 public:
     explicit CRequestLog(CPravikView& view) {
         view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
-            m_Writes.emplace_back(b, b + n);
+            m_Bytes.insert(m_Bytes.end(), b, b + n);
         };
     }
-    // The requests written since the last Take.
+    // The requests written since the last Take. A Minimized frame goes out
+    // a byte a write, a General one in one write: the bytes are read as
+    // one stream.
     std::vector<SRequest> Take() {
         std::vector<SRequest> out;
-        for (const auto& w : m_Writes) {
+        const std::vector<std::uint8_t>& w = m_Bytes;
+        std::size_t at = 0;
+        while (at < w.size()) {
             SRequest r;
-            if (w.size() == MINI_FRAME_SIZE && w[0] == PACKET_START && w[1] == MINI_MARKER) {
+            const std::size_t left = w.size() - at;
+            if (left >= MINI_FRAME_SIZE && w[at] == PACKET_START && w[at + 1] == MINI_MARKER) {
                 r.mini = true;
-                r.command = w[2];
-                r.param1 = w[3];
-                r.param2 = w[4];
-            } else if (w.size() >= PACKET_HEADER_SIZE && w[0] == PACKET_START) {
-                r.command = GetBE32(&w[1]);
-                r.param1 = GetBE32(&w[5]);
-                r.param2 = GetBE32(&w[9]);
-                const std::uint32_t size = GetBE32(&w[13]);
-                if (size && w.size() >= PACKET_HEADER_SIZE + size) {
-                    r.data.assign(w.begin() + PACKET_HEADER_SIZE, w.begin() + PACKET_HEADER_SIZE + size);
-                }
+                r.command = w[at + 2];
+                r.param1 = w[at + 3];
+                r.param2 = w[at + 4];
+                at += MINI_FRAME_SIZE;
+            } else if (left >= PACKET_HEADER_SIZE && w[at] == PACKET_START) {
+                r.command = GetBE32(&w[at + 1]);
+                r.param1 = GetBE32(&w[at + 5]);
+                r.param2 = GetBE32(&w[at + 9]);
+                const std::size_t size = GetBE32(&w[at + 13]);
+                const std::size_t frame = PACKET_HEADER_SIZE + (size ? size + 4 : 0);
+                if (left < frame) break;
+                r.data.assign(w.begin() + static_cast<long>(at + PACKET_HEADER_SIZE),
+                              w.begin() + static_cast<long>(at + PACKET_HEADER_SIZE + size));
+                at += frame;
+            } else {
+                r.command = 0xFFFFFFFF;  // not a frame: shows up as a wrong request
+                at = w.size();
             }
             out.push_back(std::move(r));
         }
-        m_Writes.clear();
+        m_Bytes.clear();
         return out;
     }
 
 private:
-    std::vector<std::vector<std::uint8_t>> m_Writes;
+    std::vector<std::uint8_t> m_Bytes;
 };
 
 // A General answer to the form, delivered now.

@@ -545,8 +545,11 @@ namespace {
 class CSink : public CMsgTarget {
 public:
     using CMsgTarget::CMsgTarget;
-    int received = 0;
-    LRESULT WindowProc(UINT, WPARAM, LPARAM) override { return ++received, 0; }
+    int received = 0;  // answers, not traces
+    LRESULT WindowProc(UINT msg, WPARAM, LPARAM) override {
+        if (msg != WM_PACKET_TRACE) ++received;
+        return 0;
+    }
 };
 
 // Puts the module into master mode behind the console's back (a fresh module
