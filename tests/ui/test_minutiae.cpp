@@ -2,6 +2,8 @@
 // MATCHING sending a saved record, every row of both answers, the refused
 // files and answers, and a record from the simulated module sent back to it
 // byte for byte.
+#include <QFileDialog>
+
 #include "console/MinutiaeFlow.h"
 #include "protocol/Notifications.h"
 #include "sim/SimImage.h"
@@ -285,4 +287,24 @@ TEST(MinutiaeWithSimulator, ARecordSavedByGetMinutiaeIsSentBackByteForByteAndMat
     ASSERT_TRUE(console.Click(IDC_INSTANT_MATCHING));
     ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));
     EXPECT_EQ(console.Prompt(), "Instant matching is failed.");
+}
+
+TEST(MinutiaeFileDialogs, TheDefaultExtensionTextGivesTheSuffixAlone) {
+    // A name typed without an extension is saved as "name.MIN", not "name.*.MIN".
+    EXPECT_EQ(CQtOperator::DefaultSuffix(kMinutiaeDefExt), "MIN");
+    EXPECT_EQ(CQtOperator::DefaultSuffix(".raw"), "raw");
+    EXPECT_EQ(CQtOperator::DefaultSuffix("LOG"), "LOG");
+    EXPECT_EQ(CQtOperator::DefaultSuffix(""), "");
+}
+
+TEST(MinutiaeFileDialogs, ANameTypedWithoutExtensionGetsDotMin) {
+    EnsureApp();
+    CTempDir dir;
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDirectory(QString::fromStdString(dir.Path()));
+    dialog.setDefaultSuffix(CQtOperator::DefaultSuffix(kMinutiaeDefExt));
+    dialog.selectFile("left");
+    EXPECT_EQ(dialog.selectedFiles().value(0), QString::fromStdString(dir.File("left.MIN")));
 }
