@@ -101,34 +101,47 @@ bool CLogDataDlg::OnCommand(int id, int code) {
 
 void CLogDataDlg::OnInitDialog() {
     CWindow* wnd = m_pWnd.data();
+    m_bFilling = true;
     SetDlgItemText(wnd, IDC_LOG_N, QString::number(m_nN));
+    m_bFilling = false;
+    m_bNValid = m_nN >= LOG_N_MIN && m_nN <= LOG_N_MAX;
     if (m_nModuleType == 0) {
         // The older request reads the whole log: no search type to choose.
         for (int radio : kSearchRadios) EnableDlgItem(wnd, radio, false);
         EnableDlgItem(wnd, IDC_LOG_CANCEL, false);
         EnableDlgItem(wnd, IDC_LOG_N, false);
-        return;
+    } else {
+        m_nModuleType = 1;
+        m_nSearchType = 0;
+        for (int radio : kSearchRadios) EnableDlgItem(wnd, radio, true);
+        CheckDlgButton(wnd, IDC_LOG_NTH_PREVIOUS, true);
+        EnableDlgItem(wnd, IDC_LOG_N, true);
+        EnableDlgItem(wnd, IDC_LOG_CANCEL, true);
     }
-    m_nModuleType = 1;
-    m_nSearchType = 0;
-    for (int radio : kSearchRadios) EnableDlgItem(wnd, radio, true);
-    CheckDlgButton(wnd, IDC_LOG_NTH_PREVIOUS, true);
-    EnableDlgItem(wnd, IDC_LOG_N, true);
-    EnableDlgItem(wnd, IDC_LOG_CANCEL, true);
+    UpdateReadButton();
+}
+
+void CLogDataDlg::UpdateReadButton() {
+    // N counts only for "Nth previous log" of the newer request; a read that
+    // does not use it is not held back by it.
+    const bool usesN = m_nModuleType != 0 && m_nSearchType == 0;
+    EnableDlgItem(m_pWnd.data(), IDC_LOG_READ, !usesN || m_bNValid);
 }
 
 void CLogDataDlg::OnSearchType(int type) {
     m_nSearchType = type;
     // Only "Nth previous log" takes N.
     EnableDlgItem(m_pWnd.data(), IDC_LOG_N, type == 0);
+    UpdateReadButton();
 }
 
 void CLogDataDlg::OnNChanged() {
-    if (!m_pWnd) return;
+    if (!m_pWnd || m_bFilling) return;
     const EFieldCheck check = CheckIntegerField(GetDlgItemText(m_pWnd.data(), IDC_LOG_N), LOG_N_MIN, LOG_N_MAX, m_nN);
     // A field that holds no number cannot be read: READ waits for one, as it
     // waits for a number in range.
-    EnableDlgItem(m_pWnd.data(), IDC_LOG_READ, check == FIELD_OK);
+    m_bNValid = check == FIELD_OK;
+    UpdateReadButton();
     if (check != FIELD_OK) {
         m_Operator.MessageBox(FieldCheckMessage(check, LOG_N_MIN, LOG_N_MAX).toStdString(), "",
                               MB_OK | MB_ICONEXCLAMATION);

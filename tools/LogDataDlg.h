@@ -71,6 +71,7 @@ private:
     void OnCancelCommand();
     void OnSearchType(int type);
     void OnNChanged();
+    void UpdateReadButton();
     void SaveLog(CLogData& store);
     // Writes every record of store to path, one CR LF line each; false when
     // the file cannot be created or written.
@@ -80,4 +81,6 @@ private:
     IUiOperator& m_Operator;
     QPointer<CWindow> m_pWnd;
     bool m_bSaving = false;
+    bool m_bFilling = false;  // the window fills the N field itself
+    bool m_bNValid = true;    // the N field holds a number from 0 to 2047
 };

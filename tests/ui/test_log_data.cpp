@@ -373,6 +373,26 @@ TEST(LogDataRead, TheNFieldIsCheckedAsItChangesAndReadWaitsForANumberInRange) {
         EXPECT_EQ(IsDlgItemEnabled(window, IDC_LOG_READ), c.readEnabled);
     }
     EXPECT_EQ(LogFlow(console).Dialog().m_nN, 0);
+
+    // READ waits for N only while "Nth previous log" is chosen.
+    SetDlgItemText(window, IDC_LOG_N, "5000");
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_READ));
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_ALL));
+    EXPECT_TRUE(IsDlgItemEnabled(window, IDC_LOG_READ));
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_NTH_PREVIOUS));
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_READ));
+
+    // Reopened for a ZEL12, whose request takes no N: READ is usable and
+    // opening asks nothing.
+    console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    console.View().State().m_nBoardType = BOARD_ZEL12;
+    console.op.boxes.clear();
+    console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    window = LogFlow(console).Dialog().Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetDlgItemText(window, IDC_LOG_N), "5000");
+    EXPECT_TRUE(IsDlgItemEnabled(window, IDC_LOG_READ));
+    EXPECT_TRUE(console.op.boxes.empty());
 }
 
 // Answers a module would not normally give, delivered to the main form.
