@@ -3,10 +3,14 @@
 // the simulated module over a pseudo-terminal, and a window closed while a
 // read is under way.
 #include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "tests/ui/ToolWindowTest.h"
 #include "tools/FieldCheck.h"
+#include "tools/LogDataFlow.h"
 #include "tools/UserDataFlow.h"
 
 using namespace console_test;
@@ -389,4 +393,44 @@ TEST(UserDataModule, AReadAnswerAfterTheWindowClosedShowsNothing) {
     ASSERT_TRUE(console.Choose(ID_VIEW_USER_DATA));
     EXPECT_EQ(GetDlgItemText(dlg.Window(), IDC_UD_READ_SIZE), "0");
     EXPECT_EQ(GetDlgItemText(dlg.Window(), IDC_UD_READ_DATA), "");
+}
+
+TEST(ToolWindowCaptions, LogAndUserDataWindowsShowTheirTexts) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    console.View().State().m_nBoardType = BOARD_PELL;
+    console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    QDialog* log = static_cast<CLogDataFlow&>(*console.View().Flow(FLOW_LOG_DATA)).Dialog().Window();
+    QDialog* user = OpenWindow(console);
+    ASSERT_NE(log, nullptr);
+    ASSERT_NE(user, nullptr);
+    const struct {
+        QDialog* window;
+        int id;
+        const char* text;
+    } items[] = {
+        {log, IDC_LOG_READ, "READ && SAVE LOG DATA"}, {log, IDC_LOG_NTH_PREVIOUS, "Nth previous log"},
+        {log, IDC_LOG_OLDEST_UNREAD, "Oldest unread log"}, {log, IDC_LOG_LAST_WRITTEN, "Last written log"},
+        {log, IDC_LOG_ALL, "All log"}, {log, IDC_LOG_UNREAD_TO_LAST, "From oldest unread to last"},
+        {log, IDC_LOG_STATUS, "STATUS"}, {log, IDC_LOG_CANCEL, "CANCEL"}, {log, IDCANCEL, "CLOSE"},
+        {user, IDC_UD_READ, "READ USER DATA"}, {user, IDC_UD_WRITE, "WRITE USER DATA"},
+        {user, IDC_UD_ERASE, "ERASE USER DATA BLOCK"}, {user, IDCANCEL, "CLOSE"},
+    };
+    for (const auto& item : items) {
+        SCOPED_TRACE(item.text);
+        EXPECT_EQ(GetDlgItemText(item.window, item.id), item.text);
+    }
+    QStringList labels;
+    for (QLabel* label : log->findChildren<QLabel*>()) labels << label->text();
+    EXPECT_TRUE(labels.contains("N:"));
+    labels.clear();
+    for (QLabel* label : user->findChildren<QLabel*>()) labels << label->text();
+    EXPECT_TRUE(labels.contains("(Input Max Datz Size : 256 byte)"));
+    QStringList groups;
+    for (QGroupBox* group : user->findChildren<QGroupBox*>()) groups << group->title();
+    EXPECT_TRUE(groups.contains("Read User Data"));
+    EXPECT_TRUE(groups.contains("Write User Data"));
+    // The default buttons answer Return.
+    EXPECT_TRUE(DlgItem<QPushButton>(log, IDC_LOG_READ)->isDefault());
+    EXPECT_TRUE(DlgItem<QPushButton>(user, IDC_UD_READ)->isDefault());
 }
