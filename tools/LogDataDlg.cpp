@@ -158,9 +158,13 @@ void CLogDataDlg::OnRead() {
     m_Device.SendGetLogEx(static_cast<std::uint32_t>(m_nSearchType), value);
 }
 
-void CLogDataDlg::OnStatus() { m_Device.SendStatus(); }
+void CLogDataDlg::OnStatus() {
+    if (m_fnStatus) m_fnStatus();
+}
 
-void CLogDataDlg::OnCancelCommand() { m_Device.SendCancel(); }
+void CLogDataDlg::OnCancelCommand() {
+    if (m_fnCancel) m_fnCancel();
+}
 
 LRESULT CLogDataDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
     if (msg != WM_LOG_FORWARD || !wParam) return 0;

@@ -9,6 +9,7 @@
 // the main form, which collects the records in its store.
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "platform/core/MessageLoop.h"
@@ -59,6 +60,11 @@ public:
     int m_nModuleType = 0;
     int m_nSearchType = 0;  // 0..4, from the radio buttons
     int m_nN = 0;           // the N of "Nth previous log"
+
+    // STATUS and CANCEL do what the main form's buttons of those names do;
+    // the main form's log flow supplies them.
+    std::function<void()> m_fnStatus;
+    std::function<void()> m_fnCancel;
 
 private:
     class CWindow;

@@ -28,7 +28,29 @@ constexpr std::uint32_t LOG_EX_HEADER_SIZE = 4;
 }  // namespace
 
 CLogDataFlow::CLogDataFlow(IConsoleContext& console)
-    : CConsoleFlow(console), m_Dlg(console.MessageLoop(), console.Device(), console.Operator()) {}
+    : CConsoleFlow(console), m_Dlg(console.MessageLoop(), console.Device(), console.Operator()) {
+    m_Dlg.m_fnStatus = [this] { SendStatus(); };
+    m_Dlg.m_fnCancel = [this] { SendCancel(); };
+}
+
+// The window's STATUS and CANCEL, as the main form's buttons: the answers
+// reach the main form's status and cancel handlers.
+void CLogDataFlow::SendStatus() {
+    if (State().IsGeneral()) {
+        m_Console.Device().SendStatus();
+    } else {
+        m_Console.Device().SendMiniStatus();
+    }
+}
+
+void CLogDataFlow::SendCancel() {
+    if (State().IsGeneral()) {
+        State().m_bCaptureCancel = true;
+        m_Console.Device().SendCancel();
+    } else {
+        m_Console.Device().SendMiniCancel();
+    }
+}
 
 LRESULT CLogDataFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CLogDataFlow> table[] = {

@@ -33,6 +33,8 @@ public:
 
 private:
     void OnViewLogData();
+    void SendStatus();
+    void SendCancel();
     LRESULT OnLogAnswer(WPARAM packet, LPARAM);
     LRESULT OnLogExAnswer(WPARAM packet, LPARAM);
     // Stores count records; refuses a block that does not fit (false).

@@ -315,6 +315,7 @@ TEST(LogDataRead, TheWindowChoosesTheRequestFormAndItsParameters) {
         if (!zel12) {
             ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_CANCEL));
             EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_CANCEL);
+            EXPECT_TRUE(view.State().m_bCaptureCancel);  // as the main form's CANCEL
         }
         ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_STATUS));
         EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_STATUS);
