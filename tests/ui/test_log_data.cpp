@@ -187,6 +187,7 @@ TEST(LogDataRead, AThreeBlockLogIsReadFromTheModuleAndSavedAsCrLfText) {
 
     CTempDir dir;
     const std::string path = dir.File("module.log");
+    WriteFile(path, std::string(5000, 'x') + "\n");  // replaced, not appended to
     console.op.boxAnswers = {IDYES, IDOK};
     console.op.fileAnswers = {path};
     ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
@@ -200,6 +201,7 @@ TEST(LogDataRead, AThreeBlockLogIsReadFromTheModuleAndSavedAsCrLfText) {
     ASSERT_EQ(console.op.fileQuestions.size(), 1u);
     EXPECT_TRUE(console.op.fileQuestions[0].save);
     EXPECT_EQ(console.op.fileQuestions[0].filter, "LOG files(*.log)|*.log|All files|*.*|");
+    EXPECT_EQ(console.op.fileQuestions[0].defExt, "LOG");
 
     bool crlf = false;
     const std::vector<std::string> lines = CrLfLines(ReadFile(path), crlf);
