@@ -13,6 +13,8 @@
 #include "console/ConsoleMessages.h"
 #include "console/EnrollFlow.h"
 #include "console/MinutiaeFlow.h"
+#include "tools/LogDataFlow.h"
+#include "tools/UserDataFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -166,6 +168,8 @@ void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
     m_Flows[FLOW_ENROLL] = std::make_unique<CEnrollFlow>(*this);
     m_Flows[FLOW_MINUTIAE] = std::make_unique<CMinutiaeFlow>(*this);
+    m_Flows[FLOW_LOG_DATA] = std::make_unique<CLogDataFlow>(*this);
+    m_Flows[FLOW_USER_DATA] = std::make_unique<CUserDataFlow>(*this);
 }
 
 bool CPravikView::Create() {
