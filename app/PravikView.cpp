@@ -11,6 +11,8 @@
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
 #include "console/ConsoleMessages.h"
+#include "tools/DbMgrFlow.h"
+#include "tools/SysInfoFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -162,6 +164,8 @@ CPravikView::~CPravikView() {
 
 void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
+    m_Flows[FLOW_DB_MANAGER] = std::make_unique<CDbMgrFlow>(*this);
+    m_Flows[FLOW_SYSTEM_INFO] = std::make_unique<CSysInfoFlow>(*this);
 }
 
 bool CPravikView::Create() {
