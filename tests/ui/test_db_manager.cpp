@@ -1,0 +1,203 @@
+// The database manager: its window from the View menu, the list chains
+// against the simulated module over a pseudo-terminal, the deletions and
+// master changes with their questions, and every answer text.
+#include <QTreeWidget>
+
+#include "console/ConsoleMessages.h"
+#include "tests/ui/ToolTestUtil.h"
+#include "tools/DbMgrFlow.h"
+
+using namespace console_test;
+
+namespace {
+
+class DbManagerTest : public ::testing::Test {
+protected:
+    CConsole console;
+    std::unique_ptr<CRequestLog> log;
+
+    void SetUp() override {
+        ASSERT_TRUE(StartConnected(console));
+        ASSERT_TRUE(EnterMasterMode(console));
+        log = std::make_unique<CRequestLog>(console.View());
+    }
+    CDbMgrFlow& Flow() { return static_cast<CDbMgrFlow&>(*console.View().Flow(FLOW_DB_MANAGER)); }
+    CDbMgrDlg& Dlg() { return Flow().m_Dlg; }
+    void Open() {
+        ASSERT_TRUE(console.Choose(ID_VIEW_DB_MANAGER));
+        ASSERT_TRUE(Dlg().IsOpen());
+    }
+    // A button of the window as the operator clicks it.
+    void Press(int id) {
+        ASSERT_TRUE(ClickDlgItem(Dlg().Window(), id));
+        console.loop.RunPending();
+    }
+    std::vector<std::pair<QString, QString>> Rows() {
+        std::vector<std::pair<QString, QString>> rows;
+        for (int i = 0; i < Dlg().RowCount(); ++i) rows.emplace_back(Dlg().RowText(i, 0), Dlg().RowText(i, 1));
+        return rows;
+    }
+    // Reads the list through the window and waits until rows count rows show.
+    bool Read(int rows) {
+        Press(IDC_DB_GET_LIST);
+        return console.WaitFor([&] { return Dlg().RowCount() == rows; });
+    }
+    int SimCount() {
+        int n = 0;
+        console.App().Simulator()->RunLocked([&](CSimModule& m) { n = static_cast<int>(m.Records().size()); });
+        return n;
+    }
+    bool SimMaster(const std::string& id) {
+        bool master = false;
+        console.App().Simulator()->RunLocked([&](CSimModule& m) {
+            const SimRecord* r = m.FindRecord(id);
+            master = r && r->master;
+        });
+        return master;
+    }
+    void AddStandardRecords() {
+        AddRecords(console, {{"9", 1, false, ""}, {"10", 2, true, ""}, {"2", 3, false, ""}, {"1", 4, false, ""},
+                             {"Abc", 5, true, ""}});
+    }
+    const std::vector<std::pair<QString, QString>> kStandardRows = {
+        {"1", ""}, {"10", "MASTER"}, {"2", ""}, {"9", ""}, {"Abc", "MASTER"}};
+};
+
+}  // namespace
+
+TEST_F(DbManagerTest, ViewMenuTogglesTheWindowWithItsCheckMarkAndReopensEmpty) {
+    AddStandardRecords();
+    console.OpenMenus();
+    EXPECT_FALSE(console.Marked(ID_VIEW_DB_MANAGER));
+    Open();
+    EXPECT_EQ(Dlg().Window()->windowTitle(), "DB Manager");
+    EXPECT_EQ(Dlg().RowCount(), 0);  // opening reads nothing
+    EXPECT_TRUE(log->Commands().empty());
+    console.OpenMenus();
+    EXPECT_TRUE(console.Marked(ID_VIEW_DB_MANAGER));
+    QTreeWidget* list = Dlg().List();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->headerItem()->text(0), "ID");
+    EXPECT_EQ(list->headerItem()->text(1), "AUTHORITY");
+    EXPECT_EQ(list->columnWidth(0), 70);
+    EXPECT_EQ(list->columnWidth(1), 80);
+    ASSERT_TRUE(Read(5));
+    ASSERT_TRUE(console.Choose(ID_VIEW_DB_MANAGER));
+    EXPECT_FALSE(Dlg().IsOpen());
+    console.OpenMenus();
+    EXPECT_FALSE(console.Marked(ID_VIEW_DB_MANAGER));
+    // The store keeps the lists; the reopened window starts empty.
+    EXPECT_EQ(Flow().m_FpList.FpCount(), 5);
+    Open();
+    EXPECT_EQ(Dlg().RowCount(), 0);
+    // CLOSE destroys the window too.
+    ASSERT_TRUE(ClickDlgItem(Dlg().Window(), IDCANCEL));
+    EXPECT_FALSE(Dlg().IsOpen());
+    // Out of master mode the item is greyed.
+    console.View().SetLayout(LAYOUT_CONNECTED);
+    EXPECT_FALSE(console.Choose(ID_VIEW_DB_MANAGER));
+}
+
+TEST_F(DbManagerTest, ListsAreReadWithTheCommandsOfTheFirmwareLevelAndMastersAreShown) {
+    AddStandardRecords();
+    Open();
+    const struct { std::int32_t level; std::uint32_t fp, master; } cases[] = {
+        {0x102, CMD_GET_FP_LIST, CMD_GET_MASTER_LIST},
+        {0x103, CMD_GET_FP_LIST_EX, CMD_GET_MASTER_LIST_EX},
+        {0x105, CMD_GET_FP_LIST_EX, CMD_GET_MASTER_LIST_EX},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        console.View().State().m_nFirmwareLevel = c.level;
+        log->Clear();
+        ASSERT_TRUE(Read(5));
+        EXPECT_EQ(Rows(), kStandardRows);
+        EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{c.fp, c.master}));
+        EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
+    }
+}
+
+TEST_F(DbManagerTest, AnEmptyDatabaseStillAsksForTheMasterList) {
+    Open();
+    Press(IDC_DB_GET_LIST);
+    ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 2; }));
+    EXPECT_EQ(log->Commands()[1], CMD_GET_MASTER_LIST_EX);
+    EXPECT_EQ(Dlg().RowCount(), 0);
+}
+
+TEST_F(DbManagerTest, DeleteRecordAsksSendsTheSelectedIdAndTheRefreshReadsTheListAgain) {
+    AddStandardRecords();
+    Open();
+    ASSERT_TRUE(Read(5));
+    // Nothing selected: the box, nothing sent, but the refresh flag is set.
+    console.View().State().m_bRefreshAfterDelete = false;
+    log->Clear();
+    Press(IDC_DB_DELETE);
+    ASSERT_EQ(console.op.boxes.size(), 1u);
+    EXPECT_EQ(console.op.boxes[0].text, "There is no selected item.");
+    EXPECT_EQ(console.op.boxes[0].flags, MB_OK);
+    EXPECT_TRUE(console.View().State().m_bRefreshAfterDelete);
+    // No to the question: nothing sent, the flag stays.
+    console.View().State().m_bRefreshAfterDelete = false;
+    Dlg().SelectRow(2);
+    console.op.boxAnswers = {IDNO};
+    Press(IDC_DB_DELETE);
+    EXPECT_EQ(console.op.boxes.back().text, "Are you sure to delete the selected record?");
+    EXPECT_EQ(console.op.boxes.back().flags, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_TRUE(log->Commands().empty());
+    EXPECT_TRUE(console.View().State().m_bRefreshAfterDelete);
+    // Yes: CMD_DELETE with the row's ID ("2") in a 10-byte field.
+    console.op.boxAnswers = {IDYES};
+    Press(IDC_DB_DELETE);
+    ASSERT_TRUE(console.WaitFor([&] { return SimCount() == 4; }));
+    const std::vector<SRequest> requests = log->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].command, CMD_DELETE);
+    EXPECT_EQ(requests[0].data, IdFields({"2"}));
+    // The enrolment flow hands the successful answer on: the list is read again.
+    console.View().ForwardTo(FLOW_DB_MANAGER, WM_DBMGR_REFRESH);
+    EXPECT_EQ(Dlg().RowCount(), 0);  // emptied when the request goes
+    ASSERT_TRUE(console.WaitFor([&] { return Dlg().RowCount() == 4; }));
+    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"1", ""}, {"10", "MASTER"}, {"9", ""}, {"Abc", "MASTER"}}));
+}
+
+TEST_F(DbManagerTest, EachDeleteAllAsksItsQuestionSendsItsKindShowsTheCountAndReadsAgain) {
+    const struct { int button; const char* question; std::uint32_t which; std::vector<std::pair<QString, QString>> rows; } cases[] = {
+        {IDC_DB_DELETE_ALL, "Are you sure to delete all records?", 0, {}},
+        {IDC_DB_DELETE_ALL_USER, "Are you sure to delete all users?", 1, {{"10", "MASTER"}, {"Abc", "MASTER"}}},
+        {IDC_DB_DELETE_ALL_MASTER, "Are you sure to delete all users?", 2, {{"1", ""}, {"2", ""}, {"9", ""}}},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.which);
+        // Each case starts from the five standard records.
+        log->Clear();
+        console.View().Device().SendDeleteAll(0);
+        ASSERT_TRUE(console.WaitFor([&] { return SimCount() == 0 && log->Commands().size() == 3; }));
+        console.ClosePrompt();
+        AddStandardRecords();
+        ASSERT_TRUE(Read(5));
+        log->Clear();
+        console.op.boxes.clear();
+
+        console.op.boxAnswers = {IDNO};
+        Press(c.button);
+        ASSERT_EQ(console.op.boxes.size(), 1u);
+        EXPECT_EQ(console.op.boxes[0].text, c.question);
+        EXPECT_EQ(console.op.boxes[0].flags, MB_YESNO | MB_ICONQUESTION);
+        EXPECT_TRUE(log->Commands().empty());
+
+        console.op.boxAnswers = {IDYES};
+        Press(c.button);
+        ASSERT_TRUE(console.WaitFor([&] { return console.Prompt() == "Deletion is succeeded."; }));
+        EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
+        EXPECT_EQ(console.Text(IDC_COUNT_LABEL), QString("Fingerprint Count: %1").arg(c.rows.size()));
+        ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 3 && Rows() == c.rows; }));
+        const std::vector<SRequest> requests = log->Requests();
+        EXPECT_EQ(requests[0].command, CMD_DELETE_ALL);
+        EXPECT_EQ(requests[0].param1, c.which);
+        EXPECT_EQ(requests[1].command, CMD_GET_FP_LIST_EX);
+        EXPECT_EQ(Rows(), c.rows);
+        console.ClosePrompt();
+    }
+}
