@@ -96,7 +96,7 @@ LRESULT CDbMgrDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
     case WM_DBMGR_LIST:
     case WM_DBMGR_LIST_EX:
-        if (wParam) AppendRows(*reinterpret_cast<const CFpList*>(wParam));
+        if (wParam) ShowRows(*reinterpret_cast<const CFpList*>(wParam));
         return 1;
     case WM_DBMGR_MASTER_CHANGED: ApplyMasterChange(); return 1;
     default: return 0;
@@ -136,9 +136,13 @@ void CDbMgrDlg::SelectRow(int row) {
     }
 }
 
-void CDbMgrDlg::AppendRows(const CFpList& fpList) {
+void CDbMgrDlg::ShowRows(const CFpList& fpList) {
     QTreeWidget* list = List();
     if (!list) return;
+    // The store holds the whole list: a second answer chain (GET FINGERPRINT
+    // LIST pressed again before the first was answered) replaces the rows
+    // instead of listing every record twice.
+    list->clear();
     QList<QTreeWidgetItem*> rows;
     rows.reserve(fpList.FpCount());
     for (int i = 0; i < fpList.FpCount(); ++i) {

@@ -8,7 +8,8 @@
 // main form's side of the database manager) as WM_DBMGR_BUTTON with the
 // control ID. The owner hands it the collected results through WindowProc
 // with the console's forwarding messages: WM_DBMGR_LIST / WM_DBMGR_LIST_EX
-// (wParam: the CFpList) append the rows, WM_DBMGR_MASTER_CHANGED sets the
+// (wParam: the CFpList) show its records as the rows, one per record, with
+// "MASTER" in AUTHORITY where marked; WM_DBMGR_MASTER_CHANGED sets the
 // AUTHORITY of the rows of the pending master change.
 #include <QObject>
 #include <QPointer>
@@ -78,7 +79,7 @@ signals:
 private:
     class CWindow;
     friend class CWindow;
-    void AppendRows(const CFpList& list);
+    void ShowRows(const CFpList& list);
     void ApplyMasterChange();
 
     QPointer<CWindow> m_pWnd;

@@ -103,8 +103,11 @@ TEST_F(DbManagerTest, ViewMenuTogglesTheWindowWithItsCheckMarkAndReopensEmpty) {
     EXPECT_EQ(Flow().m_FpList.FpCount(), 5);
     Open();
     EXPECT_EQ(Dlg().RowCount(), 0);
-    // CLOSE destroys the window too.
+    // CLOSE and Escape destroy the window too.
     ASSERT_TRUE(ClickDlgItem(Dlg().Window(), IDCANCEL));
+    EXPECT_FALSE(Dlg().IsOpen());
+    Open();
+    ::Press(Dlg().Window(), Qt::Key_Escape);
     EXPECT_FALSE(Dlg().IsOpen());
     // Out of master mode the item is greyed.
     console.View().SetLayout(LAYOUT_CONNECTED);
@@ -365,6 +368,10 @@ TEST_F(DbAnswersTest, MoreThanAHundredRecordsAreAllShownAndMarked) {
         ASSERT_EQ(Dlg().RowText(i, 0), QString::number(1000 + i));
         ASSERT_EQ(Dlg().RowText(i, 1), i % 10 == 0 ? "MASTER" : "") << i;
     }
+    // A second chain (the button pressed twice) replaces the rows.
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({"a", "b"}, true));
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({"b"}, true));
+    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"a", ""}, {"b", "MASTER"}}));
 }
 
 TEST_F(DbAnswersTest, RecordCountsNeverReachPastTheDataOfTheAnswer) {

@@ -106,8 +106,11 @@ TEST_F(SysInfoTest, OpeningReadsTheFiveGroupsInOrderAndFillsTheForm) {
     Press(IDC_SI_GET_INFO);
     ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 5; }));
     EXPECT_EQ(log->Commands(), kReadSequence);
-    // The View command closes it again.
+    // The View command closes it again; Escape too.
     ASSERT_TRUE(console.Choose(ID_VIEW_SYSTEM_INFO));
+    EXPECT_FALSE(Dlg().IsOpen());
+    Open();
+    ::Press(Wnd(), Qt::Key_Escape);
     EXPECT_FALSE(Dlg().IsOpen());
     console.OpenMenus();
     EXPECT_FALSE(console.Marked(ID_VIEW_SYSTEM_INFO));
