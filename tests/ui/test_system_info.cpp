@@ -318,6 +318,10 @@ TEST_F(SysAnswersTest, ValidationStopsAtTheFirstBadFieldInTheFormsOrder) {
             EXPECT_EQ(log->Commands().size(), checkBox ? 1u : 0u);
         }
     }
+    // The focus goes to the failing field.
+    Fill({"15", "101", "3", "5", "8", "5"});
+    Press(IDC_SI_SET_IMAGE);
+    EXPECT_EQ(Wnd()->focusWidget(), GetDlgItem(Wnd(), IDC_SI_BRIGHTNESS));
     // A whole number out of range is taken; the fields after it keep theirs.
     Fill(good);
     Press(IDC_SI_SET_IMAGE);
