@@ -61,7 +61,8 @@ const SAnswerRow kSetMasterRows[] = {
 
 CDbMgrFlow::CDbMgrFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
-CDbMgrFlow::~CDbMgrFlow() { m_Dlg.DestroyWindow(); }
+// The window goes with m_Dlg, at once.
+CDbMgrFlow::~CDbMgrFlow() = default;
 
 LRESULT CDbMgrFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CDbMgrFlow> table[] = {
@@ -138,8 +139,9 @@ void CDbMgrFlow::DeleteRecord() {
         m_Console.Operator().MessageBox("There is no selected item.", "", MB_OK);
         return;
     }
-    const QString id = m_Dlg.RowText(row, 0);
-    if (Ask("Are you sure to delete the selected record?")) m_Console.Device().SendDelete(id.toStdString());
+    // The ID goes back byte for byte as the module sent it.
+    const std::string id = m_Dlg.RowText(row, 0).toLatin1().toStdString();
+    if (Ask("Are you sure to delete the selected record?")) m_Console.Device().SendDelete(id);
 }
 
 void CDbMgrFlow::DeleteAll(std::uint32_t which, const char* question) {
@@ -169,7 +171,8 @@ void CDbMgrFlow::ChangeMaster(int mode) {
                                ? "Do you want to change the selected record to master record?"
                                : "Do you want to change the selected record to general record?";
     if (Ask(question)) {
-        m_Console.Device().SendSetMaster(static_cast<std::uint32_t>(mode), m_Dlg.m_strPendingId.toStdString());
+        const std::string id = m_Dlg.m_strPendingId.toLatin1().toStdString();
+        m_Console.Device().SendSetMaster(static_cast<std::uint32_t>(mode), id);
     }
 }
 

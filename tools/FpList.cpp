@@ -7,7 +7,9 @@ std::vector<CFpList::Record> CFpList::Copy(const std::uint8_t* records, int coun
     std::vector<Record> out;
     if (!records || count <= 0) return out;
     out.resize(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < out.size(); ++i) std::memcpy(out[i].data(), records + i * FP_RECORD_SIZE, FP_RECORD_SIZE);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        std::memcpy(out[i].data(), records + i * FP_RECORD_SIZE, FP_RECORD_SIZE);
+    }
     return out;
 }
 

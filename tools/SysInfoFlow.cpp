@@ -67,7 +67,8 @@ const SAnswerRow kGetDbInitRows[] = {
 
 CSysInfoFlow::CSysInfoFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
-CSysInfoFlow::~CSysInfoFlow() { m_Dlg.DestroyWindow(); }
+// The window goes with m_Dlg, at once.
+CSysInfoFlow::~CSysInfoFlow() = default;
 
 LRESULT CSysInfoFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CSysInfoFlow> table[] = {

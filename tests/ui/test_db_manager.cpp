@@ -174,13 +174,20 @@ TEST_F(DbManagerTest, DeleteRecordAsksSendsTheSelectedIdAndTheRefreshReadsTheLis
     console.View().ForwardTo(FLOW_DB_MANAGER, WM_DBMGR_REFRESH);
     EXPECT_EQ(Dlg().RowCount(), 0);  // emptied when the request goes
     ASSERT_TRUE(console.WaitFor([&] { return Dlg().RowCount() == 4; }));
-    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"1", ""}, {"10", "MASTER"}, {"9", ""}, {"Abc", "MASTER"}}));
+    EXPECT_EQ(Rows(),
+              (std::vector<std::pair<QString, QString>>{{"1", ""}, {"10", "MASTER"}, {"9", ""}, {"Abc", "MASTER"}}));
 }
 
 TEST_F(DbManagerTest, EachDeleteAllAsksItsQuestionSendsItsKindShowsTheCountAndReadsAgain) {
-    const struct { int button; const char* question; std::uint32_t which; std::vector<std::pair<QString, QString>> rows; } cases[] = {
+    const struct {
+        int button;
+        const char* question;
+        std::uint32_t which;
+        std::vector<std::pair<QString, QString>> rows;
+    } cases[] = {
         {IDC_DB_DELETE_ALL, "Are you sure to delete all records?", 0, {}},
-        {IDC_DB_DELETE_ALL_USER, "Are you sure to delete all users?", 1, {{"10", "MASTER"}, {"Abc", "MASTER"}}},
+        {IDC_DB_DELETE_ALL_USER, "Are you sure to delete all users?", 1,
+         {{"10", "MASTER"}, {"Abc", "MASTER"}}},
         {IDC_DB_DELETE_ALL_MASTER, "Are you sure to delete all users?", 2, {{"1", ""}, {"2", ""}, {"9", ""}}},
     };
     Open();
@@ -400,4 +407,19 @@ TEST_F(DbAnswersTest, StatusCheckAndCancelSendAsTheMainFormsButtons) {
     Press(IDC_DB_CANCEL);
     EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{CMD_STATUS, CMD_CANCEL}));
     EXPECT_TRUE(console.View().State().m_bCaptureCancel);
+}
+
+TEST_F(DbAnswersTest, AnIdWithBytesBeyondAsciiIsSentBackAsItCame) {
+    const std::string id = "\xE9t\xE9";  // three bytes, as the module stored them
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({id}, true));
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
+    Dlg().SelectRow(0);
+    log->Clear();
+    console.op.boxAnswers = {IDYES, IDYES};
+    Press(IDC_DB_DELETE);
+    Press(IDC_DB_SET_MASTER);
+    const std::vector<SRequest> requests = log->Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].data, IdFields({id}));
+    EXPECT_EQ(requests[1].data, IdFields({id}));
 }

@@ -38,7 +38,9 @@ std::vector<std::string> Ids(const CFpList& list) {
 void MsdSort(std::vector<Record>& records, int byte = 0) {
     if (records.size() < 2 || byte == FP_RECORD_SIZE) return;
     std::vector<std::vector<Record>> buckets(256);
-    for (const Record& r : records) buckets[static_cast<std::size_t>(static_cast<std::int8_t>(r[byte]) + 128)].push_back(r);
+    for (const Record& r : records) {
+        buckets[static_cast<std::size_t>(static_cast<std::int8_t>(r[byte]) + 128)].push_back(r);
+    }
     records.clear();
     for (auto& bucket : buckets) {
         MsdSort(bucket, byte + 1);
