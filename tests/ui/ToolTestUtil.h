@@ -55,16 +55,26 @@ private:
 inline bool EnterMasterMode(CConsole& console) {
     CSimPty* sim = console.App().Simulator();
     if (!sim) return false;
-    console.View().Device().SendEnterMaster(3);
-    bool master = false;
-    console.WaitFor([&] {
-        sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
-        return master;
+    CPravikView& view = console.View();
+    // The answer is awaited through the packet trace, so that whatever the
+    // form shows for it is over before the test goes on.
+    const bool traceOpen = view.m_PacketTraceDlg.IsOpen();
+    if (!traceOpen) view.m_PacketTraceDlg.Toggle(&view);
+    view.Device().SendEnterMaster(3);
+    const bool answered = console.WaitFor([&] {
+        for (int row = 0; row < view.m_PacketTraceDlg.RowCount(); ++row) {
+            const QStringList cells = view.m_PacketTraceDlg.RowTexts(row);
+            if (cells.value(0) == "RCV" && cells.value(1) == QString("0x%1").arg(CMD_ENTER_MASTER, 0, 16)) return true;
+        }
+        return false;
     });
+    if (!traceOpen) view.m_PacketTraceDlg.Toggle(&view);
     console.loop.RunPending();
     console.ClosePrompt();
-    console.View().SetLayout(LAYOUT_MASTER);
-    return master;
+    view.SetLayout(LAYOUT_MASTER);
+    bool master = false;
+    sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
+    return answered && master;
 }
 
 inline void AddRecords(CConsole& console, const std::vector<SimRecord>& records) {
