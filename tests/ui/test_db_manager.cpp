@@ -423,3 +423,13 @@ TEST_F(DbAnswersTest, AnIdWithBytesBeyondAsciiIsSentBackAsItCame) {
     EXPECT_EQ(requests[0].data, IdFields({id}));
     EXPECT_EQ(requests[1].data, IdFields({id}));
 }
+
+TEST_F(DbAnswersTest, TheWindowKeepsWorkingWhileAPromptDisablesTheForm) {
+    Deliver(console, WM_RX_DELETE_ALL, RES_FAIL);
+    ASSERT_EQ(console.Prompt(), "Deletion is failed.");
+    EXPECT_FALSE(console.View().isEnabled());
+    EXPECT_TRUE(Dlg().Window()->isEnabled());
+    log->Clear();
+    Press(IDC_DB_GET_LIST);
+    EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_FP_LIST_EX});
+}
