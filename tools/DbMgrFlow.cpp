@@ -145,6 +145,8 @@ void CDbMgrFlow::DeleteRecord() {
 }
 
 void CDbMgrFlow::DeleteAll(std::uint32_t which, const char* question) {
+    // Set as by DELETE RECORD; a successful delete-all reads the list again
+    // whatever the flag says.
     State().m_bRefreshAfterDelete = true;
     if (Ask(question)) m_Console.Device().SendDeleteAll(which);
 }
