@@ -15,6 +15,8 @@
 #include "console/MinutiaeFlow.h"
 #include "tools/LogDataFlow.h"
 #include "tools/UserDataFlow.h"
+#include "tools/DbMgrFlow.h"
+#include "tools/SysInfoFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -170,6 +172,8 @@ void CPravikView::CreateFlows() {
     m_Flows[FLOW_MINUTIAE] = std::make_unique<CMinutiaeFlow>(*this);
     m_Flows[FLOW_LOG_DATA] = std::make_unique<CLogDataFlow>(*this);
     m_Flows[FLOW_USER_DATA] = std::make_unique<CUserDataFlow>(*this);
+    m_Flows[FLOW_DB_MANAGER] = std::make_unique<CDbMgrFlow>(*this);
+    m_Flows[FLOW_SYSTEM_INFO] = std::make_unique<CSysInfoFlow>(*this);
 }
 
 bool CPravikView::Create() {
