@@ -11,6 +11,7 @@
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
 #include "console/ConsoleMessages.h"
+#include "console/UpgradeFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -75,6 +76,7 @@ const SFlowRoute kMessageRoutes[] = {
     {WM_RX_GET_IMAGE2, FLOW_CAPTURE},
     // Firmware upgrade.
     {WM_RX_UPGRADE, FLOW_UPGRADE},
+    {WM_FW_TRANSFER_ENDED, FLOW_UPGRADE},
     // Status, cancel, voltage and battery tests.
     {WM_RX_STATUS, FLOW_SERVICE},
     {WM_RX_MINI_STATUS, FLOW_SERVICE},
@@ -162,6 +164,7 @@ CPravikView::~CPravikView() {
 
 void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
+    m_Flows[FLOW_UPGRADE] = std::make_unique<CUpgradeFlow>(*this);
 }
 
 bool CPravikView::Create() {
