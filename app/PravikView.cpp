@@ -11,6 +11,7 @@
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
 #include "console/ConsoleMessages.h"
+#include "console/ServiceFlow.h"
 #include "console/UpgradeFlow.h"
 
 // The form and menu templates are compiled into this static library: make
@@ -165,6 +166,7 @@ CPravikView::~CPravikView() {
 void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
     m_Flows[FLOW_UPGRADE] = std::make_unique<CUpgradeFlow>(*this);
+    m_Flows[FLOW_SERVICE] = std::make_unique<CServiceFlow>(*this);
 }
 
 bool CPravikView::Create() {

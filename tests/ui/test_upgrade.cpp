@@ -6,6 +6,7 @@
 #include "console/UpgradeFlow.h"
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
+#include "tests/ui/LinkedConsole.h"
 #include "widgets/GradientProgressCtrl.h"
 #include "widgets/WindowUtil.h"
 
@@ -47,46 +48,6 @@ CUpgradeFlow& Upgrade(CConsole& console) {
     return static_cast<CUpgradeFlow&>(*console.View().Flow(FLOW_UPGRADE));
 }
 CGradientProgressCtrl* Bar(CConsole& console) { return Upgrade(console).ProgDlg().Progress(); }
-
-// A console whose COM1 leads to a raw pseudo-terminal, connected to a module
-// the test plays: device information and version answered.
-struct CUpgradeLink {
-    CRawPty pty;
-    CConsole console;
-    CTempDir files;
-    void Start(int board) {
-        ASSERT_TRUE(pty.IsOpen());
-        console.WriteSettings("[Option]\nType=" + std::to_string(board) + "\nCOM Port=1\nBaudrate=115200\n");
-        console.MapPort(1, pty.SlavePath());
-        ASSERT_TRUE(console.Start());
-        ASSERT_TRUE(console.Click(IDC_CONNECT));
-        ASSERT_EQ(pty.Next(), CMD_CONNECT);
-        pty.Answer(CMD_CONNECT, RES_SUCCESS, 5);
-        ASSERT_TRUE(console.WaitFor([&] { return console.View().State().m_bConnected; }));
-        ASSERT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);
-        pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, static_cast<std::uint32_t>(board));
-        ASSERT_TRUE(console.WaitFor([&] { return !console.loop.IsTimerRunning(&console.View().Connection(), CONNECT_TIMER_ID); }));
-        const std::uint32_t version = board == BOARD_ZEL12 ? CMD_GET_VERSION : CMD_GET_VERSION_EX;
-        ASSERT_EQ(pty.Next(), version);
-        pty.Answer(version, board == BOARD_ZEL12 ? 0x105 : RES_SUCCESS, 0x105);
-        ASSERT_TRUE(console.WaitFor([&] { return console.View().State().m_nFirmwareLevel != 0; }));
-        console.ClosePrompt();
-    }
-    // Chooses Tools > Upgrade Firmware with a file of these bytes.
-    std::string Choose(const std::string& bytes, const std::string& name = "fw.bin") {
-        const std::string path = files.File(name);
-        WriteFile(path, bytes);
-        console.op.fileAnswers.push_back(path);
-        EXPECT_TRUE(console.Choose(ID_TOOLS_UPGRADE_FIRMWARE));
-        return path;
-    }
-    // Delivers the module's answer and waits until the console has handled it.
-    void Answer(std::uint32_t command, std::uint32_t p1, std::uint32_t p2, std::uint32_t err = 0) {
-        pty.Answer(command, p1, p2, err);
-        console.WaitFor([&] { return false; }, 150);
-    }
-    bool Quiet(int ms = 150) { return pty.Read(1, ms).empty(); }
-};
 
 }  // namespace
 
@@ -186,7 +147,7 @@ TEST(Upgrade, ADroppedAnswerIsRecoveredByTheResendTimerOnTheVirtualClock) {
 TEST(Upgrade, TenTimeOutsEndTheUpgradeAndCloseTheProgressWindow) {
     for (int board : {BOARD_ZEL12, BOARD_PELL}) {
         SCOPED_TRACE(board);
-        CUpgradeLink t;
+        CLinkedConsole t;
         t.Start(board);
         const std::uint32_t command = board == BOARD_ZEL12 ? CMD_UPGRADE_HEX : CMD_UPGRADE_BIN;
         t.Choose(board == BOARD_ZEL12 ? HexImage(Bytes(16)) : Bytes(3000));
@@ -211,7 +172,7 @@ TEST(Upgrade, TenTimeOutsEndTheUpgradeAndCloseTheProgressWindow) {
 TEST(Upgrade, CancelInTheProgressWindowAsksOnTheNextAnswer) {
     for (int yes : {1, 0}) {
         SCOPED_TRACE(yes ? "Yes" : "No");
-        CUpgradeLink t;
+        CLinkedConsole t;
         t.Start(BOARD_PELL);
         t.Choose(Bytes(3 * 2048));
         std::uint32_t param2 = 0;
@@ -256,7 +217,7 @@ TEST(Upgrade, CancelInTheProgressWindowAsksOnTheNextAnswer) {
 }
 
 TEST(Upgrade, HexAnswersStepSendTheAskedRecordAndResendOnAnErrorCode) {
-    CUpgradeLink t;
+    CLinkedConsole t;
     t.Start(BOARD_ZEL12);
     t.console.View().SetStatusText("before");
     t.Choose(HexImage(Bytes(32)), "fw.hex");  // 5 records
@@ -288,7 +249,7 @@ TEST(Upgrade, BinAnswersEndWithTheirTextsAndAStaleAcknowledgementIsIgnored) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.prompt);
-        CUpgradeLink t;
+        CLinkedConsole t;
         t.Start(BOARD_QOR10_HV);
         t.Choose(Bytes(3 * 2048));
         ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_BIN);
@@ -309,7 +270,7 @@ TEST(Upgrade, BinAnswersEndWithTheirTextsAndAStaleAcknowledgementIsIgnored) {
 }
 
 TEST(Upgrade, AChunkTheModuleKeepsRefusingIsSentTenTimesThenTheUpgradeStops) {
-    CUpgradeLink t;
+    CLinkedConsole t;
     t.Start(BOARD_PELL);
     t.Choose(Bytes(4096));
     ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_BIN);
@@ -328,7 +289,7 @@ TEST(Upgrade, AChunkTheModuleKeepsRefusingIsSentTenTimesThenTheUpgradeStops) {
 TEST(Upgrade, AFileThatBreaksPartWayEndsTheUpgradeWithAClearMessage) {
     for (int board : {BOARD_ZEL12, BOARD_PELL}) {
         SCOPED_TRACE(board);
-        CUpgradeLink t;
+        CLinkedConsole t;
         t.Start(board);
         const std::string path = t.Choose(board == BOARD_ZEL12 ? HexImage(Bytes(48)) : Bytes(3 * 2048));
         ASSERT_NE(t.pty.Next(), 0u);
@@ -364,7 +325,7 @@ TEST(Upgrade, BrokenFilesAreRefusedBeforeAnythingIsSent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CUpgradeLink t;
+        CLinkedConsole t;
         t.Start(c.board);
         if (std::string(c.name) == "missing") {
             t.console.op.fileAnswers.push_back(t.files.File("nothing-here.bin"));
@@ -381,7 +342,7 @@ TEST(Upgrade, BrokenFilesAreRefusedBeforeAnythingIsSent) {
 }
 
 TEST(Upgrade, TheLargestBinThatChunkNumbersCanAddressIsTaken) {
-    CUpgradeLink t;
+    CLinkedConsole t;
     t.Start(BOARD_PELL);
     t.Choose(Bytes(524288));
     std::uint32_t param2 = 0;
@@ -391,7 +352,7 @@ TEST(Upgrade, TheLargestBinThatChunkNumbersCanAddressIsTaken) {
 }
 
 TEST(Upgrade, ALostPortOrASecondChoiceLeavesNoUpgradeHalfDone) {
-    CUpgradeLink t;
+    CLinkedConsole t;
     t.Start(BOARD_PELL);
     t.Choose(Bytes(5000));
     ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_BIN);
