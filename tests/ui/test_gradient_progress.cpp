@@ -154,3 +154,16 @@ TEST(GradientProgress, RangePositionAndStepReachTheStandardControl) {
     EXPECT_EQ(bar.Pos(), 5);
     EXPECT_EQ(bar.value(), 5);
 }
+
+TEST(GradientProgress, ARangeEndingAtZeroDrawsOnlyTheFirstBand) {
+    EnsureApp();
+    CGradientProgressCtrl bar;
+    bar.resize(255, 10);
+    bar.SetBkColor(QColor(255, 255, 255));
+    bar.SetRange(-10, 0);
+    bar.SetPos(-5);  // position / upper would divide by zero
+    const QImage image = bar.RenderBar();
+    EXPECT_EQ(At(image, 0), qRgb(255, 0, 0) & 0xFFFFFF);
+    EXPECT_EQ(At(image, 1), 0xFFFFFFu);
+    EXPECT_EQ(At(image, 254), 0xFFFFFFu);
+}
