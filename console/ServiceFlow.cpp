@@ -119,6 +119,12 @@ LRESULT CServiceFlow::OnMiniCancelAnswer(WPARAM wParam, LPARAM) {
 void CServiceFlow::OnCheckVoltage() { m_Console.Device().SendCheckVoltage(); }
 
 void CServiceFlow::OnBatteryTest() {
+    // The menu bar stays usable while the window disables the form: a second
+    // start would run a second loop beside the first.
+    if (m_BatteryDlg.IsOpen()) {
+        m_BatteryDlg.Create(m_Console.Form(), &m_Console.Device());  // raises the open window
+        return;
+    }
     State().m_bBatteryTest = true;
     m_BatteryDlg.Create(m_Console.Form(), &m_Console.Device());
     m_Console.Device().SendIdentify();

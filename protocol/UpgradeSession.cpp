@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -88,6 +89,11 @@ bool CUpgradeSession::Prepare(EUpgradeFormat format, const std::string& path) {
     m_nPosition = 0;
     m_nSends = 0;
 
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        m_strError = "Cannot open the firmware file " + Quoted(path) + ": it is a folder.";
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         m_strError = "Cannot open the firmware file " + Quoted(path) + ": " + std::strerror(errno) + ".";

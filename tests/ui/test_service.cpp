@@ -163,6 +163,10 @@ TEST(Service, TheBatteryTestCountsHighAndLowChecksBetweenIdentifications) {
     EXPECT_TRUE(t.Flow().BatteryDlg().Animation()->IsPlaying());
     EXPECT_FALSE(t.console.View().isEnabled());
     EXPECT_EQ(t.pty.Next(), CMD_IDENTIFY);
+    // Chosen again from the menu bar (still usable): no second loop.
+    ASSERT_TRUE(t.console.Choose(ID_TOOLS_BATTERY_TEST));
+    EXPECT_EQ(t.Flow().BatteryDlg().Window(), window);
+    EXPECT_TRUE(t.Quiet());
 
     // Identified (whatever the result), checked, counted, identified again.
     const struct { std::uint32_t identify, voltage; const char* high; const char* low; } rounds[] = {

@@ -314,6 +314,7 @@ TEST(Upgrade, BrokenFilesAreRefusedBeforeAnythingIsSent) {
     const std::string good = Record(0, 0, "abcd");
     const struct { const char* name; int board; std::string bytes; const char* why; } cases[] = {
         {"missing", BOARD_PELL, "", "Cannot open the firmware file '"},
+        {"folder", BOARD_PELL, "", "': it is a folder."},
         {"empty BIN", BOARD_PELL, "", "' is empty."},
         {"BIN one byte too large", BOARD_QOR10_LV, Bytes(524289), "' is too large: 524289 bytes (at most 524288, 256 chunks of 2048)."},
         {"HEX letter in a record", BOARD_ZEL12, ":02000000ZZ11ED\n" + Record(1, 0, ""), "record 1, line 1: not hexadecimal or cut short"},
@@ -327,8 +328,9 @@ TEST(Upgrade, BrokenFilesAreRefusedBeforeAnythingIsSent) {
         SCOPED_TRACE(c.name);
         CLinkedConsole t;
         t.Start(c.board);
-        if (std::string(c.name) == "missing") {
-            t.console.op.fileAnswers.push_back(t.files.File("nothing-here.bin"));
+        if (std::string(c.name) == "missing" || std::string(c.name) == "folder") {
+            t.console.op.fileAnswers.push_back(std::string(c.name) == "folder" ? t.files.Path()
+                                                                                : t.files.File("nothing-here.bin"));
             ASSERT_TRUE(t.console.Choose(ID_TOOLS_UPGRADE_FIRMWARE));
         } else {
             t.Choose(c.bytes);
