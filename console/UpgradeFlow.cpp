@@ -64,11 +64,18 @@ LRESULT CUpgradeFlow::OnUpgradeAnswer(WPARAM wParam, LPARAM) {
     // An answer with no upgrade running (one abandoned, a late duplicate) asks nothing.
     if (!m_Session.IsRunning()) return 0;
     const CPacket& answer = *reinterpret_cast<const CPacket*>(wParam);
+    // A duplicate answer delivered while the question below waits is not a
+    // second piece taken: only one request is ever under way.
+    if (m_bAsking) return 0;
     if (!m_ProgDlg.IsOpen()) {
         // The operator closed the progress window: only now, with the module
         // waiting for the next piece, is the upgrade abandoned or resumed.
+        m_bAsking = true;
         const int choice =
             m_Console.Operator().MessageBox(kQuitQuestion, "", MB_YESNO | MB_ICONEXCLAMATION);
+        m_bAsking = false;
+        // The link may have closed while the question waited.
+        if (!m_Session.IsRunning()) return 0;
         if (choice == IDYES) {
             Finish();
             return 0;

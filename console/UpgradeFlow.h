@@ -33,4 +33,5 @@ private:
 
     CProgDlg m_ProgDlg;
     CUpgradeSession m_Session;
+    bool m_bAsking = false;  // the quit question is open
 };
