@@ -1,6 +1,8 @@
 // STATUS, CANCEL, the voltage check and the battery life test: every text of
 // their answers, and the battery test's loop and counts over a pseudo-terminal
 // on the virtual clock.
+#include <QLabel>
+
 #include "console/ServiceFlow.h"
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
@@ -156,6 +158,13 @@ TEST(Service, TheBatteryTestCountsHighAndLowChecksBetweenIdentifications) {
     ASSERT_TRUE(t.Flow().BatteryDlg().IsOpen());
     QDialog* window = t.Flow().BatteryDlg().Window();
     EXPECT_EQ(window->windowTitle(), "Battery Life Test ...");
+    QStringList labels;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) labels << label->text();
+    }
+    labels.sort();
+    EXPECT_EQ(labels, (QStringList{"Count (High Voltage):", "Count (Low Voltage):"}));
+    EXPECT_EQ(GetDlgItemText(window, IDCANCEL), "Cancel");
     EXPECT_EQ(t.Count(IDC_BATTERY_HIGH_COUNT), "0");
     EXPECT_EQ(t.Count(IDC_BATTERY_LOW_COUNT), "0");
     ASSERT_NE(t.Flow().BatteryDlg().Animation(), nullptr);

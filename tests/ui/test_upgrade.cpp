@@ -1,6 +1,7 @@
 // Firmware upgrade: HEX and BIN images received byte for byte by the simulated
 // module, the progress window and its guarded CANCEL, re-sends on the virtual
 // clock, refusals before anything is sent, and every way an upgrade ends.
+#include <QLabel>
 #include <QPushButton>
 
 #include "console/UpgradeFlow.h"
@@ -44,6 +45,14 @@ std::string HexImage(const std::string& data) {
     return text + Record(1, 0, "") + "\r\n";
 }
 
+QStringList LabelTexts(const QWidget* window) {
+    QStringList texts;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) texts << label->text();
+    }
+    return texts;
+}
+
 CUpgradeFlow& Upgrade(CConsole& console) {
     return static_cast<CUpgradeFlow&>(*console.View().Flow(FLOW_UPGRADE));
 }
@@ -66,7 +75,15 @@ TEST(Upgrade, AHexImageReachesTheSimulatedZel12ByteForByte) {
     EXPECT_EQ(console.op.fileQuestions[0].filter, "INTEL HEX files(*.hex)|*.hex|All files|*.*|");
     EXPECT_EQ(console.op.fileQuestions[0].defExt, "*.HEX");
     ASSERT_TRUE(Upgrade(console).ProgDlg().IsOpen());
-    EXPECT_EQ(Upgrade(console).ProgDlg().Window()->windowTitle(), "Upgrading...");
+    QDialog* window = Upgrade(console).ProgDlg().Window();
+    EXPECT_EQ(window->windowTitle(), "Upgrading...");
+    EXPECT_EQ(LabelTexts(window), QStringList{"WARNING: DON'T STOP THIS PROCESS"});
+    EXPECT_EQ(GetDlgItemText(window, IDCANCEL), "CANCEL");
+    EXPECT_TRUE(Bar(console)->IsPercentShown());
+    EXPECT_EQ(Bar(console)->StartColor(), QColor(0, 0, 255));
+    EXPECT_EQ(Bar(console)->EndColor(), QColor(0, 0, 0));
+    EXPECT_EQ(Bar(console)->TextColor(), QColor(100, 100, 100));
+    EXPECT_EQ(Bar(console)->BkColor(), QColor(255, 255, 255));
     EXPECT_EQ(Bar(console)->Upper(), 7);
     EXPECT_EQ(Bar(console)->Pos(), 1);
     EXPECT_FALSE(console.View().isEnabled());
