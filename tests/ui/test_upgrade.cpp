@@ -382,6 +382,16 @@ TEST(Upgrade, ALostPortOrASecondChoiceLeavesNoUpgradeHalfDone) {
     EXPECT_EQ(t.console.op.fileQuestions.size(), 1u);
     EXPECT_TRUE(t.Quiet());
     t.console.ClosePrompt();
+    // With its window closed (the module stopped answering), a new upgrade
+    // replaces it.
+    t.console.op.fileAnswers.clear();  // the refused choice asked for no file
+    ASSERT_TRUE(ClickDlgItem(Upgrade(t.console).ProgDlg().Window(), IDCANCEL));
+    t.Choose(Bytes(3000), "other.bin");
+    std::uint32_t param2 = 9;
+    ASSERT_EQ(t.pty.Next(&param2), CMD_UPGRADE_BIN);
+    EXPECT_EQ(param2, 0u * 256 + 1);
+    EXPECT_TRUE(Upgrade(t.console).ProgDlg().IsOpen());
+    EXPECT_EQ(Upgrade(t.console).Session().FileName(), t.files.File("other.bin"));
     t.console.Send(WM_COMM_PORT_LOST);
     EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
     EXPECT_FALSE(Upgrade(t.console).IsRunning());
