@@ -26,10 +26,13 @@ CGradientProgressCtrl::CGradientProgressCtrl(QWidget* parent) : QProgressBar(par
 }
 
 void CGradientProgressCtrl::SyncBase() {
+    // The standard control would repaint at once for each change; held back,
+    // the control is repainted once, when updates are enabled again.
+    setUpdatesEnabled(false);
     QProgressBar::setRange(std::min(m_nLower, m_nUpper), std::max(m_nLower, m_nUpper));
     // The standard control keeps a clamped copy; ours is not clamped.
     QProgressBar::setValue(std::clamp(m_nPos, minimum(), maximum()));
-    update();
+    setUpdatesEnabled(true);
 }
 
 void CGradientProgressCtrl::SetRange(std::int32_t lower, std::int32_t upper) {
@@ -45,8 +48,8 @@ void CGradientProgressCtrl::SetPos(std::int32_t position) {
 }
 
 void CGradientProgressCtrl::SetStep(std::int32_t step) {
+    // The standard control has no step of its own; the picture does not change.
     m_nStep = step;
-    update();
 }
 
 void CGradientProgressCtrl::StepIt() {

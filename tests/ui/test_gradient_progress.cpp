@@ -167,3 +167,20 @@ TEST(GradientProgress, ARangeEndingAtZeroDrawsOnlyTheFirstBand) {
     EXPECT_EQ(At(image, 1), 0xFFFFFFu);
     EXPECT_EQ(At(image, 254), 0xFFFFFFu);
 }
+
+TEST(GradientProgress, EachPositionChangeRepaintsTheShownBarOnce) {
+    EnsureApp();
+    CGradientProgressCtrl bar;
+    bar.resize(255, 20);
+    bar.show();
+    FlushEvents();
+    const int before = bar.PaintCount();
+    for (int step = 1; step <= 3; ++step) {
+        bar.StepIt();
+        FlushEvents();
+        EXPECT_EQ(bar.PaintCount(), before + step);
+    }
+    bar.SetStartColor(QColor(1, 2, 3));  // stored only: no repaint
+    FlushEvents();
+    EXPECT_EQ(bar.PaintCount(), before + 3);
+}
