@@ -1,6 +1,5 @@
 #include "protocol/UpgradeSession.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -99,14 +98,23 @@ bool CUpgradeSession::Prepare(EUpgradeFormat format, const std::string& path) {
         m_strError = "Cannot open the firmware file " + Quoted(path) + ": " + std::strerror(errno) + ".";
         return false;
     }
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    if (format == EUpgradeFormat::Hex) {
+        // Every record is read once here, so none can be found broken later.
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (file.bad()) {
+            m_strError = "Cannot read the firmware file " + Quoted(path) + ".";
+            return false;
+        }
+        return CheckHexFile(text);
+    }
+
+    file.seekg(0, std::ios::end);
+    const std::streamoff end = file.tellg();
+    if (!file || end < 0) {
         m_strError = "Cannot read the firmware file " + Quoted(path) + ".";
         return false;
     }
-    if (format == EUpgradeFormat::Hex) return CheckHexFile(text);
-
-    const std::uint64_t size = text.size();
+    const auto size = static_cast<std::uint64_t>(end);
     if (size == 0) {
         m_strError = "The firmware file " + Quoted(path) + " is empty.";
         return false;
@@ -116,6 +124,7 @@ bool CUpgradeSession::Prepare(EUpgradeFormat format, const std::string& path) {
                      " bytes (at most " + std::to_string(FW_BIN_MAX_SIZE) + ", 256 chunks of 2048).";
         return false;
     }
+    m_nFileSize = static_cast<std::uint32_t>(size);
     m_nLastChunk = static_cast<std::uint32_t>((size - 1) / FW_BIN_CHUNK);
     m_nRange = static_cast<std::int32_t>(m_nLastChunk);
     return true;
@@ -128,11 +137,9 @@ bool CUpgradeSession::SendFirst() {
     if (m_Format == EUpgradeFormat::Hex) {
         sent = m_Device.SendHexRecord(m_strFileName, m_nPosition, 0);
     } else {
-        std::ifstream file(m_strFileName, std::ios::binary | std::ios::ate);
-        const auto size = static_cast<std::uint64_t>(std::max<std::streamoff>(file ? std::streamoff(file.tellg()) : 0, 0));
-        m_Device.m_FwFileSize = static_cast<std::uint32_t>(size);
+        m_Device.m_FwFileSize = m_nFileSize;
         m_Device.m_FwLastChunk = m_nLastChunk;
-        sent = size > 0 && (size - 1) / FW_BIN_CHUNK == m_nLastChunk && m_Device.SendBinChunk(m_strFileName, 0);
+        sent = m_Device.SendBinChunk(m_strFileName, 0);
     }
     m_bRunning = sent;
     if (!sent) m_strError = "Cannot read the firmware file " + Quoted(m_strFileName) + ".";

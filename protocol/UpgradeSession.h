@@ -67,6 +67,7 @@ private:
     EUpgradeFormat m_Format = EUpgradeFormat::Bin;
     std::string m_strFileName;
     std::uint32_t m_nPosition = 0;
+    std::uint32_t m_nFileSize = 0;   // BIN: the size checked by Prepare
     std::uint32_t m_nLastChunk = 0;
     std::int32_t m_nRange = 0;
     int m_nSends = 0;  // sends of the piece now under way
