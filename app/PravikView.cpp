@@ -17,6 +17,8 @@
 #include "tools/UserDataFlow.h"
 #include "tools/DbMgrFlow.h"
 #include "tools/SysInfoFlow.h"
+#include "console/ServiceFlow.h"
+#include "console/UpgradeFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -81,6 +83,7 @@ const SFlowRoute kMessageRoutes[] = {
     {WM_RX_GET_IMAGE2, FLOW_CAPTURE},
     // Firmware upgrade.
     {WM_RX_UPGRADE, FLOW_UPGRADE},
+    {WM_FW_TRANSFER_ENDED, FLOW_UPGRADE},
     // Status, cancel, voltage and battery tests.
     {WM_RX_STATUS, FLOW_SERVICE},
     {WM_RX_MINI_STATUS, FLOW_SERVICE},
@@ -174,6 +177,8 @@ void CPravikView::CreateFlows() {
     m_Flows[FLOW_USER_DATA] = std::make_unique<CUserDataFlow>(*this);
     m_Flows[FLOW_DB_MANAGER] = std::make_unique<CDbMgrFlow>(*this);
     m_Flows[FLOW_SYSTEM_INFO] = std::make_unique<CSysInfoFlow>(*this);
+    m_Flows[FLOW_UPGRADE] = std::make_unique<CUpgradeFlow>(*this);
+    m_Flows[FLOW_SERVICE] = std::make_unique<CServiceFlow>(*this);
 }
 
 bool CPravikView::Create() {

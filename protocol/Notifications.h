@@ -68,6 +68,10 @@ constexpr UINT WM_WRITE_STALLED = 1123;
 // Received bytes were dropped because the receive queue was full; wParam:
 // bytes dropped since the port was opened.
 constexpr UINT WM_RECEIVE_DROPPED = 1134;
+// The packet manager gave up on a firmware record or chunk (no answer after
+// the last re-send, or the file could no longer be read for a re-send): the
+// upgrade is over. wParam: the command (CMD_UPGRADE_HEX or CMD_UPGRADE_BIN).
+constexpr UINT WM_FW_TRANSFER_ENDED = 1135;
 
 // Minimized answers.
 constexpr UINT WM_RX_MINI_CONNECT = 1124;

@@ -311,7 +311,10 @@ void CPacketManagerWnd::DispatchGeneral() {
             case CMD_UPGRADE_HEX: resent = ResendHexRecord(); break;
             default: ShowAlert("Checksum error occurred!!!", MB_OK); return;
         }
-        if (!resent) ShowAlert(kUpgradeCanceled, MB_OK | MB_ICONSTOP);
+        if (!resent) {
+            PostFirmwareEnded(m_RxPacket.m_Command);
+            ShowAlert(kUpgradeCanceled, MB_OK | MB_ICONSTOP);
+        }
         return;
     }
 
@@ -368,8 +371,15 @@ LRESULT CPacketManagerWnd::OnTimer(WPARAM id, LPARAM) {
         // The firmware file can no longer be read: end like a lost link.
     }
     m_RetryCount = 0;
+    const std::uint32_t command = m_RetryPacket.m_Command;
+    if (command == CMD_UPGRADE_HEX || command == CMD_UPGRADE_BIN) PostFirmwareEnded(command);
     ShowAlert(failure, MB_OK | MB_ICONSTOP);
     return 0;
+}
+
+void CPacketManagerWnd::PostFirmwareEnded(std::uint32_t command) {
+    // Before the box, so the upgrade's window is gone when the box shows.
+    if (m_pView) Loop().Post(m_pView, WM_FW_TRANSFER_ENDED, command, 0);
 }
 
 // ---------------------------------------------------------------- channel events

@@ -172,6 +172,8 @@ private:
     void DispatchGeneral();
     void DispatchMini();
     void PostChecksumError(WPARAM which);
+    // Tells the owner that the firmware transfer ended here (WM_FW_TRANSFER_ENDED).
+    void PostFirmwareEnded(std::uint32_t command);
     void ShowAlert(const char* text, unsigned flags);
     void SendGuarded(unsigned timeoutMs);
     // Tells the owner that a request was not written whole (WM_WRITE_STALLED).

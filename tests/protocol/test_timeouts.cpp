@@ -46,6 +46,15 @@ std::vector<GuardedCase> Cases(const std::string& hexFile, const std::string& bi
     };
 }
 
+// The commands of the WM_FW_TRANSFER_ENDED reports the owner received.
+std::vector<WPARAM> FirmwareEnded(const PmHarness& h) {
+    std::vector<WPARAM> commands;
+    for (const auto& m : h.view.messages) {
+        if (m.msg == WM_FW_TRANSFER_ENDED) commands.push_back(m.wParam);
+    }
+    return commands;
+}
+
 class GuardedRequests : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -98,6 +107,9 @@ TEST_F(GuardedRequests, EachIsSentTenTimesAndTheTenthExpiryIsShownOnce) {
         EXPECT_EQ(h.op.boxes[0].flags & MB_ICONMASK, MB_ICONSTOP);
         EXPECT_EQ(h.pm.m_RetryCount, 0);
         EXPECT_FALSE(h.loop.IsTimerRunning(&h.pm, RETRY_TIMER_ID));
+        // The owner learns that a firmware transfer is over (its window must go).
+        const bool firmware = c.command == CMD_UPGRADE_HEX || c.command == CMD_UPGRADE_BIN;
+        EXPECT_EQ(FirmwareEnded(h), firmware ? std::vector<WPARAM>{c.command} : std::vector<WPARAM>{});
 
         // Long after, nothing more happens; a new request again gets ten sends.
         h.loop.Advance(10 * 80000);
@@ -242,6 +254,7 @@ TEST_F(GuardedRequests, ChecksumErrorWhenTheFirmwareFileVanishedEndsTheUpgrade) 
         ASSERT_EQ(h.op.boxes.size(), 1u);
         EXPECT_EQ(h.op.boxes[0].text, "Upgrade process was canceled! (COMMUNICATOIN ERROR)");
         EXPECT_FALSE(h.loop.IsTimerRunning(&h.pm, RETRY_TIMER_ID));
+        EXPECT_EQ(FirmwareEnded(h), std::vector<WPARAM>{command});
         h.loop.Advance(60000);
         EXPECT_TRUE(h.TakeWritten().empty());
         EXPECT_EQ(h.op.boxes.size(), 1u);

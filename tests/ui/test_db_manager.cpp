@@ -318,7 +318,9 @@ TEST_F(DbAnswersTest, EveryFailureAnswerShowsItsTextInTheWarningFormAndUnlistedC
         console.View().SetStatusText("before");
         Deliver(console, c.answer, static_cast<std::uint32_t>(c.code));
         EXPECT_EQ(console.Prompt(), c.text ? c.text : "");
-        if (c.text) EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+        if (c.text) {
+            EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+        }
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
         EXPECT_TRUE(log->Commands().empty());  // a failure sends nothing further
     }

@@ -307,7 +307,9 @@ TEST(LogDataRead, TheWindowChoosesTheRequestFormAndItsParameters) {
         EXPECT_TRUE(IsDlgItemEnabled(window, IDC_LOG_STATUS));
         EXPECT_EQ(GetDlgItemText(window, IDC_LOG_READ), "READ && SAVE LOG DATA");
         if (c.n) SetDlgItemText(window, IDC_LOG_N, c.n);
-        if (c.radio) ASSERT_TRUE(ClickDlgItem(window, c.radio));
+        if (c.radio) {
+            ASSERT_TRUE(ClickDlgItem(window, c.radio));
+        }
         view.Device().m_TxPacket.m_Command = 0;
         ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
         EXPECT_EQ(view.Device().m_TxPacket.m_Command, c.command);

@@ -389,7 +389,9 @@ TEST_F(SysAnswersTest, EveryAnswerTextOfTheOptionCommands) {
         log->Clear();
         Deliver(console, c.answer, static_cast<std::uint32_t>(c.code));
         EXPECT_EQ(console.Prompt(), c.text ? c.text : "");
-        if (c.text) EXPECT_EQ(console.PromptForm(), c.form);
+        if (c.text) {
+            EXPECT_EQ(console.PromptForm(), c.form);
+        }
         EXPECT_TRUE(log->Commands().empty());  // nothing read back, nothing chained
     }
     // The DB init option set answers are message boxes.
