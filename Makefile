@@ -84,7 +84,9 @@ screenshot: configure
 	QT_QPA_PLATFORM=offscreen $(BUILD)/pravik --screenshot docs/main-window.png
 
 # A Debian package of the console and the simulated module (CPack).
-package: build
+package: configure
+	@scripts/install-deps dpkg-dev file
+	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-sim
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/pravik_*.deb
 
