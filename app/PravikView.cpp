@@ -11,6 +11,8 @@
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
 #include "console/ConsoleMessages.h"
+#include "console/MasterFlow.h"
+#include "console/VerifyFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -162,6 +164,8 @@ CPravikView::~CPravikView() {
 
 void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
+    m_Flows[FLOW_VERIFY] = std::make_unique<CVerifyFlow>(*this);
+    m_Flows[FLOW_MASTER] = std::make_unique<CMasterFlow>(*this);
 }
 
 bool CPravikView::Create() {
