@@ -1,5 +1,7 @@
 #include "console/MasterFlow.h"
 
+#include <iterator>
+
 #include "console/InputIdDlg.h"
 #include "console/MasterDlgs.h"
 #include "platform/qt/UiOperator.h"
