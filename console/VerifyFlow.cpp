@@ -119,9 +119,7 @@ void CVerifyFlow::OnIdentify() {
 LRESULT CVerifyFlow::OnIdentifyAnswer(WPARAM wParam, LPARAM lParam) {
     CloseWaitPrompt();
     if (State().m_bBatteryTest) {
-        // The battery life test's heartbeat: the service flow goes on with
-        // the test or ends it; the result code is not looked at here.
-        m_Console.ForwardTo(FLOW_SERVICE, WM_RX_IDENTIFY, wParam, lParam);
+        BatteryTestStep(wParam, lParam);
         return 0;
     }
     const CPacket& answer = PacketOf(wParam);
@@ -140,6 +138,12 @@ LRESULT CVerifyFlow::OnMiniIdentifyAnswer(WPARAM wParam, LPARAM) {
     // The Minimized answer names no ID and is never the battery test's.
     ShowAnswer(m_Console, FrameOf(wParam)[3], kMiniIdentifyRows);
     return 0;
+}
+
+void CVerifyFlow::BatteryTestStep(WPARAM wParam, LPARAM lParam) {
+    // The battery life test's heartbeat: the service flow goes on with the
+    // test or ends it; the result code is not looked at here.
+    m_Console.ForwardTo(FLOW_SERVICE, WM_RX_IDENTIFY, wParam, lParam);
 }
 
 void CVerifyFlow::CloseWaitPrompt() {

@@ -39,5 +39,8 @@ private:
     LRESULT OnIdentifyAnswer(WPARAM packet, LPARAM);
     LRESULT OnMiniIdentifyAnswer(WPARAM frame, LPARAM);
 
+    // A General identification answer while the battery life test runs:
+    // handed to the service flow, which owns the test.
+    void BatteryTestStep(WPARAM packet, LPARAM lParam);
     void CloseWaitPrompt();
 };
