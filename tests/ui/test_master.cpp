@@ -439,3 +439,21 @@ TEST(MasterLive, ADevicePasswordIsSetMasterModeEnteredWithItAndThePasswordDelete
     EXPECT_EQ(console.Prompt(), "To delete master password succeeded.");
     EXPECT_EQ(password(), "");
 }
+
+TEST(MasterLive, MinimizedEntryAndLeaveWithoutCredentials) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL, PROTOCOL_MINIMIZED));
+    CPravikView& view = console.View();
+    ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
+    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }));
+    EXPECT_TRUE(MasterLayout(console));
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Enter master mode is succeeded");
+    ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
+    ASSERT_TRUE(console.WaitFor([&] { return !view.State().m_bMasterMode; }));
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Leave master mode");
+    EXPECT_EQ(console.Text(IDC_ENTER_MASTER), "ENTER MASTER");
+    bool inMaster = true;
+    console.App().Simulator()->RunLocked([&](CSimModule& module) { inMaster = module.IsMasterMode(); });
+    EXPECT_FALSE(inMaster);
+    EXPECT_TRUE(console.op.dialogTitles.isEmpty());
+}

@@ -399,3 +399,18 @@ TEST(VerifyLive, AFingerIsVerifiedByIdAndByIdAndPasswordAndIdentifiedWithItsId) 
     EXPECT_EQ(console.Prompt(), "Identification is failed.");
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification failed.");
 }
+
+TEST(VerifyLive, TheMinimizedIdentificationOfAnEnrolledFinger) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL, PROTOCOL_MINIMIZED));
+    console.App().Simulator()->RunLocked([](CSimModule& module) {
+        ASSERT_TRUE(module.AddRecord({"12", 4, false, ""}));
+        module.SetFinger(4);
+    });
+    EXPECT_FALSE(console.Enabled(IDC_VERIFY));  // the General protocol only
+    ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+    ASSERT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }));
+    EXPECT_EQ(console.Prompt(), "Identification is succeeded.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification is succeeded.");
+}
