@@ -36,30 +36,6 @@ bool MasterLayout(CConsole& console) {
 
 // ---------------------------------------------------------------- dialogs
 
-TEST(MasterDialogs, AuthenticationStartsAtMasterFingerprintWithMasterPasswordEnabledByTheCaller) {
-    EnsureApp();
-    for (int enable : {0, 1}) {
-        SCOPED_TRACE(enable);
-        CEnterMasterModeDlg dlg;
-        EXPECT_EQ(dlg.windowTitle(), "Enter Master Mode");
-        dlg.m_nEnableMasterPassword = enable;
-        CScriptedUiOperator op;
-        op.Answer([enable](QDialog& d) {
-            EXPECT_TRUE(IsDlgButtonChecked(&d, IDC_AUTH_MASTER_FP));
-            EXPECT_FALSE(IsDlgButtonChecked(&d, IDC_AUTH_MASTER_PASSWORD));
-            EXPECT_FALSE(IsDlgButtonChecked(&d, IDC_AUTH_DEVICE_PASSWORD));
-            EXPECT_EQ(IsDlgItemEnabled(&d, IDC_AUTH_MASTER_PASSWORD), enable != 0);
-            EXPECT_EQ(GetDlgItemText(&d, IDC_AUTH_DEVICE_PASSWORD), "Device password ");
-            EXPECT_EQ(ClickDlgItem(&d, IDC_AUTH_MASTER_PASSWORD), enable != 0);
-            return IDOK;
-        });
-        EXPECT_EQ(op.DoModal(dlg), IDOK);
-        EXPECT_EQ(dlg.m_nMasterFp, enable ? 0 : 1);
-        EXPECT_EQ(dlg.m_nMasterPassword, enable ? 1 : 0);
-        EXPECT_EQ(dlg.m_nDevicePassword, 0);
-    }
-}
-
 TEST(MasterDialogs, PasswordsAreMaskedAtMostFifteenCharactersAndNeverEmpty) {
     EnsureApp();
     CInputPasswordDlg dlg;
@@ -247,6 +223,11 @@ TEST(EnterMaster, AnOpeningRefusalAsksForCredentialsAndEachCancelEndsTheAttemptS
         bool offered = !c.masterPasswordOffered;
         console.op.Answer([&](QDialog& d) {
             offered = IsDlgItemEnabled(&d, IDC_AUTH_MASTER_PASSWORD);
+            // "Master FP Verification" is selected on opening.
+            EXPECT_TRUE(IsDlgButtonChecked(&d, IDC_AUTH_MASTER_FP));
+            EXPECT_FALSE(IsDlgButtonChecked(&d, IDC_AUTH_MASTER_PASSWORD));
+            EXPECT_FALSE(IsDlgButtonChecked(&d, IDC_AUTH_DEVICE_PASSWORD));
+            EXPECT_EQ(GetDlgItemText(&d, IDC_AUTH_DEVICE_PASSWORD), "Device password ");
             return c.answers[0](d);
         });
         for (std::size_t i = 1; i < c.answers.size(); ++i) console.op.Answer(c.answers[i]);

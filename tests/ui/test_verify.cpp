@@ -120,29 +120,6 @@ TEST(VerifyDialogs, OkIsEnabledOnlyWithEveryRequiredFieldAndTextsAreLimited) {
     EXPECT_EQ(op.dialogResults.size(), 1u);
 }
 
-TEST(VerifyDialogs, TheVerificationTypeStartsAtFingerprintAndFollowsTheRadioButtons) {
-    EnsureApp();
-    const struct { std::vector<int> clicks; std::int32_t type; } cases[] = {
-        {{}, VERIFY_BY_FINGERPRINT},
-        {{IDC_VERIFY_PASSWORD}, VERIFY_BY_PASSWORD},
-        {{IDC_VERIFY_PASSWORD, IDC_VERIFY_FINGERPRINT}, VERIFY_BY_FINGERPRINT},
-    };
-    for (const auto& c : cases) {
-        CVerifyType dlg;
-        EXPECT_EQ(dlg.windowTitle(), "Select type of verification");
-        CScriptedUiOperator op;
-        op.Answer([&c](QDialog& d) {
-            EXPECT_TRUE(IsDlgButtonChecked(&d, IDC_VERIFY_FINGERPRINT));
-            EXPECT_FALSE(IsDlgButtonChecked(&d, IDC_VERIFY_PASSWORD));
-            for (int id : c.clicks) ClickDlgItem(&d, id);
-            EXPECT_EQ(IsDlgButtonChecked(&d, IDC_VERIFY_PASSWORD), c.type == VERIFY_BY_PASSWORD);
-            return IDOK;
-        });
-        EXPECT_EQ(op.DoModal(dlg), IDOK);
-        EXPECT_EQ(dlg.m_nVerifyType, c.type);
-    }
-}
-
 // ------------------------------------------------------------------ VERIFY
 
 TEST(Verify, EachBoardAsksForWhatItsVerificationNeedsAndEachCancelSendsNothing) {
