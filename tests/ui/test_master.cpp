@@ -2,6 +2,7 @@
 // paths of the two-step entry, every row of the answers in both protocols,
 // the credential dialogs, Board Password, and the console against its
 // simulated module.
+#include <QGroupBox>
 #include <QLineEdit>
 
 #include "console/InputIdDlg.h"
@@ -35,6 +36,40 @@ bool MasterLayout(CConsole& console) {
 }  // namespace
 
 // ---------------------------------------------------------------- dialogs
+
+TEST(MasterDialogs, EveryDialogOfVerificationAndMasterModeShowsItsExactTexts) {
+    EnsureApp();
+    const struct { int id; const char* title; std::vector<std::pair<int, const char*>> texts; } dialogs[] = {
+        {164, "Input Fingerprint ID & Password", {{IDOK, "OK"}, {IDCANCEL, "Cancel"}}},
+        {165, "Select type of verification",
+         {{1090, "Fingerprint verification"}, {1091, "Password verification"}, {IDOK, "OK"}, {IDCANCEL, "Cancel"}}},
+        {IDD_ENTER_MASTER_MODE, "Enter Master Mode",
+         {{IDC_AUTH_MASTER_FP, "Master FP Verification"}, {IDC_AUTH_MASTER_PASSWORD, "Master Password Verification"},
+          {IDC_AUTH_DEVICE_PASSWORD, "Device password "}, {IDOK, "OK"}, {IDCANCEL, "Cancel"}}},
+        {IDD_INPUT_PASSWORD, "Input Master Password", {{IDOK, "OK"}, {IDCANCEL, "Cancel"}}},
+        {IDD_MASTER_PASSWORD, "Device Password",
+         {{IDC_SET_PASSWORD, "SET PASSWORD"}, {IDC_DELETE_PASSWORD, "DELETE PASSWORD"}}},
+    };
+    for (const auto& dialog : dialogs) {
+        SCOPED_TRACE(dialog.id);
+        CTemplateDialog d(dialog.id);
+        ASSERT_TRUE(d.IsBuilt());
+        EXPECT_EQ(d.windowTitle(), dialog.title);
+        for (const auto& [id, text] : dialog.texts) EXPECT_EQ(GetDlgItemText(&d, id), text) << id;
+        // The labels and the group box without an ID.
+        QStringList labels;
+        for (QLabel* label : d.findChildren<QLabel*>()) labels << label->text();
+        for (QGroupBox* group : d.findChildren<QGroupBox*>()) labels << group->title();
+        for (const auto& [id, label] : std::vector<std::pair<int, QString>>{
+                 {164, "Fingerprint ID:"}, {164, "ID Password:"}, {IDD_ENTER_MASTER_MODE, "Authentication Type"},
+                 {IDD_INPUT_PASSWORD, "Master Password:"}}) {
+            if (id == dialog.id) EXPECT_TRUE(labels.contains(label)) << label.toStdString();
+        }
+    }
+    // The verification dialogs have the sizes of their templates: 115 x 54 and 125 x 86 units.
+    EXPECT_EQ(CTemplateDialog(165).size(), QSize(DluToPixelsX(115), DluToPixelsY(54)));
+    EXPECT_EQ(CTemplateDialog(164).size(), QSize(DluToPixelsX(125), DluToPixelsY(86)));
+}
 
 TEST(MasterDialogs, PasswordsAreMaskedAtMostFifteenCharactersAndNeverEmpty) {
     EnsureApp();
