@@ -14,6 +14,10 @@ namespace verify_test {
 
 using console_test::CConsole;
 
+// Real time the tests against the simulated module wait for an answer (a
+// scan takes 300 ms; a loaded machine may take much longer).
+constexpr int kLiveWaitMs = 10000;
+
 // A General answer with result param1, PARAM2 param2 and data, delivered to
 // the form now. Bytes behind the data are filled with 'X' (stale bytes of an
 // earlier answer) so that a handler that reads past the data shows them.

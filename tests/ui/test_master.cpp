@@ -405,11 +405,11 @@ TEST(MasterLive, ADevicePasswordIsSetMasterModeEnteredWithItAndThePasswordDelete
         console.App().Simulator()->RunLocked([&](CSimModule& module) { text = module.DevicePassword(); });
         return text;
     };
-    auto waitPrompt = [&] { return console.WaitFor([&] { return view.m_MsgDlg.IsOpen(); }); };
+    auto waitPrompt = [&] { return console.WaitFor([&] { return view.m_MsgDlg.IsOpen(); }, kLiveWaitMs); };
 
     // A fresh module grants master mode to the opening request.
     ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
-    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }));
+    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }, kLiveWaitMs));
     EXPECT_TRUE(MasterLayout(console));
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Enter master mode is succeeded");
     EXPECT_TRUE(console.ItemOn(ID_TOOLS_BOARD_PASSWORD));
@@ -422,7 +422,7 @@ TEST(MasterLive, ADevicePasswordIsSetMasterModeEnteredWithItAndThePasswordDelete
     console.ClosePrompt();
 
     ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));  // LEAVE MASTER
-    ASSERT_TRUE(console.WaitFor([&] { return !view.State().m_bMasterMode; }));
+    ASSERT_TRUE(console.WaitFor([&] { return !view.State().m_bMasterMode; }, kLiveWaitMs));
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Leave master mode");
     EXPECT_EQ(console.Text(IDC_ENTER_MASTER), "ENTER MASTER");
     EXPECT_FALSE(console.ItemOn(ID_TOOLS_BOARD_PASSWORD));
@@ -439,7 +439,7 @@ TEST(MasterLive, ADevicePasswordIsSetMasterModeEnteredWithItAndThePasswordDelete
     console.op.Answer(Choose(IDC_AUTH_DEVICE_PASSWORD));
     console.op.Answer(TypeAndOk(IDC_MASTER_PASSWORD, "Open-Sesame-123"));
     ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
-    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }));
+    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }, kLiveWaitMs));
     EXPECT_TRUE(MasterLayout(console));
     EXPECT_EQ(console.op.dialogTitles,
               (QStringList{"Device Password", "Enter Master Mode", "Input Master Password", "Enter Master Mode",
@@ -461,11 +461,11 @@ TEST(MasterLive, MinimizedEntryAndLeaveWithoutCredentials) {
     ASSERT_TRUE(StartConnected(console, BOARD_PELL, PROTOCOL_MINIMIZED));
     CPravikView& view = console.View();
     ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
-    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }));
+    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }, kLiveWaitMs));
     EXPECT_TRUE(MasterLayout(console));
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Enter master mode is succeeded");
     ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
-    ASSERT_TRUE(console.WaitFor([&] { return !view.State().m_bMasterMode; }));
+    ASSERT_TRUE(console.WaitFor([&] { return !view.State().m_bMasterMode; }, kLiveWaitMs));
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Leave master mode");
     EXPECT_EQ(console.Text(IDC_ENTER_MASTER), "ENTER MASTER");
     bool inMaster = true;

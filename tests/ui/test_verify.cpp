@@ -366,13 +366,13 @@ TEST(VerifyLive, AFingerIsVerifiedByIdAndByIdAndPasswordAndIdentifiedWithItsId) 
         for (const auto& answer : step.answers) console.op.Answer(answer);
         ASSERT_TRUE(console.Click(step.command));
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
-        EXPECT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }));
+        EXPECT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }, kLiveWaitMs));
         EXPECT_EQ(console.Prompt(), step.prompt);
         console.ClosePrompt();
     }
     console.App().Simulator()->RunLocked([](CSimModule& module) { module.SetFinger(3); });
     ASSERT_TRUE(console.Click(IDC_IDENTIFY));
-    EXPECT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }));
+    EXPECT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }, kLiveWaitMs));
     EXPECT_EQ(console.Prompt(), "Identification is failed.");
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification failed.");
 }
@@ -386,7 +386,7 @@ TEST(VerifyLive, TheMinimizedIdentificationOfAnEnrolledFinger) {
     });
     EXPECT_FALSE(console.Enabled(IDC_VERIFY));  // the General protocol only
     ASSERT_TRUE(console.Click(IDC_IDENTIFY));
-    ASSERT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }));
+    ASSERT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }, kLiveWaitMs));
     EXPECT_EQ(console.Prompt(), "Identification is succeeded.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification is succeeded.");
