@@ -11,8 +11,14 @@
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
 #include "console/ConsoleMessages.h"
+#include "console/EnrollFlow.h"
 #include "console/MasterFlow.h"
+#include "console/MinutiaeFlow.h"
 #include "console/VerifyFlow.h"
+#include "tools/LogDataFlow.h"
+#include "tools/UserDataFlow.h"
+#include "tools/DbMgrFlow.h"
+#include "tools/SysInfoFlow.h"
 
 // The form and menu templates are compiled into this static library: make
 // sure their registration is linked in and has run.
@@ -164,6 +170,12 @@ CPravikView::~CPravikView() {
 
 void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
+    m_Flows[FLOW_ENROLL] = std::make_unique<CEnrollFlow>(*this);
+    m_Flows[FLOW_MINUTIAE] = std::make_unique<CMinutiaeFlow>(*this);
+    m_Flows[FLOW_LOG_DATA] = std::make_unique<CLogDataFlow>(*this);
+    m_Flows[FLOW_USER_DATA] = std::make_unique<CUserDataFlow>(*this);
+    m_Flows[FLOW_DB_MANAGER] = std::make_unique<CDbMgrFlow>(*this);
+    m_Flows[FLOW_SYSTEM_INFO] = std::make_unique<CSysInfoFlow>(*this);
     m_Flows[FLOW_VERIFY] = std::make_unique<CVerifyFlow>(*this);
     m_Flows[FLOW_MASTER] = std::make_unique<CMasterFlow>(*this);
 }

@@ -65,12 +65,19 @@ QStringList CQtOperator::ConvertFilter(const std::string& filter) {
     return result;
 }
 
+QString CQtOperator::DefaultSuffix(const std::string& defExt) {
+    // Qt takes the suffix alone: "*.MIN" would name a file "name.*.MIN".
+    QString suffix = QString::fromStdString(defExt);
+    while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+    return suffix;
+}
+
 bool CQtOperator::GetOpenFileName(const std::string& filter, const std::string& defExt, std::string& path) {
     QFileDialog dialog(ParentWidget());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(ConvertFilter(filter));
-    dialog.setDefaultSuffix(QString::fromStdString(defExt));
+    dialog.setDefaultSuffix(DefaultSuffix(defExt));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = dialog.selectedFiles().first().toStdString();
     return true;
@@ -82,7 +89,7 @@ bool CQtOperator::GetSaveFileName(const std::string& filter, const std::string& 
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(ConvertFilter(filter));
-    dialog.setDefaultSuffix(QString::fromStdString(defExt));
+    dialog.setDefaultSuffix(DefaultSuffix(defExt));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !overwritePrompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = dialog.selectedFiles().first().toStdString();

@@ -43,6 +43,9 @@ public:
     // Patterns are matched in both letter cases (file systems here are case
     // sensitive) and "*.*" becomes "*" so that names without a dot show too.
     static QStringList ConvertFilter(const std::string& filter);
+    // The default-extension text ("*.MIN", ".min" or "min") as the suffix a
+    // typed name without one gets ("MIN").
+    static QString DefaultSuffix(const std::string& defExt);
 
 private:
     QWidget* ParentWidget() const;

@@ -1,7 +1,9 @@
 // Reading Intel HEX records and raw image chunks and framing them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
+#include <vector>
 
 #include <unistd.h>
 
@@ -9,9 +11,18 @@
 
 namespace {
 
+// Files written by the tests, removed when the program ends.
+struct SWrittenFiles {
+    ~SWrittenFiles() {
+        for (const auto& path : paths) std::remove(path.c_str());
+    }
+    std::vector<std::string> paths;
+} g_Written;
+
 std::string WriteFile(const std::string& name, const std::string& contents) {
     std::string path = ::testing::TempDir() + "/" + std::to_string(getpid()) + "-" + name;
     std::ofstream(path, std::ios::binary) << contents;
+    g_Written.paths.push_back(path);
     return path;
 }
 

@@ -59,6 +59,10 @@ protected:
         std::ofstream bin(binFile, std::ios::binary);
         for (int i = 0; i < 3000; ++i) bin.put(static_cast<char>(i % 251));
     }
+    void TearDown() override {
+        std::remove(hexFile.c_str());
+        std::remove(binFile.c_str());
+    }
     std::string hexFile, binFile;
 };
 

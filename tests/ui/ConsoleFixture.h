@@ -44,8 +44,13 @@ public:
     std::string File(const std::string& name = "VESKA.INI") const { return m_strPath + "/" + name; }
 
 private:
-    char m_Name[32] = "/tmp/pravik-ui-XXXXXX";
-    std::string m_strPath = mkdtemp(m_Name);
+    // Under TMPDIR (the build tree's test folder under ctest), else /tmp.
+    static std::string Make() {
+        const char* root = std::getenv("TMPDIR");
+        std::string name = std::string(root && *root ? root : "/tmp") + "/pravik-ui-XXXXXX";
+        return mkdtemp(name.data()) ? name : std::string();
+    }
+    std::string m_strPath = Make();
 };
 
 class CRawPty {

@@ -1,7 +1,10 @@
 // The console's window: start-up states, the three layouts against every
 // board and protocol, board and protocol choices, menu marks, command line.
+#include <signal.h>
+
 #include <QMenuBar>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QScreen>
 
 #include "tests/ui/ConsoleFixture.h"
@@ -273,6 +276,98 @@ TEST(AppCommandLine, ProgramPrintsHelpAndExitsWith2OnAnUnknownOption) {
     EXPECT_EQ(run({"--help"}, out), 0);
     for (const char* option : {"--simulate", "--sim-baud", "--sim-type", "--settings-dir", "--port", "--screenshot"})
         EXPECT_TRUE(out.contains(option)) << option;
+}
+
+// The program in an environment of the test's choosing, with a private
+// temporary folder.
+class CProgramRun {
+public:
+    CProgramRun() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", QString::fromStdString(m_Tmp.Path()));
+        m_Program.setProcessEnvironment(env);
+    }
+    ~CProgramRun() {
+        if (m_Program.state() != QProcess::NotRunning) {
+            m_Program.kill();
+            m_Program.waitForFinished(5000);
+        }
+    }
+    QProcessEnvironment Env() const { return m_Program.processEnvironment(); }
+    void SetEnv(const QProcessEnvironment& env) { m_Program.setProcessEnvironment(env); }
+    void Start(const QStringList& args) {
+        m_Program.start(PRAVIK_EXE, args);
+        ASSERT_TRUE(m_Program.waitForStarted(10000));
+    }
+    // Exit code, -1 when it crashed or did not end within ten seconds.
+    int Finish() {
+        if (!m_Program.waitForFinished(10000)) return -1;
+        m_strOutput = m_Program.readAllStandardOutput() + m_Program.readAllStandardError();
+        return m_Program.exitStatus() == QProcess::NormalExit ? m_Program.exitCode() : -1;
+    }
+    // Whether the program holds a descriptor of this file.
+    bool HasOpened(const std::string& file) const {
+        std::error_code error;
+        const std::string fds = "/proc/" + std::to_string(m_Program.processId()) + "/fd";
+        for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+            if (std::filesystem::read_symlink(entry.path(), error) == file) return true;
+        }
+        return false;
+    }
+    bool Terminate() { return ::kill(static_cast<pid_t>(m_Program.processId()), SIGTERM) == 0; }
+    // What the program left in its temporary folder.
+    std::vector<std::string> TempEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_Tmp.Path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    const QString& Output() const { return m_strOutput; }
+    const console_test::CTempDir& Settings() const { return m_Settings; }
+
+private:
+    console_test::CTempDir m_Tmp;
+    console_test::CTempDir m_Settings;
+    QProcess m_Program;
+    QString m_strOutput;
+};
+
+TEST(AppCommandLine, WithoutADisplayTheProgramSaysWhatToDoInOneLineAndExitsWith2) {
+    CProgramRun run;
+    QProcessEnvironment env = run.Env();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+    run.SetEnv(env);
+    run.Start({"--simulate"});
+    EXPECT_EQ(run.Finish(), 2);
+    EXPECT_TRUE(run.Output().startsWith("pravik: no display: run it in a desktop session")) << run.Output().toStdString();
+    EXPECT_TRUE(run.Output().contains("QT_QPA_PLATFORM=offscreen"));
+    EXPECT_EQ(run.Output().count('\n'), 1) << run.Output().toStdString();
+    EXPECT_TRUE(run.TempEntries().empty());
+}
+
+TEST(AppCommandLine, SigtermEndsTheConsoleCleanlyWithoutATemporaryFolder) {
+    CProgramRun run;
+    QProcessEnvironment env = run.Env();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    run.SetEnv(env);
+    run.Start({"--simulate", "--settings-dir", QString::fromStdString(run.Settings().Path())});
+    // Up and running once it has opened its simulated module's terminal.
+    ASSERT_TRUE(PumpUntil([&] { return run.HasOpened("/dev/ptmx"); }, 10000));
+    EXPECT_TRUE(run.TempEntries().empty()) << run.TempEntries().front();
+    ASSERT_TRUE(run.Terminate());
+    EXPECT_EQ(run.Finish(), 0) << run.Output().toStdString();
+}
+
+TEST(AppCommandLine, SigtermDuringAScreenshotRemovesItsTemporarySettingsFolder) {
+    CProgramRun run;
+    QProcessEnvironment env = run.Env();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    run.SetEnv(env);
+    run.Start({"--simulate", "--screenshot", QString::fromStdString(run.Settings().File("shot.png"))});
+    ASSERT_TRUE(PumpUntil([&] { return !run.TempEntries().empty(); }, 10000)) << "no temporary settings folder";
+    ASSERT_TRUE(run.Terminate());
+    EXPECT_NE(run.Finish(), -1) << "crashed or hung";
+    EXPECT_TRUE(run.TempEntries().empty()) << run.TempEntries().front();
 }
 #endif
 

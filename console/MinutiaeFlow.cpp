@@ -1,0 +1,137 @@
+#include "console/MinutiaeFlow.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "platform/qt/UiOperator.h"
+#include "protocol/Commands.h"
+#include "protocol/Notifications.h"
+#include "protocol/PacketManagerWnd.h"
+#include "widgets/DialogTemplate.h"
+#include "widgets/MsgDlg.h"
+
+namespace {
+
+const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
+
+QString PathText(const std::string& path) { return QFileInfo(QString::fromStdString(path)).absoluteFilePath(); }
+
+}  // namespace
+
+const char kMinutiaeFilter[] = "MIN files(*.min)|*.min|All files|*.*|";
+const char kMinutiaeDefExt[] = "*.MIN";
+
+// The success row is taken by the handler (the save dialog comes first).
+const SAnswerRow kGetMinutiaeRows[] = {
+    {RES_FAIL, MSGFORM_WARNING, "To get minutiae is failed.", "To get minutiae is failed."},
+    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
+    {RES_CANCELED, MSGFORM_WARNING, "Get minutiae is canceled.", "Get minutiae is canceled."},
+};
+const std::size_t kGetMinutiaeRowCount = std::size(kGetMinutiaeRows);
+
+const SAnswerRow kInstantMatchRows[] = {
+    {RES_SUCCESS, MSGFORM_SUCCESS, "Instant matching is succeeded.", "Instant matching is succeeded."},
+    {RES_FAIL, MSGFORM_WARNING, "Instant matching is failed.", "Instant matching is failed."},
+    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
+    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", "Invalid parameter!!!"},
+    {RES_CANCELED, MSGFORM_WARNING, "Instant matching is canceled.", "Instant matching is canceled."},
+};
+const std::size_t kInstantMatchRowCount = std::size(kInstantMatchRows);
+
+LRESULT CMinutiaeFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    static const MessageEntry<CMinutiaeFlow> table[] = {
+        {WM_RX_GET_MINUTIAE, &CMinutiaeFlow::OnGetMinutiaeAnswer},
+        {WM_RX_INSTANT_MATCH, &CMinutiaeFlow::OnInstantMatchAnswer},
+    };
+    LRESULT result = 0;
+    DispatchMessage(this, table, msg, wParam, lParam, &result);
+    return result;
+}
+
+bool CMinutiaeFlow::OnCommand(int id, int code) {
+    static const CommandEntry<CMinutiaeFlow> table[] = {
+        {IDC_GET_MINUTIAE, BN_CLICKED, &CMinutiaeFlow::OnGetMinutiae},
+        {IDC_INSTANT_MATCHING, BN_CLICKED, &CMinutiaeFlow::OnInstantMatching},
+    };
+    return DispatchCommand(this, table, id, code);
+}
+
+void CMinutiaeFlow::Report(const QString& text, const QString& detail) {
+    m_Console.ShowPrompt(MSGFORM_WARNING, text);
+    m_Console.SetStatusText(detail);
+}
+
+// ------------------------------------------------------------ GET MINUTIAE
+
+void CMinutiaeFlow::OnGetMinutiae() { m_Console.Device().SendGetMinutiae(); }
+
+LRESULT CMinutiaeFlow::OnGetMinutiaeAnswer(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+    if (result != RES_SUCCESS) {
+        ShowAnswer(m_Console, result, kGetMinutiaeRows, kGetMinutiaeRowCount);
+        return 0;
+    }
+    if (answer.m_DataSize < static_cast<std::uint32_t>(MINUTIAE_SIZE)) {
+        // Padding the record would save a file that looks real and is not.
+        Report("The minutiae is incomplete.",
+               QString::asprintf("The minutiae is incomplete: %u of %d bytes received; nothing was saved.",
+                                 static_cast<unsigned>(answer.m_DataSize), MINUTIAE_SIZE));
+        return 0;
+    }
+    std::string path;
+    if (!m_Console.Operator().GetSaveFileName(kMinutiaeFilter, kMinutiaeDefExt, false, path)) return 0;
+    const QString fullPath = PathText(path);
+    // Written whole or not at all: a failed write leaves an existing file as it was.
+    QSaveFile file(fullPath);
+    file.setDirectWriteFallback(false);
+    const bool saved = file.open(QIODevice::WriteOnly) &&
+                       file.write(reinterpret_cast<const char*>(answer.m_Data), MINUTIAE_SIZE) == MINUTIAE_SIZE &&
+                       file.commit();
+    if (!saved) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        Report("The minutiae could not be saved.", "The minutiae could not be saved as " + fullPath + ": " + reason);
+        return 0;
+    }
+    m_Console.ShowPrompt(MSGFORM_SUCCESS, QString("The minutiae was saved as %1.").arg(fullPath));
+    return 0;
+}
+
+// -------------------------------------------------------- INSTANT MATCHING
+
+void CMinutiaeFlow::OnInstantMatching() {
+    std::string path;
+    if (!m_Console.Operator().GetOpenFileName(kMinutiaeFilter, kMinutiaeDefExt, path)) return;
+    const QString fullPath = PathText(path);
+    QFile file(fullPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Report("The minutiae file could not be opened.",
+               "The minutiae file could not be opened: " + fullPath + ": " + file.errorString());
+        return;
+    }
+    std::uint8_t record[MINUTIAE_SIZE] = {};
+    // Only the first record of a longer file is sent.
+    const qint64 size = file.read(reinterpret_cast<char*>(record), MINUTIAE_SIZE);
+    if (size < 0) {
+        Report("The minutiae file could not be read.",
+               "The minutiae file could not be read: " + fullPath + ": " + file.errorString());
+        return;
+    }
+    if (size < MINUTIAE_SIZE) {
+        Report("The minutiae file is too short.",
+               QString("The minutiae file is too short: %1 holds %2 of %3 bytes; nothing was sent.")
+                   .arg(fullPath)
+                   .arg(size)
+                   .arg(MINUTIAE_SIZE));
+        return;
+    }
+    m_Console.Device().SendInstantMatch(record);
+}
+
+LRESULT CMinutiaeFlow::OnInstantMatchAnswer(WPARAM wParam, LPARAM) {
+    ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kInstantMatchRows,
+               kInstantMatchRowCount);
+    return 0;
+}

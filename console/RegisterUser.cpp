@@ -1,0 +1,58 @@
+#include "console/RegisterUser.h"
+
+#include <QLineEdit>
+
+#include "console/ControlIds.h"
+#include "widgets/WindowUtil.h"
+
+CRegisterUser::CRegisterUser(QWidget* parent) : CTemplateDialog(IDD_REGISTER_USER, parent) {}
+
+bool CRegisterUser::OnCommand(int id, int code) {
+    static const CommandEntry<CRegisterUser> table[] = {
+        {IDC_REGISTER_ID, EN_CHANGE, &CRegisterUser::OnIdChange},
+        {IDC_REGISTER_USER, BN_CLICKED, &CRegisterUser::OnUser},
+        {IDC_REGISTER_MASTER, BN_CLICKED, &CRegisterUser::OnMaster},
+    };
+    if (DispatchCommand(this, table, id, code)) return true;
+    return CTemplateDialog::OnCommand(id, code);
+}
+
+void CRegisterUser::OnInitDialog() {
+    if (parentWidget()) CenterOver(this, parentWidget());
+    m_strId.clear();
+    m_strPassword.clear();
+    m_nUserType = ENROLL_TYPE_USER;
+    if (auto* edit = Item<QLineEdit>(IDC_REGISTER_ID)) edit->setMaxLength(REGISTER_ID_LIMIT);
+    if (auto* edit = Item<QLineEdit>(IDC_REGISTER_PASSWORD)) edit->setMaxLength(REGISTER_PASSWORD_LIMIT);
+    SetDlgItemText(this, IDC_REGISTER_ID, QString());
+    SetDlgItemText(this, IDC_REGISTER_PASSWORD, QString());
+    const bool password = m_nBoardType != BOARD_ZEL12;
+    EnableDlgItem(this, IDC_REGISTER_PASSWORD, password);
+    EnableDlgItem(this, IDC_REGISTER_PASSWORD_LABEL, password);
+    CheckDlgButton(this, IDC_REGISTER_USER, true);
+    CheckDlgButton(this, IDC_REGISTER_MASTER, false);
+    EnableDlgItem(this, IDOK, false);
+    if (QWidget* edit = Item(IDC_REGISTER_ID)) edit->setFocus();
+}
+
+void CRegisterUser::ReadEdits() {
+    m_strId = GetDlgItemText(this, IDC_REGISTER_ID);
+    m_strPassword = GetDlgItemText(this, IDC_REGISTER_PASSWORD);
+}
+
+void CRegisterUser::OnIdChange() {
+    ReadEdits();
+    EnableDlgItem(this, IDOK, !m_strId.isEmpty());
+}
+
+void CRegisterUser::OnUser() { m_nUserType = ENROLL_TYPE_USER; }
+
+void CRegisterUser::OnMaster() { m_nUserType = ENROLL_TYPE_MASTER; }
+
+void CRegisterUser::OnOK() {
+    ReadEdits();
+    // Return in the ID edit presses OK even while it is disabled: an
+    // enrolment without an ID is not started.
+    if (m_strId.isEmpty()) return;
+    CTemplateDialog::OnOK();
+}

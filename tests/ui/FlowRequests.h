@@ -1,0 +1,100 @@
+#pragma once
+// What the console writes to the module, frame by frame, for the tests of the
+// fingerprint flows: every write of the packet manager (port open or not),
+// read back as General requests or Minimized frames. And answers handed to
+// the form as the packet manager hands them: a General packet or a six-byte
+// frame.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/PravikView.h"
+#include "platform/core/ManualMessageLoop.h"
+#include "protocol/Packet.h"
+
+namespace flow_test {
+
+struct SRequest {
+    bool mini = false;
+    std::uint32_t command = 0;
+    std::uint32_t param1 = 0, param2 = 0;  // Minimized: the two argument bytes
+    std::vector<std::uint8_t> data;        // General data area
+};
+
+class CRequestLog {
+public:
+    explicit CRequestLog(CPravikView& view) {
+        view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
+            m_Bytes.insert(m_Bytes.end(), b, b + n);
+        };
+    }
+    // The requests written since the last Take. A Minimized frame goes out
+    // a byte a write, a General one in one write: the bytes are read as
+    // one stream.
+    std::vector<SRequest> Take() {
+        std::vector<SRequest> out;
+        const std::vector<std::uint8_t>& w = m_Bytes;
+        std::size_t at = 0;
+        while (at < w.size()) {
+            SRequest r;
+            const std::size_t left = w.size() - at;
+            if (left >= MINI_FRAME_SIZE && w[at] == PACKET_START && w[at + 1] == MINI_MARKER) {
+                r.mini = true;
+                r.command = w[at + 2];
+                r.param1 = w[at + 3];
+                r.param2 = w[at + 4];
+                at += MINI_FRAME_SIZE;
+            } else if (left >= PACKET_HEADER_SIZE && w[at] == PACKET_START) {
+                r.command = GetBE32(&w[at + 1]);
+                r.param1 = GetBE32(&w[at + 5]);
+                r.param2 = GetBE32(&w[at + 9]);
+                const std::size_t size = GetBE32(&w[at + 13]);
+                const std::size_t frame = PACKET_HEADER_SIZE + (size ? size + 4 : 0);
+                if (left < frame) break;
+                r.data.assign(w.begin() + static_cast<long>(at + PACKET_HEADER_SIZE),
+                              w.begin() + static_cast<long>(at + PACKET_HEADER_SIZE + size));
+                at += frame;
+            } else {
+                r.command = 0xFFFFFFFF;  // not a frame: shows up as a wrong request
+                at = w.size();
+            }
+            out.push_back(std::move(r));
+        }
+        m_Bytes.clear();
+        return out;
+    }
+
+private:
+    std::vector<std::uint8_t> m_Bytes;
+};
+
+// A General answer to the form, delivered now.
+inline void Deliver(CManualMessageLoop& loop, CPravikView& view, UINT msg, std::int32_t result, std::uint32_t param2 = 0,
+                    const std::vector<std::uint8_t>& data = {}) {
+    auto packet = std::make_unique<CPacket>();
+    packet->m_Param1 = static_cast<std::uint32_t>(result);
+    packet->m_Param2 = param2;
+    packet->m_DataSize = static_cast<std::uint32_t>(data.size());
+    std::copy(data.begin(), data.end(), packet->m_Data);
+    loop.Post(&view, msg, reinterpret_cast<WPARAM>(packet.get()), 0);
+    loop.RunPending();
+}
+
+// A Minimized answer (result in byte 3) to the form, delivered now.
+inline void DeliverMini(CManualMessageLoop& loop, CPravikView& view, UINT msg, std::uint8_t command,
+                        std::int32_t result) {
+    std::array<std::uint8_t, MINI_FRAME_SIZE> frame{};
+    BuildMiniFrame(frame.data(), command, static_cast<std::uint8_t>(result), 0);
+    loop.Post(&view, msg, reinterpret_cast<WPARAM>(frame.data()), 0);
+    loop.RunPending();
+}
+
+// The text of a request's text field: up to its zero byte.
+inline std::string FieldText(const std::vector<std::uint8_t>& data, std::size_t offset, std::size_t size) {
+    std::string text;
+    for (std::size_t i = offset; i < offset + size && i < data.size() && data[i]; ++i) text += static_cast<char>(data[i]);
+    return text;
+}
+
+}  // namespace flow_test

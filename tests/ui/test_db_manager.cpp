@@ -1,0 +1,435 @@
+// The database manager: its window from the View menu, the list chains
+// against the simulated module over a pseudo-terminal, the deletions and
+// master changes with their questions, and every answer text.
+#include <QTreeWidget>
+
+#include "console/ConsoleMessages.h"
+#include "tests/ui/ToolTestUtil.h"
+#include "tools/DbMgrFlow.h"
+
+using namespace console_test;
+
+namespace {
+
+class DbManagerTest : public ::testing::Test {
+protected:
+    CConsole console;
+    std::unique_ptr<CRequestLog> log;
+
+    void SetUp() override {
+        ASSERT_TRUE(StartConnected(console));
+        ASSERT_TRUE(EnterMasterMode(console));
+        log = std::make_unique<CRequestLog>(console.View());
+    }
+    CDbMgrFlow& Flow() { return static_cast<CDbMgrFlow&>(*console.View().Flow(FLOW_DB_MANAGER)); }
+    CDbMgrDlg& Dlg() { return Flow().m_Dlg; }
+    void Open() {
+        ASSERT_TRUE(console.Choose(ID_VIEW_DB_MANAGER));
+        ASSERT_TRUE(Dlg().IsOpen());
+    }
+    // A button of the window as the operator clicks it.
+    void Press(int id) {
+        ASSERT_TRUE(ClickDlgItem(Dlg().Window(), id));
+        console.loop.RunPending();
+    }
+    std::vector<std::pair<QString, QString>> Rows() {
+        std::vector<std::pair<QString, QString>> rows;
+        for (int i = 0; i < Dlg().RowCount(); ++i) rows.emplace_back(Dlg().RowText(i, 0), Dlg().RowText(i, 1));
+        return rows;
+    }
+    // Reads the list through the window and waits until rows count rows show.
+    bool Read(int rows) {
+        Press(IDC_DB_GET_LIST);
+        return console.WaitFor([&] { return Dlg().RowCount() == rows; });
+    }
+    int SimCount() {
+        int n = 0;
+        console.App().Simulator()->RunLocked([&](CSimModule& m) { n = static_cast<int>(m.Records().size()); });
+        return n;
+    }
+    bool SimMaster(const std::string& id) {
+        bool master = false;
+        console.App().Simulator()->RunLocked([&](CSimModule& m) {
+            const SimRecord* r = m.FindRecord(id);
+            master = r && r->master;
+        });
+        return master;
+    }
+    void AddStandardRecords() {
+        AddRecords(console, {{"9", 1, false, ""}, {"10", 2, true, ""}, {"2", 3, false, ""}, {"1", 4, false, ""},
+                             {"Abc", 5, true, ""}});
+    }
+    const std::vector<std::pair<QString, QString>> kStandardRows = {
+        {"1", ""}, {"10", "MASTER"}, {"2", ""}, {"9", ""}, {"Abc", "MASTER"}};
+};
+
+// The console without a module: answers are delivered straight to the form,
+// requests only recorded.
+class DbAnswersTest : public DbManagerTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(console.Start());
+        console.View().SetLayout(LAYOUT_MASTER);
+        console.View().State().m_nFirmwareLevel = 0x105;
+        log = std::make_unique<CRequestLog>(console.View());
+        Open();
+    }
+};
+
+}  // namespace
+
+TEST_F(DbManagerTest, ViewMenuTogglesTheWindowWithItsCheckMarkAndReopensEmpty) {
+    AddStandardRecords();
+    console.OpenMenus();
+    EXPECT_FALSE(console.Marked(ID_VIEW_DB_MANAGER));
+    Open();
+    EXPECT_EQ(Dlg().Window()->windowTitle(), "DB Manager");
+    EXPECT_EQ(Dlg().RowCount(), 0);  // opening reads nothing
+    EXPECT_TRUE(log->Commands().empty());
+    console.OpenMenus();
+    EXPECT_TRUE(console.Marked(ID_VIEW_DB_MANAGER));
+    QTreeWidget* list = Dlg().List();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->headerItem()->text(0), "ID");
+    EXPECT_EQ(list->headerItem()->text(1), "AUTHORITY");
+    EXPECT_EQ(list->columnWidth(0), 70);
+    EXPECT_EQ(list->columnWidth(1), 80);
+    ASSERT_TRUE(Read(5));
+    ASSERT_TRUE(console.Choose(ID_VIEW_DB_MANAGER));
+    EXPECT_FALSE(Dlg().IsOpen());
+    console.OpenMenus();
+    EXPECT_FALSE(console.Marked(ID_VIEW_DB_MANAGER));
+    // The store keeps the lists; the reopened window starts empty.
+    EXPECT_EQ(Flow().m_FpList.FpCount(), 5);
+    Open();
+    EXPECT_EQ(Dlg().RowCount(), 0);
+    // CLOSE and Escape destroy the window too.
+    ASSERT_TRUE(ClickDlgItem(Dlg().Window(), IDCANCEL));
+    EXPECT_FALSE(Dlg().IsOpen());
+    Open();
+    ::Press(Dlg().Window(), Qt::Key_Escape);
+    EXPECT_FALSE(Dlg().IsOpen());
+    // Out of master mode the item is greyed.
+    console.View().SetLayout(LAYOUT_CONNECTED);
+    EXPECT_FALSE(console.Choose(ID_VIEW_DB_MANAGER));
+}
+
+TEST_F(DbManagerTest, ListsAreReadWithTheCommandsOfTheFirmwareLevelAndMastersAreShown) {
+    AddStandardRecords();
+    Open();
+    const struct { std::int32_t level; std::uint32_t fp, master; } cases[] = {
+        {0x102, CMD_GET_FP_LIST, CMD_GET_MASTER_LIST},
+        {0x103, CMD_GET_FP_LIST_EX, CMD_GET_MASTER_LIST_EX},
+        {0x105, CMD_GET_FP_LIST_EX, CMD_GET_MASTER_LIST_EX},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        console.View().State().m_nFirmwareLevel = c.level;
+        log->Clear();
+        ASSERT_TRUE(Read(5));
+        EXPECT_EQ(Rows(), kStandardRows);
+        EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{c.fp, c.master}));
+        EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
+    }
+}
+
+TEST_F(DbManagerTest, AnEmptyDatabaseStillAsksForTheMasterList) {
+    Open();
+    Press(IDC_DB_GET_LIST);
+    ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 2; }));
+    EXPECT_EQ(log->Commands()[1], CMD_GET_MASTER_LIST_EX);
+    EXPECT_EQ(Dlg().RowCount(), 0);
+}
+
+TEST_F(DbManagerTest, DeleteRecordAsksSendsTheSelectedIdAndTheRefreshReadsTheListAgain) {
+    AddStandardRecords();
+    Open();
+    ASSERT_TRUE(Read(5));
+    // Nothing selected: the box, nothing sent, but the refresh flag is set.
+    console.View().State().m_bRefreshAfterDelete = false;
+    log->Clear();
+    Press(IDC_DB_DELETE);
+    ASSERT_EQ(console.op.boxes.size(), 1u);
+    EXPECT_EQ(console.op.boxes[0].text, "There is no selected item.");
+    EXPECT_EQ(console.op.boxes[0].flags, MB_OK);
+    EXPECT_TRUE(console.View().State().m_bRefreshAfterDelete);
+    // No to the question: nothing sent, the flag stays.
+    console.View().State().m_bRefreshAfterDelete = false;
+    Dlg().SelectRow(2);
+    console.op.boxAnswers = {IDNO};
+    Press(IDC_DB_DELETE);
+    EXPECT_EQ(console.op.boxes.back().text, "Are you sure to delete the selected record?");
+    EXPECT_EQ(console.op.boxes.back().flags, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_TRUE(log->Commands().empty());
+    EXPECT_TRUE(console.View().State().m_bRefreshAfterDelete);
+    // Yes: CMD_DELETE with the row's ID ("2") in a 10-byte field.
+    console.op.boxAnswers = {IDYES};
+    Press(IDC_DB_DELETE);
+    ASSERT_TRUE(console.WaitFor([&] { return SimCount() == 4; }));
+    const std::vector<SRequest> requests = log->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].command, CMD_DELETE);
+    EXPECT_EQ(requests[0].data, IdFields({"2"}));
+    // The enrolment flow hands the successful answer on: the list is read again.
+    console.View().ForwardTo(FLOW_DB_MANAGER, WM_DBMGR_REFRESH);
+    EXPECT_EQ(Dlg().RowCount(), 0);  // emptied when the request goes
+    ASSERT_TRUE(console.WaitFor([&] { return Dlg().RowCount() == 4; }));
+    EXPECT_EQ(Rows(),
+              (std::vector<std::pair<QString, QString>>{{"1", ""}, {"10", "MASTER"}, {"9", ""}, {"Abc", "MASTER"}}));
+}
+
+TEST_F(DbManagerTest, EachDeleteAllAsksItsQuestionSendsItsKindShowsTheCountAndReadsAgain) {
+    const struct {
+        int button;
+        const char* question;
+        std::uint32_t which;
+        std::vector<std::pair<QString, QString>> rows;
+    } cases[] = {
+        {IDC_DB_DELETE_ALL, "Are you sure to delete all records?", 0, {}},
+        {IDC_DB_DELETE_ALL_USER, "Are you sure to delete all users?", 1,
+         {{"10", "MASTER"}, {"Abc", "MASTER"}}},
+        {IDC_DB_DELETE_ALL_MASTER, "Are you sure to delete all users?", 2, {{"1", ""}, {"2", ""}, {"9", ""}}},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.which);
+        // Each case starts from the five standard records.
+        log->Clear();
+        console.View().Device().SendDeleteAll(0);
+        ASSERT_TRUE(console.WaitFor([&] { return SimCount() == 0 && log->Commands().size() == 3; }));
+        console.ClosePrompt();
+        AddStandardRecords();
+        ASSERT_TRUE(Read(5));
+        log->Clear();
+        console.op.boxes.clear();
+
+        console.op.boxAnswers = {IDNO};
+        Press(c.button);
+        ASSERT_EQ(console.op.boxes.size(), 1u);
+        EXPECT_EQ(console.op.boxes[0].text, c.question);
+        EXPECT_EQ(console.op.boxes[0].flags, MB_YESNO | MB_ICONQUESTION);
+        EXPECT_TRUE(log->Commands().empty());
+
+        console.op.boxAnswers = {IDYES};
+        Press(c.button);
+        ASSERT_TRUE(console.WaitFor([&] { return console.Prompt() == "Deletion is succeeded."; }));
+        EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
+        EXPECT_EQ(console.Text(IDC_COUNT_LABEL), QString("Fingerprint Count: %1").arg(c.rows.size()));
+        ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 3 && Rows() == c.rows; }));
+        const std::vector<SRequest> requests = log->Requests();
+        EXPECT_EQ(requests[0].command, CMD_DELETE_ALL);
+        EXPECT_EQ(requests[0].param1, c.which);
+        EXPECT_EQ(requests[1].command, CMD_GET_FP_LIST_EX);
+        EXPECT_EQ(Rows(), c.rows);
+        console.ClosePrompt();
+    }
+}
+
+TEST_F(DbManagerTest, SetAndResetMasterCheckTheRowAskAndMarkEveryRowOfTheId) {
+    AddStandardRecords();
+    Open();
+    ASSERT_TRUE(Read(5));
+    log->Clear();
+    // No selection.
+    for (int button : {IDC_DB_SET_MASTER, IDC_DB_RESET_MASTER}) {
+        Press(button);
+        EXPECT_EQ(console.op.boxes.back().text, "There is no selected item.");
+    }
+    // Operator errors: the pending change is recorded, nothing is sent.
+    Dlg().SelectRow(1);  // "10", MASTER
+    Press(IDC_DB_SET_MASTER);
+    EXPECT_EQ(console.op.boxes.back().text, "The selected record is MASTER");
+    EXPECT_EQ(console.op.boxes.back().flags, MB_OK | MB_ICONSTOP);
+    EXPECT_EQ(Dlg().m_strPendingId, "10");
+    Dlg().SelectRow(2);  // "2", general
+    Press(IDC_DB_RESET_MASTER);
+    EXPECT_EQ(console.op.boxes.back().text, "The selected record is not MASTER");
+    EXPECT_EQ(console.op.boxes.back().flags, MB_OK | MB_ICONSTOP);
+    EXPECT_EQ(Dlg().m_strPendingId, "2");
+    EXPECT_EQ(Dlg().m_nPendingMode, MASTER_MODE_RESET);
+    // No: nothing sent.
+    console.op.boxAnswers = {IDNO};
+    Press(IDC_DB_SET_MASTER);
+    EXPECT_EQ(console.op.boxes.back().text, "Do you want to change the selected record to master record?");
+    EXPECT_EQ(console.op.boxes.back().flags, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_TRUE(log->Commands().empty());
+    // Yes: the module changes the record and the row shows MASTER.
+    console.op.boxAnswers = {IDYES};
+    Press(IDC_DB_SET_MASTER);
+    ASSERT_TRUE(console.WaitFor([&] { return Dlg().RowText(2, 1) == "MASTER"; }));
+    EXPECT_TRUE(SimMaster("2"));
+    std::vector<SRequest> requests = log->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].command, CMD_SET_MASTER);
+    EXPECT_EQ(requests[0].param1, 1u);
+    EXPECT_EQ(requests[0].data, IdFields({"2"}));
+    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());  // a success shows no text
+    // RESET MASTER on "Abc".
+    Dlg().SelectRow(4);
+    console.op.boxAnswers = {IDYES};
+    Press(IDC_DB_RESET_MASTER);
+    EXPECT_EQ(console.op.boxes.back().text, "Do you want to change the selected record to general record?");
+    ASSERT_TRUE(console.WaitFor([&] { return Dlg().RowText(4, 1).isEmpty(); }));
+    EXPECT_FALSE(SimMaster("Abc"));
+    EXPECT_EQ(log->Requests().back().param1, 0u);
+}
+
+TEST_F(DbAnswersTest, ASetMasterSuccessMarksEveryRowOfThePendingId) {
+    Press(IDC_DB_GET_LIST);
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({"6", "5", "5"}, true));
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
+    ASSERT_EQ(Dlg().RowCount(), 3);
+    Dlg().m_strPendingId = "5";
+    Dlg().m_nPendingMode = MASTER_MODE_SET;
+    Deliver(console, WM_RX_SET_MASTER, RES_SUCCESS);
+    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"5", "MASTER"}, {"5", "MASTER"}, {"6", ""}}));
+}
+
+TEST_F(DbAnswersTest, EveryFailureAnswerShowsItsTextInTheWarningFormAndUnlistedCodesNothing) {
+    const struct { UINT answer; std::int32_t code; const char* text; } cases[] = {
+        {WM_RX_GET_FP_LIST, RES_FAIL, "To get fingerprint list is failed."},
+        {WM_RX_GET_FP_LIST, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {WM_RX_GET_FP_LIST, RES_CANCELED, nullptr},
+        {WM_RX_GET_MASTER_LIST, RES_FAIL, "To get fingerprint list is failed."},
+        {WM_RX_GET_MASTER_LIST, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {WM_RX_GET_MASTER_LIST, RES_TIMEOUT, nullptr},
+        {WM_RX_GET_FP_LIST_EX, RES_FAIL, "To get fingerprint list is failed."},
+        {WM_RX_GET_FP_LIST_EX, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {WM_RX_GET_FP_LIST_EX, RES_CANCELED, "To get fingerprint list is canceled."},
+        {WM_RX_GET_FP_LIST_EX, RES_INVALID_PARAM, nullptr},
+        {WM_RX_GET_MASTER_LIST_EX, RES_FAIL, "To get master list is failed."},
+        {WM_RX_GET_MASTER_LIST_EX, RES_NO_MASTER_MODE, "Not master mode"},
+        {WM_RX_GET_MASTER_LIST_EX, RES_CANCELED, "To get master list is canceled."},
+        {WM_RX_DELETE_ALL, RES_FAIL, "Deletion is failed."},
+        {WM_RX_DELETE_ALL, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {WM_RX_DELETE_ALL, RES_INVALID_PARAM, "Invalid parameter!!!"},
+        {WM_RX_DELETE_ALL, RES_CANCELED, nullptr},
+        {WM_RX_SET_MASTER, RES_FAIL, "To set/reset master is failed."},
+        {WM_RX_SET_MASTER, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {WM_RX_SET_MASTER, RES_INVALID_ID, "Invalid ID!!!"},
+        {WM_RX_SET_MASTER, RES_INVALID_PARAM, "Invalid parameter!!!"},
+        {WM_RX_SET_MASTER, RES_MASTER_FULL, "Master record is full."},
+        {WM_RX_SET_MASTER, RES_USED_ID, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.answer) + " " + std::to_string(c.code));
+        console.ClosePrompt();
+        log->Clear();
+        console.View().SetStatusText("before");
+        Deliver(console, c.answer, static_cast<std::uint32_t>(c.code));
+        EXPECT_EQ(console.Prompt(), c.text ? c.text : "");
+        if (c.text) EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+        EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
+        EXPECT_TRUE(log->Commands().empty());  // a failure sends nothing further
+    }
+}
+
+TEST_F(DbAnswersTest, AFailedMasterListKeepsTheNewListStoredButNotShown) {
+    Deliver(console, WM_RX_GET_FP_LIST, RES_SUCCESS, 2, IdFields({"b", "a"}));
+    EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_MASTER_LIST});
+    Deliver(console, WM_RX_GET_MASTER_LIST, RES_FAIL);
+    EXPECT_EQ(console.Prompt(), "To get fingerprint list is failed.");
+    EXPECT_EQ(Dlg().RowCount(), 0);
+    ASSERT_EQ(Flow().m_FpList.FpCount(), 2);
+    EXPECT_EQ(Flow().m_FpList.FpId(0), "a");
+    // A failed fingerprint list leaves the list empty and asks nothing more.
+    log->Clear();
+    Press(IDC_DB_GET_LIST);
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_NO_MASTER_MODE);
+    EXPECT_EQ(Dlg().RowCount(), 0);
+    EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_FP_LIST_EX});
+}
+
+TEST_F(DbManagerTest, ClosingTheWindowMidChainStoresTheListsAndADeleteAllStillReadsThem) {
+    AddStandardRecords();
+    Open();
+    Press(IDC_DB_GET_LIST);
+    ASSERT_TRUE(console.Choose(ID_VIEW_DB_MANAGER));  // closed before any answer
+    ASSERT_TRUE(console.WaitFor([&] { return Flow().m_FpList.MasterCount() == 2; }));
+    EXPECT_EQ(Flow().m_FpList.FpCount(), 5);
+    EXPECT_TRUE(Flow().m_FpList.IsMaster(1));
+    // A delete-all answer with the window closed still reads the lists.
+    log->Clear();
+    Deliver(console, WM_RX_DELETE_ALL, RES_SUCCESS, 0);
+    EXPECT_EQ(console.Prompt(), "Deletion is succeeded.");
+    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 0");
+    ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 2; }));
+    EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{CMD_GET_FP_LIST_EX, CMD_GET_MASTER_LIST_EX}));
+    // Closed while the confirmation was queued: the press does nothing.
+    Open();
+    ASSERT_TRUE(ClickDlgItem(Dlg().Window(), IDC_DB_DELETE_ALL));
+    Dlg().DestroyWindow();
+    console.loop.RunPending();
+    EXPECT_TRUE(console.op.boxes.empty());
+}
+
+TEST_F(DbAnswersTest, MoreThanAHundredRecordsAreAllShownAndMarked) {
+    std::vector<std::string> ids, masters;
+    for (int i = 0; i < 150; ++i) ids.push_back(std::to_string(1000 + i));
+    for (int i = 0; i < 150; i += 10) masters.push_back(std::to_string(1000 + i));
+    Press(IDC_DB_GET_LIST);
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields(ids, true));
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields(masters, true));
+    ASSERT_EQ(Dlg().RowCount(), 150);
+    for (int i = 0; i < 150; ++i) {
+        ASSERT_EQ(Dlg().RowText(i, 0), QString::number(1000 + i));
+        ASSERT_EQ(Dlg().RowText(i, 1), i % 10 == 0 ? "MASTER" : "") << i;
+    }
+    // A second chain (the button pressed twice) replaces the rows.
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({"a", "b"}, true));
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({"b"}, true));
+    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"a", ""}, {"b", "MASTER"}}));
+}
+
+TEST_F(DbAnswersTest, RecordCountsNeverReachPastTheDataOfTheAnswer) {
+    // The older form names 1000 records but carries two; a record of ten
+    // characters shows nine.
+    Press(IDC_DB_GET_LIST);
+    Deliver(console, WM_RX_GET_FP_LIST, RES_SUCCESS, 1000, IdFields({"ABCDEFGHIJ", "x"}));
+    Deliver(console, WM_RX_GET_MASTER_LIST, RES_SUCCESS, 5000, IdFields({"x"}));
+    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"ABCDEFGHI", ""}, {"x", "MASTER"}}));
+    // The newer form: fewer than 4 bytes is no record; a remainder is ignored.
+    Press(IDC_DB_GET_LIST);
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 7, {1, 2, 3});
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, {});
+    EXPECT_EQ(Dlg().RowCount(), 0);
+    std::vector<std::uint8_t> data = IdFields({"q"}, true);
+    data.insert(data.end(), {'r', 's', 0});
+    Press(IDC_DB_GET_LIST);
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, data);
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, {0, 0});
+    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"q", ""}}));
+}
+
+TEST_F(DbAnswersTest, StatusCheckAndCancelSendAsTheMainFormsButtons) {
+    Press(IDC_DB_STATUS_CHECK);
+    console.View().State().m_bCaptureCancel = false;
+    Press(IDC_DB_CANCEL);
+    EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{CMD_STATUS, CMD_CANCEL}));
+    EXPECT_TRUE(console.View().State().m_bCaptureCancel);
+}
+
+TEST_F(DbAnswersTest, AnIdWithBytesBeyondAsciiIsSentBackAsItCame) {
+    const std::string id = "\xE9t\xE9";  // three bytes, as the module stored them
+    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({id}, true));
+    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
+    Dlg().SelectRow(0);
+    log->Clear();
+    console.op.boxAnswers = {IDYES, IDYES};
+    Press(IDC_DB_DELETE);
+    Press(IDC_DB_SET_MASTER);
+    const std::vector<SRequest> requests = log->Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].data, IdFields({id}));
+    EXPECT_EQ(requests[1].data, IdFields({id}));
+}
+
+TEST_F(DbAnswersTest, TheWindowKeepsWorkingWhileAPromptDisablesTheForm) {
+    Deliver(console, WM_RX_DELETE_ALL, RES_FAIL);
+    ASSERT_EQ(console.Prompt(), "Deletion is failed.");
+    EXPECT_FALSE(console.View().isEnabled());
+    EXPECT_TRUE(Dlg().Window()->isEnabled());
+    log->Clear();
+    Press(IDC_DB_GET_LIST);
+    EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_FP_LIST_EX});
+}

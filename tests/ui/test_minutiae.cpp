@@ -1,0 +1,304 @@
+// Minutiae: GET MINUTIAE saving the record through the save dialog, INSTANT
+// MATCHING sending a saved record, every row of both answers, the refused
+// files and answers, and a record from the simulated module sent back to it
+// byte for byte.
+#include <QFileDialog>
+
+#include "console/MinutiaeFlow.h"
+#include "protocol/Notifications.h"
+#include "sim/SimImage.h"
+#include "sim/SimPty.h"
+#include "tests/ui/ConsoleFixture.h"
+#include "tests/ui/FlowRequests.h"
+
+using namespace console_test;
+using namespace flow_test;
+
+namespace {
+
+constexpr int NOTHING = -1;
+const char kBefore[] = "before";
+
+// A record whose every byte differs from its neighbours, zeros included.
+std::vector<std::uint8_t> Record(std::size_t size = MINUTIAE_SIZE) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 13);
+    if (size > 12) {
+        bytes[10] = 0;
+        bytes[11] = '\n';
+        bytes[12] = '\r';
+    }
+    return bytes;
+}
+std::string AsString(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+struct CMinutiaeConsole {
+    CConsole console;
+    CTempDir dir;
+    std::unique_ptr<CRequestLog> log;
+    CMinutiaeConsole() {
+        EXPECT_TRUE(console.Start());
+        log = std::make_unique<CRequestLog>(View());
+        View().SetStatusText(kBefore);
+    }
+    CPravikView& View() { return console.View(); }
+    CScriptedUiOperator& Op() { return console.op; }
+    void Answer(UINT msg, std::int32_t result, const std::vector<std::uint8_t>& data = {}) {
+        Deliver(console.loop, View(), msg, result, 0, data);
+    }
+};
+
+struct SAnswerCase {
+    std::int32_t code;
+    const char* prompt;  // nullptr: no prompt
+    int form;
+    const char* status;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------ the answers
+
+TEST(MinutiaeAnswers, EveryRowOfTheInstantMatchingAnswer) {
+    const SAnswerCase cases[] = {
+        {RES_SUCCESS, "Instant matching is succeeded.", MSGFORM_SUCCESS, "Instant matching is succeeded."},
+        {RES_FAIL, "Instant matching is failed.", MSGFORM_WARNING, "Instant matching is failed."},
+        {RES_TIMEOUT, "Time out!!!", MSGFORM_WARNING, "Time out!!!"},
+        {RES_INVALID_PARAM, "Invalid parameter!!!", MSGFORM_WARNING, "Invalid parameter!!!"},
+        {RES_CANCELED, "Instant matching is canceled.", MSGFORM_WARNING, "Instant matching is canceled."},
+        {RES_NO_MASTER_MODE, nullptr, NOTHING, kBefore},
+        {RES_ANOTHER_FINGER, nullptr, NOTHING, kBefore},
+        {0, nullptr, NOTHING, kBefore},
+    };
+    CMinutiaeConsole c;
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.code);
+        c.console.ClosePrompt();
+        c.View().SetStatusText(kBefore);
+        c.Answer(WM_RX_INSTANT_MATCH, row.code);
+        EXPECT_EQ(c.console.Prompt(), row.prompt ? row.prompt : "");
+        if (row.prompt) {
+            EXPECT_EQ(c.console.PromptForm(), row.form);
+        }
+        EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), row.status);
+    }
+    EXPECT_TRUE(c.log->Take().empty());
+}
+
+TEST(MinutiaeAnswers, EveryFailureRowOfTheGetMinutiaeAnswerAndNoSaveDialog) {
+    const SAnswerCase cases[] = {
+        {RES_FAIL, "To get minutiae is failed.", MSGFORM_WARNING, "To get minutiae is failed."},
+        {RES_TIMEOUT, "Time out!!!", MSGFORM_WARNING, "Time out!!!"},
+        {RES_CANCELED, "Get minutiae is canceled.", MSGFORM_WARNING, "Get minutiae is canceled."},
+        // Unlike instant matching, no row for an invalid parameter.
+        {RES_INVALID_PARAM, nullptr, NOTHING, kBefore},
+        {RES_NO_MASTER_MODE, nullptr, NOTHING, kBefore},
+        {0, nullptr, NOTHING, kBefore},
+    };
+    CMinutiaeConsole c;
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.code);
+        c.console.ClosePrompt();
+        c.View().SetStatusText(kBefore);
+        c.Answer(WM_RX_GET_MINUTIAE, row.code, Record());
+        EXPECT_EQ(c.console.Prompt(), row.prompt ? row.prompt : "");
+        if (row.prompt) {
+            EXPECT_EQ(c.console.PromptForm(), row.form);
+        }
+        EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), row.status);
+    }
+    EXPECT_TRUE(c.Op().fileQuestions.empty());
+}
+
+// ------------------------------------------------------------ GET MINUTIAE
+
+TEST(GetMinutiae, TheButtonSendsTheRequestAndShowsNothing) {
+    CMinutiaeConsole c;
+    c.View().SetLayout(LAYOUT_CONNECTED);
+    ASSERT_TRUE(c.console.Click(IDC_GET_MINUTIAE));
+    const auto sent = c.log->Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].command, CMD_GET_MINUTIAE);
+    EXPECT_EQ(sent[0].param1, 0u);
+    EXPECT_TRUE(sent[0].data.empty());
+    EXPECT_EQ(c.console.Prompt(), "");
+    EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), kBefore);
+}
+
+TEST(GetMinutiae, SavesExactlyTheRecordReplacingAFileAndNamesTheFullPath) {
+    CMinutiaeConsole c;
+    const std::string path = c.dir.File("finger.min");
+    WriteFile(path, std::string(1000, 'x'));  // replaced without a question
+    c.Op().fileAnswers.push_back(path);
+    std::vector<std::uint8_t> data = Record(MINUTIAE_SIZE + 20);  // only the record is written
+    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, data);
+    ASSERT_EQ(c.Op().fileQuestions.size(), 1u);
+    EXPECT_TRUE(c.Op().fileQuestions[0].save);
+    EXPECT_EQ(c.Op().fileQuestions[0].filter, "MIN files(*.min)|*.min|All files|*.*|");
+    EXPECT_EQ(c.Op().fileQuestions[0].defExt, "*.MIN");
+    EXPECT_TRUE(c.Op().boxes.empty());
+    data.resize(MINUTIAE_SIZE);
+    EXPECT_EQ(ReadFile(path), AsString(data));
+    EXPECT_EQ(c.console.Prompt(), QString::fromStdString("The minutiae was saved as " + path + "."));
+    EXPECT_EQ(c.console.PromptForm(), MSGFORM_SUCCESS);
+    EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), kBefore);
+}
+
+TEST(GetMinutiae, CancelInTheSaveDialogWritesAndShowsNothing) {
+    CMinutiaeConsole c;
+    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record());
+    EXPECT_EQ(c.Op().fileQuestions.size(), 1u);
+    EXPECT_EQ(c.console.Prompt(), "");
+    EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), kBefore);
+    EXPECT_TRUE(std::filesystem::is_empty(c.dir.Path()));
+}
+
+TEST(GetMinutiae, AShortAnswerIsReportedAndNothingIsAskedOrWritten) {
+    for (std::size_t size : {0u, 1u, 399u}) {
+        SCOPED_TRACE(size);
+        CMinutiaeConsole c;
+        c.Op().fileAnswers.push_back(c.dir.File("short.min"));
+        c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record(size));
+        EXPECT_TRUE(c.Op().fileQuestions.empty());
+        EXPECT_FALSE(FileExists(c.dir.File("short.min")));
+        EXPECT_EQ(c.console.Prompt(), "The minutiae is incomplete.");
+        EXPECT_EQ(c.console.PromptForm(), MSGFORM_WARNING);
+        EXPECT_EQ(c.console.Text(IDC_STATUS_LINE),
+                  QString("The minutiae is incomplete: %1 of 400 bytes received; nothing was saved.").arg(size));
+    }
+}
+
+TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
+    CMinutiaeConsole c;
+    const std::string missing = c.dir.File("no/such/folder/a.min");
+    c.Op().fileAnswers.push_back(missing);
+    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record());
+    EXPECT_FALSE(FileExists(missing));
+    EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
+    EXPECT_EQ(c.console.PromptForm(), MSGFORM_WARNING);
+    EXPECT_TRUE(c.console.Text(IDC_STATUS_LINE).startsWith(
+        QString::fromStdString("The minutiae could not be saved as " + missing + ": ")));
+
+    // A folder of that name is not replaced by a file.
+    c.console.ClosePrompt();
+    const std::string folder = c.dir.File("taken.min");
+    std::filesystem::create_directory(folder);
+    c.Op().fileAnswers.push_back(folder);
+    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record());
+    EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+// -------------------------------------------------------- INSTANT MATCHING
+
+TEST(InstantMatching, SendsTheFirstRecordOfTheChosenFileUnchanged) {
+    for (std::size_t size : {400u, 500u}) {
+        SCOPED_TRACE(size);
+        CMinutiaeConsole c;
+        c.View().SetLayout(LAYOUT_CONNECTED);
+        const std::string path = c.dir.File("match.MIN");
+        std::vector<std::uint8_t> bytes = Record(size);
+        WriteFile(path, AsString(bytes));
+        c.Op().fileAnswers.push_back(path);
+        ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));
+        ASSERT_EQ(c.Op().fileQuestions.size(), 1u);
+        EXPECT_FALSE(c.Op().fileQuestions[0].save);
+        EXPECT_EQ(c.Op().fileQuestions[0].filter, "MIN files(*.min)|*.min|All files|*.*|");
+        EXPECT_EQ(c.Op().fileQuestions[0].defExt, "*.MIN");
+        const auto sent = c.log->Take();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].command, CMD_INSTANT_MATCH);
+        EXPECT_EQ(sent[0].param1, 0u);
+        EXPECT_EQ(sent[0].param2, 0u);
+        bytes.resize(MINUTIAE_SIZE);
+        EXPECT_EQ(sent[0].data, bytes);
+        EXPECT_EQ(c.console.Prompt(), "");
+        EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), kBefore);
+    }
+}
+
+TEST(InstantMatching, CancelAShortFileOrAnUnreadableOneSendsNothing) {
+    struct SCase {
+        const char* name;
+        int size;  // -1: no file, -2: a folder
+        const char* prompt;
+        const char* status;  // the start of the status line
+    } cases[] = {
+        {nullptr, 0, "", kBefore},  // Cancel
+        {"short.min", 399, "The minutiae file is too short.", "The minutiae file is too short: "},
+        {"empty.min", 0, "The minutiae file is too short.", "The minutiae file is too short: "},
+        {"gone.min", -1, "The minutiae file could not be opened.", "The minutiae file could not be opened: "},
+        {"folder.min", -2, "The minutiae file could not be opened.", "The minutiae file could not be opened: "},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name ? row.name : "cancel");
+        CMinutiaeConsole c;
+        c.View().SetLayout(LAYOUT_CONNECTED);
+        if (row.name) {
+            const std::string path = c.dir.File(row.name);
+            if (row.size >= 0) WriteFile(path, AsString(Record(static_cast<std::size_t>(row.size))));
+            if (row.size == -2) std::filesystem::create_directory(path);
+            c.Op().fileAnswers.push_back(path);
+        }
+        ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));
+        EXPECT_TRUE(c.log->Take().empty());
+        EXPECT_EQ(c.console.Prompt(), row.prompt);
+        EXPECT_TRUE(c.console.Text(IDC_STATUS_LINE).startsWith(row.status)) << c.console.Text(IDC_STATUS_LINE).toStdString();
+        if (row.size > 0) {
+            EXPECT_TRUE(c.console.Text(IDC_STATUS_LINE).contains("399 of 400 bytes; nothing was sent."));
+        }
+    }
+}
+
+// ------------------------------------------------- against the simulated module
+
+TEST(MinutiaeWithSimulator, ARecordSavedByGetMinutiaeIsSentBackByteForByteAndMatches) {
+    CConsole console;
+    CTempDir dir;
+    ASSERT_TRUE(StartConnected(console, BOARD_ZEL12));
+    CRequestLog log(console.View());
+    const std::string path = dir.File("live.min");
+
+    console.op.fileAnswers.push_back(path);
+    ASSERT_TRUE(console.Click(IDC_GET_MINUTIAE));
+    ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));
+    EXPECT_EQ(console.Prompt(), QString::fromStdString("The minutiae was saved as " + path + "."));
+    const std::vector<std::uint8_t> delivered = SimFingerMinutiae(1);
+    ASSERT_EQ(delivered.size(), static_cast<std::size_t>(MINUTIAE_SIZE));
+    EXPECT_EQ(ReadFile(path), AsString(delivered));
+    console.ClosePrompt();
+    log.Take();
+
+    // The module answers success only when what it received is its own record of the finger.
+    console.op.fileAnswers.push_back(path);
+    ASSERT_TRUE(console.Click(IDC_INSTANT_MATCHING));
+    const auto sent = log.Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, delivered);
+    ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));
+    EXPECT_EQ(console.Prompt(), "Instant matching is succeeded.");
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Instant matching is succeeded.");
+    console.ClosePrompt();
+
+    // Another finger on the sensor does not match the saved record.
+    console.App().Simulator()->SetFinger(2);
+    console.op.fileAnswers.push_back(path);
+    ASSERT_TRUE(console.Click(IDC_INSTANT_MATCHING));
+    ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));
+    EXPECT_EQ(console.Prompt(), "Instant matching is failed.");
+}
+
+TEST(MinutiaeFileDialogs, ANameTypedWithoutExtensionGetsDotMin) {
+    EnsureApp();
+    CTempDir dir;
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDirectory(QString::fromStdString(dir.Path()));
+    dialog.setDefaultSuffix(CQtOperator::DefaultSuffix(kMinutiaeDefExt));
+    dialog.selectFile("left");
+    EXPECT_EQ(dialog.selectedFiles().value(0), QString::fromStdString(dir.File("left.MIN")));
+    EXPECT_EQ(CQtOperator::DefaultSuffix(".raw"), "raw");
+    EXPECT_EQ(CQtOperator::DefaultSuffix("LOG"), "LOG");
+}

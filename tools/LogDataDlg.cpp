@@ -1,0 +1,208 @@
+#include "tools/LogDataDlg.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "console/ConsoleMessages.h"
+#include "platform/qt/UiOperator.h"
+#include "protocol/PacketManagerWnd.h"
+#include "tools/FieldCheck.h"
+#include "tools/LogData.h"
+#include "widgets/DialogTemplate.h"
+#include "widgets/WindowUtil.h"
+
+namespace {
+
+const int kSearchRadios[] = {IDC_LOG_NTH_PREVIOUS, IDC_LOG_OLDEST_UNREAD, IDC_LOG_LAST_WRITTEN, IDC_LOG_ALL,
+                             IDC_LOG_UNREAD_TO_LAST};
+
+}  // namespace
+
+// The window: its controls report to the owner; Escape, the close box and
+// CLOSE (ID 2) destroy it.
+class CLogDataDlg::CWindow : public CTemplateDialog {
+public:
+    CWindow(CLogDataDlg& owner, QWidget* parent) : CTemplateDialog(IDD_LOG_DATA, parent), m_Owner(owner) {
+        setModal(false);
+    }
+    bool OnCommand(int id, int code) override {
+        return m_Owner.OnCommand(id, code) || CTemplateDialog::OnCommand(id, code);
+    }
+
+protected:
+    void OnOK() override {}  // Enter presses the default button, it does not close
+    void OnCancel() override { m_Owner.DestroyWindow(); }
+
+private:
+    CLogDataDlg& m_Owner;
+};
+
+CLogDataDlg::CLogDataDlg(IMessageLoop& loop, CPacketManagerWnd& device, IUiOperator& op)
+    : CMsgTarget(loop), m_Device(device), m_Operator(op) {}
+
+CLogDataDlg::~CLogDataDlg() {
+    if (m_pWnd) {
+        CWindow* wnd = m_pWnd.data();
+        m_pWnd.clear();
+        delete wnd;
+    }
+}
+
+QDialog* CLogDataDlg::Window() const { return m_pWnd.data(); }
+
+bool CLogDataDlg::Create(QWidget* parent) {
+    if (m_pWnd) return true;
+    auto* wnd = new CWindow(*this, parent);
+    if (!wnd->IsBuilt()) {
+        delete wnd;
+        return false;
+    }
+    m_pWnd = wnd;
+    OnInitDialog();
+    if (parent) CenterOver(wnd, parent->window());
+    wnd->show();
+    return true;
+}
+
+void CLogDataDlg::DestroyWindow() {
+    if (!m_pWnd) return;
+    CWindow* wnd = m_pWnd.data();
+    m_pWnd.clear();
+    wnd->hide();
+    wnd->deleteLater();  // may run inside one of the window's own handlers
+}
+
+void CLogDataDlg::Toggle(QWidget* parent) {
+    if (IsOpen()) {
+        DestroyWindow();
+    } else {
+        Create(parent);
+    }
+}
+
+bool CLogDataDlg::OnCommand(int id, int code) {
+    static const CommandEntry<CLogDataDlg> table[] = {
+        {IDC_LOG_READ, BN_CLICKED, &CLogDataDlg::OnRead},
+        {IDC_LOG_STATUS, BN_CLICKED, &CLogDataDlg::OnStatus},
+        {IDC_LOG_CANCEL, BN_CLICKED, &CLogDataDlg::OnCancelCommand},
+        {IDC_LOG_N, EN_CHANGE, &CLogDataDlg::OnNChanged},
+    };
+    if (DispatchCommand(this, table, id, code)) return true;
+    if (code == BN_CLICKED) {
+        for (int type = 0; type < 5; ++type) {
+            if (id == kSearchRadios[type]) {
+                OnSearchType(type);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CLogDataDlg::OnInitDialog() {
+    CWindow* wnd = m_pWnd.data();
+    m_bFilling = true;
+    SetDlgItemText(wnd, IDC_LOG_N, QString::number(m_nN));
+    m_bFilling = false;
+    m_bNValid = m_nN >= LOG_N_MIN && m_nN <= LOG_N_MAX;
+    if (m_nModuleType == 0) {
+        // The older request reads the whole log: no search type to choose.
+        for (int radio : kSearchRadios) EnableDlgItem(wnd, radio, false);
+        EnableDlgItem(wnd, IDC_LOG_CANCEL, false);
+        EnableDlgItem(wnd, IDC_LOG_N, false);
+    } else {
+        m_nModuleType = 1;
+        m_nSearchType = 0;
+        for (int radio : kSearchRadios) EnableDlgItem(wnd, radio, true);
+        CheckDlgButton(wnd, IDC_LOG_NTH_PREVIOUS, true);
+        EnableDlgItem(wnd, IDC_LOG_N, true);
+        EnableDlgItem(wnd, IDC_LOG_CANCEL, true);
+    }
+    UpdateReadButton();
+}
+
+void CLogDataDlg::UpdateReadButton() {
+    // N counts only for "Nth previous log" of the newer request; a read that
+    // does not use it is not held back by it.
+    const bool usesN = m_nModuleType != 0 && m_nSearchType == 0;
+    EnableDlgItem(m_pWnd.data(), IDC_LOG_READ, !usesN || m_bNValid);
+}
+
+void CLogDataDlg::OnSearchType(int type) {
+    m_nSearchType = type;
+    // Only "Nth previous log" takes N.
+    EnableDlgItem(m_pWnd.data(), IDC_LOG_N, type == 0);
+    UpdateReadButton();
+}
+
+void CLogDataDlg::OnNChanged() {
+    if (!m_pWnd || m_bFilling) return;
+    const EFieldCheck check = CheckIntegerField(GetDlgItemText(m_pWnd.data(), IDC_LOG_N), LOG_N_MIN, LOG_N_MAX, m_nN);
+    // A field that holds no number cannot be read: READ waits for one, as it
+    // waits for a number in range.
+    m_bNValid = check == FIELD_OK;
+    UpdateReadButton();
+    if (check != FIELD_OK) {
+        m_Operator.MessageBox(FieldCheckMessage(check, LOG_N_MIN, LOG_N_MAX).toStdString(), "",
+                              MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CLogDataDlg::OnRead() {
+    if (m_nModuleType == 0) {
+        m_Device.SendGetLog(0);
+        return;
+    }
+    // N only for "Nth previous log"; the block-wise types start at block 0.
+    const std::uint32_t value = m_nSearchType == 0 ? static_cast<std::uint32_t>(m_nN) : 0;
+    m_Device.SendGetLogEx(static_cast<std::uint32_t>(m_nSearchType), value);
+}
+
+void CLogDataDlg::OnStatus() {
+    if (m_fnStatus) m_fnStatus();
+}
+
+void CLogDataDlg::OnCancelCommand() {
+    if (m_fnCancel) m_fnCancel();
+}
+
+LRESULT CLogDataDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
+    if (msg != WM_LOG_FORWARD || !wParam) return 0;
+    // Closed since the store was handed over: the records stay unsaved. A
+    // second hand-over while the save question is open has nothing to add.
+    if (!m_pWnd || m_bSaving) return 0;
+    m_bSaving = true;
+    SaveLog(*reinterpret_cast<CLogData*>(wParam));
+    m_bSaving = false;
+    return 0;
+}
+
+void CLogDataDlg::SaveLog(CLogData& store) {
+    m_pWnd->hide();
+    if (m_Operator.MessageBox("Save the log data as file?", "", MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        std::string path;
+        if (m_Operator.GetSaveFileName(LOG_FILE_FILTER, LOG_FILE_EXT, true, path)) {
+            if (WriteLogFile(store, path)) {
+                store.Clear();
+                m_Operator.MessageBox("Log data were saved successfully.", "", MB_OK | MB_ICONINFORMATION);
+            } else {
+                // The records stay in the store for another try.
+                m_Operator.MessageBox("The log file '" + path + "' could not be written.", "",
+                                      MB_OK | MB_ICONSTOP);
+            }
+        }
+    }
+    DestroyWindow();
+}
+
+bool CLogDataDlg::WriteLogFile(CLogData& store, const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file) return false;
+    bool ok = true;
+    std::string line;
+    for (bool more = store.GetFirst(line); more; more = store.GetNext(line)) {
+        line += "\r\n";
+        ok = ok && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+    }
+    return std::fclose(file.release()) == 0 && ok;
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The log data window (template 154): a modeless window of the View menu that
+// asks the module for its event log and, when the main form hands it the
+// finished store (message 1068), offers to save the records as a text file,
+// one line per record, and closes.
+//
+// The object lives with the main form's log flow; its window exists only while
+// open. It sends its requests through the packet manager; every answer goes to
+// the main form, which collects the records in its store.
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "platform/core/MessageLoop.h"
+
+class CLogData;
+class CPacketManagerWnd;
+class IUiOperator;
+class QDialog;
+class QWidget;
+
+constexpr int IDD_LOG_DATA = 154;
+constexpr int IDC_LOG_READ = 1032;         // READ && SAVE LOG DATA
+constexpr int IDC_LOG_NTH_PREVIOUS = 1092; // search type 0
+constexpr int IDC_LOG_OLDEST_UNREAD = 1093;
+constexpr int IDC_LOG_LAST_WRITTEN = 1094;
+constexpr int IDC_LOG_ALL = 1095;
+constexpr int IDC_LOG_UNREAD_TO_LAST = 1096;  // search type 4
+constexpr int IDC_LOG_N = 1097;
+constexpr int IDC_LOG_CANCEL = 1098;
+constexpr int IDC_LOG_STATUS = 1099;
+
+constexpr int LOG_N_MIN = 0;
+constexpr int LOG_N_MAX = 2047;
+
+// The log text file.
+constexpr const char* LOG_FILE_FILTER = "LOG files(*.log)|*.log|All files|*.*|";
+constexpr const char* LOG_FILE_EXT = "LOG";
+
+class CLogDataDlg : public CMsgTarget {
+public:
+    CLogDataDlg(IMessageLoop& loop, CPacketManagerWnd& device, IUiOperator& op);
+    ~CLogDataDlg() override;
+
+    // Creates the window as a modeless child of parent, centred over it, and
+    // shows it. True when open (also when it was open already).
+    bool Create(QWidget* parent);
+    // Destroys the window (CLOSE, Escape, the close box).
+    void DestroyWindow();
+    // The View menu command: close when open, open otherwise.
+    void Toggle(QWidget* parent);
+    bool IsOpen() const { return !m_pWnd.isNull(); }
+    QDialog* Window() const;
+
+    // WM_LOG_FORWARD (wParam: the finished CLogData): the save step.
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // 0 (ZEL12) reads with CMD_GET_LOG, any other value with CMD_GET_LOG_EX.
+    int m_nModuleType = 0;
+    int m_nSearchType = 0;  // 0..4, from the radio buttons
+    int m_nN = 0;           // the N of "Nth previous log"
+
+    // STATUS and CANCEL do what the main form's buttons of those names do;
+    // the main form's log flow supplies them.
+    std::function<void()> m_fnStatus;
+    std::function<void()> m_fnCancel;
+
+private:
+    class CWindow;
+    friend class CWindow;
+
+    bool OnCommand(int id, int code);
+    void OnInitDialog();
+    void OnRead();
+    void OnStatus();
+    void OnCancelCommand();
+    void OnSearchType(int type);
+    void OnNChanged();
+    void UpdateReadButton();
+    void SaveLog(CLogData& store);
+    // Writes every record of store to path, one CR LF line each; false when
+    // the file cannot be created or written.
+    static bool WriteLogFile(CLogData& store, const std::string& path);
+
+    CPacketManagerWnd& m_Device;
+    IUiOperator& m_Operator;
+    QPointer<CWindow> m_pWnd;
+    bool m_bSaving = false;
+    bool m_bFilling = false;  // the window fills the N field itself
+    bool m_bNValid = true;    // the N field holds a number from 0 to 2047
+};

@@ -1,0 +1,47 @@
+#pragma once
+// The main form's side of the log read: the View menu toggle of the log data
+// window and its check mark, and the answers to CMD_GET_LOG (blocks numbered
+// up to 0xFFFF) and CMD_GET_LOG_EX (five search types). Records are collected
+// in the store, the next block is asked for, and the finished store is handed
+// to the open window (message 1068), which offers to save it.
+//
+// A block is stored whole or not at all: one that would overflow the store,
+// or whose record count reaches past its data, is refused with a message and
+// ends the read; the records stored before it stay.
+#include <QString>
+
+#include "console/ConsoleFlow.h"
+#include "tools/LogData.h"
+#include "tools/LogDataDlg.h"
+
+class CPacket;
+
+constexpr std::uint32_t LOG_LAST_BLOCK = 0xFFFF;  // block number of the older form's last block
+
+class CLogDataFlow : public CConsoleFlow {
+public:
+    explicit CLogDataFlow(IConsoleContext& console);
+
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(int id, int code) override;
+    // The View item is marked while the window is open; each refresh of the
+    // menu also hands the window the module type chosen now.
+    bool IsMenuChecked(int command) const override;
+
+    CLogData& Store() { return m_Store; }
+    CLogDataDlg& Dialog() { return m_Dlg; }
+
+private:
+    void OnViewLogData();
+    void SendStatus();
+    void SendCancel();
+    LRESULT OnLogAnswer(WPARAM packet, LPARAM);
+    LRESULT OnLogExAnswer(WPARAM packet, LPARAM);
+    // Stores count records; refuses a block that does not fit (false).
+    bool StoreBlock(const std::uint8_t* records, std::size_t count);
+    // The read is complete: hand the store to the window if it is open.
+    void Complete();
+
+    CLogData m_Store;
+    mutable CLogDataDlg m_Dlg;
+};

@@ -1,0 +1,281 @@
+#include "tools/SysInfoFlow.h"
+
+#include <iterator>
+
+#include "console/AnswerTable.h"
+#include "console/ConsoleMessages.h"
+#include "platform/qt/UiOperator.h"
+#include "protocol/Notifications.h"
+#include "protocol/PacketManagerWnd.h"
+#include "widgets/DialogTemplate.h"
+#include "widgets/MsgDlg.h"
+
+namespace {
+
+const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
+std::int32_t ResultOf(const CPacket& answer) { return static_cast<std::int32_t>(answer.m_Param1); }
+std::uint32_t U(std::int32_t value) { return static_cast<std::uint32_t>(value); }
+
+// Set answers: RES_FAIL shows nothing.
+const SAnswerRow kSetOppRows[] = {
+    {RES_SUCCESS, MSGFORM_SUCCESS, "To set OPP option is succeeded.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set OPP option is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kSetSecurityRows[] = {
+    {RES_SUCCESS, MSGFORM_SUCCESS, "To set security level is succeeded.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set security level is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kSetLatentRows[] = {
+    {RES_SUCCESS, MSGFORM_SUCCESS, "To set latent option is succeeded.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set lastent option is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kSetLogRows[] = {
+    {RES_SUCCESS, MSGFORM_SUCCESS, "To set log option is succeeded.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set log option failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kSetCaptureRows[] = {
+    {RES_SUCCESS, MSGFORM_SUCCESS, "To set capture period is succeeded.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set capture period failed. (Not master mode)", nullptr},
+};
+
+// Get answers.
+const SAnswerRow kGetOppRows[] = {
+    {RES_FAIL, MSGFORM_WARNING, "To get OPP option is failed.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get OPP option is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kGetSecurityRows[] = {
+    {RES_FAIL, MSGFORM_WARNING, "To get security level is failed.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get security level is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kGetLatentRows[] = {
+    {RES_FAIL, MSGFORM_WARNING, "To get latent option is failed.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get latent option is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kGetLogRows[] = {
+    {RES_FAIL, MSGFORM_WARNING, "To get log option is failed.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get log option is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kGetCaptureRows[] = {
+    {RES_FAIL, MSGFORM_WARNING, "To get capture period is failed.", nullptr},
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get capture period is failed. (Not master mode)", nullptr},
+};
+const SAnswerRow kGetDbInitRows[] = {
+    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get DB init option failed. (Not master mode)", nullptr},
+};
+
+}  // namespace
+
+CSysInfoFlow::CSysInfoFlow(IConsoleContext& console) : CConsoleFlow(console) {}
+
+// The window goes with m_Dlg, at once.
+CSysInfoFlow::~CSysInfoFlow() = default;
+
+LRESULT CSysInfoFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    static const MessageEntry<CSysInfoFlow> table[] = {
+        {WM_SYSINFO_BUTTON, &CSysInfoFlow::OnButton},
+        {WM_SYSINFO_READ, &CSysInfoFlow::OnRead},
+        {WM_RX_SET_OPP_OPTION, &CSysInfoFlow::OnSetOppOption},
+        {WM_RX_GET_OPP_OPTION, &CSysInfoFlow::OnGetOppOption},
+        {WM_RX_SET_SECURITY_LEVEL, &CSysInfoFlow::OnSetSecurityLevel},
+        {WM_RX_GET_SECURITY_LEVEL, &CSysInfoFlow::OnGetSecurityLevel},
+        {WM_RX_SET_LATENT_OPTION, &CSysInfoFlow::OnSetLatentOption},
+        {WM_RX_GET_LATENT_OPTION, &CSysInfoFlow::OnGetLatentOption},
+        {WM_RX_SET_DB_INIT_OPTION, &CSysInfoFlow::OnSetDbInitOption},
+        {WM_RX_GET_DB_INIT_OPTION, &CSysInfoFlow::OnGetDbInitOption},
+        {WM_RX_SET_LOG_OPTION, &CSysInfoFlow::OnSetLogOption},
+        {WM_RX_GET_LOG_OPTION, &CSysInfoFlow::OnGetLogOption},
+        {WM_RX_SET_CAPTURE_PERIOD, &CSysInfoFlow::OnSetCapturePeriod},
+        {WM_RX_GET_CAPTURE_PERIOD, &CSysInfoFlow::OnGetCapturePeriod},
+    };
+    LRESULT result = 0;
+    DispatchMessage(this, table, msg, wParam, lParam, &result);
+    return result;
+}
+
+bool CSysInfoFlow::OnCommand(int id, int code) {
+    static const CommandEntry<CSysInfoFlow> table[] = {
+        {ID_VIEW_SYSTEM_INFO, BN_CLICKED, &CSysInfoFlow::OnViewSystemInfo},
+    };
+    return DispatchCommand(this, table, id, code);
+}
+
+bool CSysInfoFlow::IsMenuChecked(int command) const { return command == ID_VIEW_SYSTEM_INFO && m_Dlg.IsOpen(); }
+
+void CSysInfoFlow::OnViewSystemInfo() {
+    m_Dlg.m_nModuleType = State().m_nBoardType;
+    if (m_Dlg.IsOpen()) {
+        m_Dlg.DestroyWindow();
+    } else {
+        m_Dlg.Create(m_Console.Form(), this);
+    }
+}
+
+// ------------------------------------------------------------- the buttons
+
+LRESULT CSysInfoFlow::OnButton(WPARAM id, LPARAM) {
+    // A press still queued when the window closed does nothing.
+    if (!m_Dlg.IsOpen()) return 0;
+    CPacketManagerWnd& device = m_Console.Device();
+    IOperator& op = m_Console.Operator();
+    switch (static_cast<int>(id)) {
+    case IDC_SI_GET_INFO: PostMessage(WM_SYSINFO_READ); break;
+    case IDC_SI_SET_IMAGE:
+        if (m_Dlg.ReadForm(op)) {
+            device.SendSetOppOption(U(m_Dlg.m_nGain), U(m_Dlg.m_nBrightness), U(m_Dlg.m_nContrast));
+        }
+        break;
+    case IDC_SI_SET_SECURITY:
+        if (m_Dlg.ReadForm(op)) device.SendSetSecurityLevel(U(m_Dlg.m_nVerifyLevel), U(m_Dlg.m_nIdentifyLevel));
+        break;
+    case IDC_SI_SET_CAPTURE_PERIOD:
+        if (m_Dlg.ReadForm(op)) device.SendSetCapturePeriod(U(m_Dlg.m_nCapturePeriod));
+        break;
+    // A check box is never invalid: it is sent as shown, whatever another
+    // field says (the operator is told of that field all the same).
+    case IDC_SI_SET_LATENT:
+        m_Dlg.ReadForm(op);
+        m_Dlg.m_nLatentOption = m_Dlg.IsLatentChecked() ? 1 : 0;
+        device.SendSetLatentOption(U(m_Dlg.m_nLatentOption));
+        break;
+    case IDC_SI_SET_LOG:
+        m_Dlg.ReadForm(op);
+        m_Dlg.m_nLogOption = m_Dlg.IsLogChecked() ? 1 : 0;
+        device.SendSetLogOption(U(m_Dlg.m_nLogOption));
+        break;
+    case IDC_SI_SET_DEFAULT: {
+        m_Dlg.ChooseDefaults();
+        m_Dlg.m_bDefaultRun = true;
+        const SSysInfoDefaults& d = m_Dlg.m_Defaults;
+        device.SendSetOppOption(U(d.m_nGain), U(d.m_nBrightness), U(d.m_nContrast));
+        break;
+    }
+    default: break;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------- the set answers
+
+bool CSysInfoFlow::SetAnswer(const CPacket& answer, const SAnswerRow* rows, std::size_t count) {
+    const std::int32_t result = ResultOf(answer);
+    if (m_Dlg.m_bDefaultRun) {
+        if (result == RES_SUCCESS) return true;
+        // A step that failed ends the run: a later set must not finish it and
+        // report defaults that were never written.
+        m_Dlg.m_bDefaultRun = false;
+    }
+    ShowAnswer(m_Console, result, rows, count);
+    return false;
+}
+
+LRESULT CSysInfoFlow::OnSetOppOption(WPARAM wParam, LPARAM) {
+    if (SetAnswer(PacketOf(wParam), kSetOppRows, std::size(kSetOppRows))) {
+        const SSysInfoDefaults& d = m_Dlg.m_Defaults;
+        m_Console.Device().SendSetSecurityLevel(U(d.m_nVerifyLevel), U(d.m_nIdentifyLevel));
+    }
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnSetSecurityLevel(WPARAM wParam, LPARAM) {
+    if (SetAnswer(PacketOf(wParam), kSetSecurityRows, std::size(kSetSecurityRows))) {
+        m_Console.Device().SendSetLatentOption(U(m_Dlg.m_Defaults.m_nLatentOption));
+    }
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnSetLatentOption(WPARAM wParam, LPARAM) {
+    if (SetAnswer(PacketOf(wParam), kSetLatentRows, std::size(kSetLatentRows))) {
+        m_Console.Device().SendSetLogOption(U(m_Dlg.m_Defaults.m_nLogOption));
+    }
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnSetLogOption(WPARAM wParam, LPARAM) {
+    if (SetAnswer(PacketOf(wParam), kSetLogRows, std::size(kSetLogRows))) {
+        m_Console.Device().SendSetCapturePeriod(U(m_Dlg.m_Defaults.m_nCapturePeriod));
+    }
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnSetCapturePeriod(WPARAM wParam, LPARAM) {
+    // The last write of a default run: read everything back.
+    if (SetAnswer(PacketOf(wParam), kSetCaptureRows, std::size(kSetCaptureRows))) PostMessage(WM_SYSINFO_READ);
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnSetDbInitOption(WPARAM wParam, LPARAM) {
+    switch (ResultOf(PacketOf(wParam))) {
+    case RES_SUCCESS: PostBox("To set DB init option succeeded.", MB_OK | MB_ICONINFORMATION); break;
+    case RES_NO_MASTER_MODE: PostBox("To set DB init option failed. (Not master mode)", MB_OK | MB_ICONSTOP); break;
+    default: break;
+    }
+    return 0;
+}
+
+// ------------------------------------------------------- the read sequence
+
+bool CSysInfoFlow::GetAnswer(const CPacket& answer, const SAnswerRow* rows, std::size_t count) {
+    if (ResultOf(answer) == RES_SUCCESS) return true;
+    ShowAnswer(m_Console, ResultOf(answer), rows, count);
+    return false;
+}
+
+LRESULT CSysInfoFlow::OnRead(WPARAM, LPARAM) {
+    m_Console.Device().SendGetOppOption();
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnGetOppOption(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    if (!GetAnswer(answer, kGetOppRows, std::size(kGetOppRows))) return 0;
+    m_Record.m_nGain = static_cast<std::int32_t>((answer.m_Param2 >> 16) & 0xFF);
+    m_Record.m_nBrightness = static_cast<std::int32_t>((answer.m_Param2 >> 8) & 0xFF);
+    m_Record.m_nContrast = static_cast<std::int32_t>(answer.m_Param2 & 0xFF);
+    m_Console.Device().SendGetSecurityLevel();
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnGetSecurityLevel(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    if (!GetAnswer(answer, kGetSecurityRows, std::size(kGetSecurityRows))) return 0;
+    m_Record.m_nVerifyLevel = static_cast<std::int32_t>(answer.m_Param2 >> 16);
+    m_Record.m_nIdentifyLevel = static_cast<std::int32_t>(answer.m_Param2 & 0xFFFF);
+    m_Console.Device().SendGetLatentOption();
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnGetLatentOption(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    if (!GetAnswer(answer, kGetLatentRows, std::size(kGetLatentRows))) return 0;
+    m_Record.m_nLatentOption = static_cast<std::int32_t>(answer.m_Param2);
+    m_Console.Device().SendGetLogOption();
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnGetDbInitOption(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    if (!GetAnswer(answer, kGetDbInitRows, std::size(kGetDbInitRows))) return 0;
+    m_Record.m_nDbInitOption = static_cast<std::int32_t>(answer.m_Param2);
+    m_Console.Device().SendGetLogOption();
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnGetLogOption(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    if (!GetAnswer(answer, kGetLogRows, std::size(kGetLogRows))) return 0;
+    m_Record.m_nLogOption = static_cast<std::int32_t>(answer.m_Param2);
+    m_Console.Device().SendGetCapturePeriod();
+    return 0;
+}
+
+LRESULT CSysInfoFlow::OnGetCapturePeriod(WPARAM wParam, LPARAM) {
+    const CPacket& answer = PacketOf(wParam);
+    if (!GetAnswer(answer, kGetCaptureRows, std::size(kGetCaptureRows))) return 0;
+    m_Record.m_nCapturePeriod = static_cast<std::int32_t>(answer.m_Param2);
+    if (m_Dlg.m_bDefaultRun) {
+        m_Dlg.m_bDefaultRun = false;
+        m_Console.ShowPrompt(MSGFORM_SUCCESS, "To set default option is succeeded.");
+    }
+    if (m_Dlg.IsOpen()) m_Dlg.WindowProc(WM_SYSINFO_FORWARD, reinterpret_cast<WPARAM>(&m_Record), 0);
+    return 0;
+}
