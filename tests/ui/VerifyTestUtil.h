@@ -1,7 +1,8 @@
 #pragma once
 // Shared by the verification and master-mode tests: answers delivered to the
-// main form as the packet manager delivers them, the requests the console
-// wrote, and scripted answers for the input dialogs.
+// main form as the packet manager delivers them (with stale bytes behind the
+// data), and scripted answers for the input dialogs. The requests the console
+// wrote are read with flow_test::CRequestLog.
 #include <QLineEdit>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "tests/ui/ConsoleFixture.h"
+#include "tests/ui/FlowRequests.h"
 
 namespace verify_test {
 
@@ -39,54 +41,11 @@ inline void DeliverMini(CConsole& console, UINT msg, std::uint8_t command, std::
     console.Send(msg, reinterpret_cast<WPARAM>(frame));
 }
 
-// One request as written: a General packet or a Minimized frame (mini set,
-// command the frame's command byte).
-struct SRequest {
-    bool mini = false;
-    std::uint32_t command = 0, param1 = 0, param2 = 0;
-    std::string data;
-};
+using flow_test::CRequestLog;
+using flow_test::SRequest;
 
-// Every request the packet manager writes, whether or not the port is open.
-class CRequestLog {
-public:
-    explicit CRequestLog(CPravikView& view) {
-        view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
-            m_Bytes.insert(m_Bytes.end(), b, b + n);
-        };
-    }
-    std::vector<SRequest> Requests() const {
-        std::vector<SRequest> out;
-        std::size_t at = 0;
-        while (at + MINI_FRAME_SIZE <= m_Bytes.size() && m_Bytes[at] == PACKET_START) {
-            SRequest r;
-            if (m_Bytes[at + 1] == MINI_MARKER) {
-                r.mini = true;
-                r.command = m_Bytes[at + 2];
-                r.param1 = m_Bytes[at + 3];
-                r.param2 = m_Bytes[at + 4];
-                at += MINI_FRAME_SIZE;
-            } else {
-                if (at + PACKET_HEADER_SIZE > m_Bytes.size()) break;
-                const std::uint8_t* h = &m_Bytes[at];
-                r.command = GetBE32(h + 1);
-                r.param1 = GetBE32(h + 5);
-                r.param2 = GetBE32(h + 9);
-                const std::uint32_t size = GetBE32(h + 13);
-                if (at + PACKET_HEADER_SIZE + size > m_Bytes.size()) break;
-                r.data.assign(reinterpret_cast<const char*>(h + PACKET_HEADER_SIZE), size);
-                at += PACKET_HEADER_SIZE + (size ? size + 4 : 0);
-            }
-            out.push_back(r);
-        }
-        return out;
-    }
-    bool Empty() const { return m_Bytes.empty(); }
-    void Clear() { m_Bytes.clear(); }
-
-private:
-    std::vector<std::uint8_t> m_Bytes;
-};
+// The data of a request as bytes of text.
+inline std::string DataOf(const SRequest& request) { return std::string(request.data.begin(), request.data.end()); }
 
 // A text field of the request data: text, then zeros up to size.
 inline std::string FieldOf(const std::string& text, std::size_t size) {

@@ -141,16 +141,16 @@ TEST(BoardPassword, SetSendsTheFifteenCharactersWithTheirZeroAndDeleteAsksFirst)
             EXPECT_EQ(console.op.boxes[0].text, kQuestion.toStdString());
             EXPECT_EQ(console.op.boxes[0].flags, MB_YESNO | MB_ICONQUESTION);
         }
-        const std::vector<SRequest> requests = log.Requests();
+        const std::vector<SRequest> requests = log.Take();
         if (!c.command) {
-            EXPECT_TRUE(log.Empty());
+            EXPECT_TRUE(requests.empty());
             continue;
         }
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].command, c.command);
         EXPECT_EQ(requests[0].param1, 0u);
         EXPECT_EQ(requests[0].param2, 0u);
-        EXPECT_EQ(requests[0].data, c.data);
+        EXPECT_EQ(DataOf(requests[0]), c.data);
     }
 }
 
@@ -184,13 +184,13 @@ TEST(EnterMaster, TheButtonSendsTheFormOfTheBoardFirmwareProtocolAndMasterFlag) 
         if (c.master) view.SetLayout(LAYOUT_MASTER);
         CRequestLog log(view);
         ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
-        const std::vector<SRequest> requests = log.Requests();
+        const std::vector<SRequest> requests = log.Take();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].mini, c.mini);
         EXPECT_EQ(requests[0].command, c.command);
         EXPECT_EQ(requests[0].param1, c.param1);
         EXPECT_EQ(requests[0].param2, c.param2);
-        EXPECT_EQ(requests[0].data, "");
+        EXPECT_EQ(DataOf(requests[0]), "");
         // Pressing the button shows nothing.
         EXPECT_EQ(console.Prompt(), "");
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
@@ -273,16 +273,16 @@ TEST(EnterMaster, AnOpeningRefusalAsksForCredentialsAndEachCancelEndsTheAttemptS
         EXPECT_EQ(console.Prompt(), "");
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
         EXPECT_FALSE(console.View().State().m_bMasterMode);
-        const std::vector<SRequest> requests = log.Requests();
+        const std::vector<SRequest> requests = log.Take();
         if (!c.command) {
-            EXPECT_TRUE(log.Empty());
+            EXPECT_TRUE(requests.empty());
             continue;
         }
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].command, c.command);
         EXPECT_EQ(requests[0].param1, c.param1);
         EXPECT_EQ(requests[0].param2, c.param2);
-        EXPECT_EQ(requests[0].data, c.data);
+        EXPECT_EQ(DataOf(requests[0]), c.data);
     }
 }
 

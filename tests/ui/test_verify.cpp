@@ -158,16 +158,16 @@ TEST(Verify, EachBoardAsksForWhatItsVerificationNeedsAndEachCancelSendsNothing) 
         for (const auto& answer : c.answers) console.op.Answer(answer);
         ASSERT_TRUE(console.Click(IDC_VERIFY));
         EXPECT_EQ(console.op.dialogTitles, c.titles);
-        const std::vector<SRequest> requests = log.Requests();
+        const std::vector<SRequest> requests = log.Take();
         if (!c.sent) {
-            EXPECT_TRUE(log.Empty());
+            EXPECT_TRUE(requests.empty());
             EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
             continue;
         }
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].command, static_cast<std::uint32_t>(CMD_VERIFY));
         EXPECT_EQ(requests[0].param1, c.type);
-        EXPECT_EQ(requests[0].data, c.data);
+        EXPECT_EQ(DataOf(requests[0]), c.data);
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
         EXPECT_EQ(console.Prompt(), "");
     }
@@ -294,12 +294,12 @@ TEST(Identify, SendsTheRequestOfTheProtocolAndEndsARunningBatteryTest) {
         ASSERT_TRUE(console.Click(IDC_IDENTIFY));
         EXPECT_FALSE(console.View().State().m_bBatteryTest);
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
-        const std::vector<SRequest> requests = log.Requests();
+        const std::vector<SRequest> requests = log.Take();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].mini, protocol == PROTOCOL_MINIMIZED);
         EXPECT_EQ(requests[0].command, protocol == PROTOCOL_MINIMIZED ? std::uint32_t{MINI_IDENTIFY}
                                                                       : std::uint32_t{CMD_IDENTIFY});
-        EXPECT_EQ(requests[0].data, "");
+        EXPECT_EQ(DataOf(requests[0]), "");
     }
 }
 
