@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "console/InputIdDlg.h"
+#include "console/RegisterUser.h"
 #include "console/VerifyDlgs.h"
 #include "console/VerifyFlow.h"
 #include "sim/SimPty.h"
@@ -390,4 +391,33 @@ TEST(VerifyLive, TheMinimizedIdentificationOfAnEnrolledFinger) {
     EXPECT_EQ(console.Prompt(), "Identification is succeeded.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification is succeeded.");
+}
+
+TEST(VerifyLive, AFingerEnrolledInMasterModeIsIdentifiedWithItsIdAndVerifiedWithItsPassword) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL));
+    CPravikView& view = console.View();
+    auto outcome = [&] {
+        EXPECT_TRUE(console.WaitFor([&] { return view.m_MsgDlg.IsOpen(); }, kLiveWaitMs));
+        const QString text = console.Prompt();
+        console.ClosePrompt();
+        return text;
+    };
+    ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));  // a fresh module: granted at once
+    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }, kLiveWaitMs));
+    console.op.Answer([](QDialog& d) {
+        SetDlgItemText(&d, IDC_REGISTER_ID, "21");
+        SetDlgItemText(&d, IDC_REGISTER_PASSWORD, "pw");
+        return IDOK;
+    });
+    console.op.AnswerOk();  // lift prompt
+    ASSERT_TRUE(console.Click(IDC_ENROLL));
+    EXPECT_EQ(outcome(), "Enrollment succeeded.");
+
+    ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+    EXPECT_EQ(outcome(), "Identification is succeeded. (ID: 21)");
+    console.op.Answer(ChooseType(true));
+    console.op.Answer(IdAndPassword("21", "pw"));
+    ASSERT_TRUE(console.Click(IDC_VERIFY));
+    EXPECT_EQ(outcome(), "Verification is succeeded.");
 }
