@@ -12,7 +12,9 @@
 #include "app/MenuResource.h"
 #include "console/ConsoleMessages.h"
 #include "console/EnrollFlow.h"
+#include "console/MasterFlow.h"
 #include "console/MinutiaeFlow.h"
+#include "console/VerifyFlow.h"
 #include "tools/LogDataFlow.h"
 #include "tools/UserDataFlow.h"
 #include "tools/DbMgrFlow.h"
@@ -179,6 +181,8 @@ void CPravikView::CreateFlows() {
     m_Flows[FLOW_SYSTEM_INFO] = std::make_unique<CSysInfoFlow>(*this);
     m_Flows[FLOW_UPGRADE] = std::make_unique<CUpgradeFlow>(*this);
     m_Flows[FLOW_SERVICE] = std::make_unique<CServiceFlow>(*this);
+    m_Flows[FLOW_VERIFY] = std::make_unique<CVerifyFlow>(*this);
+    m_Flows[FLOW_MASTER] = std::make_unique<CMasterFlow>(*this);
 }
 
 bool CPravikView::Create() {

@@ -13,9 +13,23 @@ void CInputIdDlg::OnInitDialog() {
         edit->setText(m_strId);
         edit->setFocus();
     }
+    OnChangeId();
 }
 
+bool CInputIdDlg::OnCommand(int id, int code) {
+    static const CommandEntry<CInputIdDlg> table[] = {
+        {IDC_FINGERPRINT_ID, EN_CHANGE, &CInputIdDlg::OnChangeId},
+    };
+    if (DispatchCommand(this, table, id, code)) return true;
+    return CTemplateDialog::OnCommand(id, code);
+}
+
+void CInputIdDlg::OnChangeId() { EnableDlgItem(this, IDOK, !GetDlgItemText(this, IDC_FINGERPRINT_ID).isEmpty()); }
+
 void CInputIdDlg::OnOK() {
-    m_strId = GetDlgItemText(this, IDC_FINGERPRINT_ID);
+    const QString id = GetDlgItemText(this, IDC_FINGERPRINT_ID);
+    // An empty ID names no fingerprint: OK stays disabled and Return does nothing.
+    if (id.isEmpty()) return;
+    m_strId = id;
     CTemplateDialog::OnOK();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Input Fingerprint ID (dialog 135): one edit of at most 9 characters, used by
 // verification, deletion and master-mode entry. A new object for each use,
-// run through IUiOperator::DoModal.
+// run through IUiOperator::DoModal. OK is enabled only while the edit holds
+// an ID.
 #include <QString>
 
 #include "widgets/DialogTemplate.h"
@@ -15,10 +16,16 @@ class CInputIdDlg : public CTemplateDialog {
 public:
     explicit CInputIdDlg(QWidget* parent = nullptr);
 
+    bool OnCommand(int id, int code) override;
+
     // The ID as typed; read back from the edit when OK closes the dialog.
     QString m_strId;
 
 protected:
     void OnInitDialog() override;
+    // Keeps the dialog open while the edit is empty.
     void OnOK() override;
+
+private:
+    void OnChangeId();
 };

@@ -1,0 +1,71 @@
+#include "console/VerifyDlgs.h"
+
+#include <QLineEdit>
+
+#include "console/InputIdDlg.h"
+#include "widgets/WindowUtil.h"
+
+// ------------------------------------------------------------- CVerifyType
+
+CVerifyType::CVerifyType(QWidget* parent) : CTemplateDialog(IDD_VERIFY_TYPE, parent) {}
+
+void CVerifyType::OnInitDialog() {
+    if (parentWidget()) CenterOver(this, parentWidget());
+    m_nVerifyType = VERIFY_BY_FINGERPRINT;
+    CheckDlgButton(this, IDC_VERIFY_FINGERPRINT, true);
+}
+
+bool CVerifyType::OnCommand(int id, int code) {
+    static const CommandEntry<CVerifyType> table[] = {
+        {IDC_VERIFY_FINGERPRINT, BN_CLICKED, &CVerifyType::OnFingerprint},
+        {IDC_VERIFY_PASSWORD, BN_CLICKED, &CVerifyType::OnPassword},
+    };
+    if (DispatchCommand(this, table, id, code)) return true;
+    return CTemplateDialog::OnCommand(id, code);
+}
+
+void CVerifyType::OnFingerprint() { m_nVerifyType = VERIFY_BY_FINGERPRINT; }
+
+void CVerifyType::OnPassword() { m_nVerifyType = VERIFY_BY_PASSWORD; }
+
+// --------------------------------------------------------- CInputIdPassword
+
+CInputIdPassword::CInputIdPassword(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID_PASSWORD, parent) {}
+
+void CInputIdPassword::OnInitDialog() {
+    if (parentWidget()) CenterOver(this, parentWidget());
+    m_strId.clear();
+    m_strPassword.clear();
+    if (auto* id = Item<QLineEdit>(IDC_ID_PASSWORD_ID)) {
+        id->setMaxLength(FINGERPRINT_ID_LIMIT);
+        id->clear();
+        id->setFocus();
+    }
+    if (auto* password = Item<QLineEdit>(IDC_ID_PASSWORD_PASSWORD)) {
+        password->setMaxLength(PASSWORD_LIMIT);
+        password->setEchoMode(QLineEdit::Password);
+        password->clear();
+    }
+    OnChangeEdit();
+}
+
+bool CInputIdPassword::OnCommand(int id, int code) {
+    static const CommandEntry<CInputIdPassword> table[] = {
+        {IDC_ID_PASSWORD_ID, EN_CHANGE, &CInputIdPassword::OnChangeEdit},
+        {IDC_ID_PASSWORD_PASSWORD, EN_CHANGE, &CInputIdPassword::OnChangeEdit},
+    };
+    if (DispatchCommand(this, table, id, code)) return true;
+    return CTemplateDialog::OnCommand(id, code);
+}
+
+void CInputIdPassword::OnChangeEdit() {
+    m_strId = GetDlgItemText(this, IDC_ID_PASSWORD_ID);
+    m_strPassword = GetDlgItemText(this, IDC_ID_PASSWORD_PASSWORD);
+    EnableDlgItem(this, IDOK, !m_strId.isEmpty() && !m_strPassword.isEmpty());
+}
+
+void CInputIdPassword::OnOK() {
+    OnChangeEdit();
+    if (m_strId.isEmpty() || m_strPassword.isEmpty()) return;
+    CTemplateDialog::OnOK();
+}

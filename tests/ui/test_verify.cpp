@@ -1,0 +1,423 @@
+// Verification and identification: the input dialogs, the credential paths of
+// VERIFY, every row of answers 1044, 1045 and 1126, the battery-test hook,
+// and the console against its simulated module.
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "console/InputIdDlg.h"
+#include "console/RegisterUser.h"
+#include "console/VerifyDlgs.h"
+#include "console/VerifyFlow.h"
+#include "sim/SimPty.h"
+#include "tests/ui/VerifyTestUtil.h"
+
+using namespace console_test;
+using namespace verify_test;
+
+namespace {
+
+// The console as a flow sees it, with ForwardTo recorded instead of passed on.
+class CForwardRecorder : public IConsoleContext {
+public:
+    explicit CForwardRecorder(CPravikView& view) : m_View(view) {}
+    struct SForward { int flow; UINT msg; WPARAM wParam; };
+    std::vector<SForward> forwards;
+
+    LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam, LPARAM) override {
+        forwards.push_back({flow, msg, wParam});
+        return 1;
+    }
+    CPacketManagerWnd& Device() override { return m_View.Device(); }
+    QWidget* Form() override { return m_View.Form(); }
+    CMsgDlg& MsgDlg() override { return m_View.MsgDlg(); }
+    CWaitDlg& WaitDlg() override { return m_View.WaitDlg(); }
+    CCaptureMsg& CaptureMsg() override { return m_View.CaptureMsg(); }
+    CLiftDlg& LiftDlg() override { return m_View.LiftDlg(); }
+    void ShowPrompt(int form, const QString& text) override { m_View.ShowPrompt(form, text); }
+    void SetStatusText(const QString& text) override { m_View.SetStatusText(text); }
+    QString StatusText() const override { return m_View.StatusText(); }
+    void SetLabel(int id, const QString& text) override { m_View.SetLabel(id, text); }
+    QString Label(int id) const override { return m_View.Label(id); }
+    void SetItemText(int id, const QString& text) override { m_View.SetItemText(id, text); }
+    QString ItemText(int id) const override { return m_View.ItemText(id); }
+    void EnableItem(int id, bool enable) override { m_View.EnableItem(id, enable); }
+    bool IsItemEnabled(int id) const override { return m_View.IsItemEnabled(id); }
+    SConsoleState& State() override { return m_View.State(); }
+    void SetLayout(int layout) override { m_View.SetLayout(layout); }
+    void SelectBoard(int board) override { m_View.SelectBoard(board); }
+    IUiOperator& Operator() override { return m_View.Operator(); }
+    IMessageLoop& MessageLoop() override { return m_View.MessageLoop(); }
+    CSerialSettings& Settings() override { return m_View.Settings(); }
+    void SaveSettings() override { m_View.SaveSettings(); }
+    void SetBusy(bool busy) override { m_View.SetBusy(busy); }
+    void NotifyLinkClosed() override { m_View.NotifyLinkClosed(); }
+    void NotifyChecksumError() override { m_View.NotifyChecksumError(); }
+
+private:
+    CPravikView& m_View;
+};
+
+void OpenWaitPrompt(CPravikView& view) { view.m_WaitDlg.Popup(IDD_WAITDLG, &view, &view.m_PacketManager); }
+
+// The operator picks the password verification (true) or keeps the fingerprint one.
+CScriptedUiOperator::DialogAnswer ChooseType(bool password) {
+    return [password](QDialog& d) {
+        if (password) ClickDlgItem(&d, IDC_VERIFY_PASSWORD);
+        return IDOK;
+    };
+}
+
+CScriptedUiOperator::DialogAnswer IdAndPassword(const QString& id, const QString& password) {
+    return [id, password](QDialog& d) {
+        Type(d, IDC_ID_PASSWORD_ID, id);
+        Type(d, IDC_ID_PASSWORD_PASSWORD, password);
+        return IDOK;
+    };
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- dialogs
+
+TEST(VerifyDialogs, OkIsEnabledOnlyWithEveryRequiredFieldAndTextsAreLimited) {
+    EnsureApp();
+    {
+        CInputIdDlg dlg;
+        CScriptedUiOperator op;
+        op.Answer([](QDialog& d) {
+            EXPECT_FALSE(IsDlgItemEnabled(&d, IDOK));
+            Type(d, IDC_FINGERPRINT_ID, "1");
+            EXPECT_TRUE(IsDlgItemEnabled(&d, IDOK));
+            SetDlgItemText(&d, IDC_FINGERPRINT_ID, "");
+            EXPECT_FALSE(IsDlgItemEnabled(&d, IDOK));
+            return IDOK;  // refused: the dialog stays open for the next answer
+        });
+        op.Answer(TypeAndOk(IDC_FINGERPRINT_ID, "ABCDEFGHIJK"));
+        EXPECT_EQ(op.DoModal(dlg), IDOK);
+        EXPECT_EQ(op.dialogResults.size(), 1u);
+        EXPECT_EQ(dlg.m_strId, "ABCDEFGHI");
+    }
+    CInputIdPassword dlg;
+    ASSERT_TRUE(dlg.IsBuilt());
+    EXPECT_EQ(dlg.windowTitle(), "Input Fingerprint ID & Password");
+    CScriptedUiOperator op;
+    op.Answer([](QDialog& d) {
+        EXPECT_EQ(DlgItem<QLineEdit>(&d, IDC_ID_PASSWORD_PASSWORD)->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(GetDlgItemText(&d, IDC_ID_PASSWORD_ID), "");
+        EXPECT_FALSE(IsDlgItemEnabled(&d, IDOK));
+        Type(d, IDC_ID_PASSWORD_ID, "7");
+        EXPECT_FALSE(IsDlgItemEnabled(&d, IDOK));  // the password is missing
+        Type(d, IDC_ID_PASSWORD_PASSWORD, "p");
+        EXPECT_TRUE(IsDlgItemEnabled(&d, IDOK));
+        SetDlgItemText(&d, IDC_ID_PASSWORD_ID, "");
+        EXPECT_FALSE(IsDlgItemEnabled(&d, IDOK));  // the ID is missing
+        SetDlgItemText(&d, IDC_ID_PASSWORD_PASSWORD, "");
+        return IDOK;
+    });
+    op.Answer(IdAndPassword("1234567890", "ABCDEFGHIJKLMNOPQ"));
+    EXPECT_EQ(op.DoModal(dlg), IDOK);
+    EXPECT_EQ(dlg.m_strId, "123456789");
+    EXPECT_EQ(dlg.m_strPassword, "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(op.dialogResults.size(), 1u);
+}
+
+// ------------------------------------------------------------------ VERIFY
+
+TEST(Verify, EachBoardAsksForWhatItsVerificationNeedsAndEachCancelSendsNothing) {
+    using Answers = std::vector<CScriptedUiOperator::DialogAnswer>;
+    const QString kId = "Input Fingerprint ID", kType = "Select type of verification",
+                  kIdPw = "Input Fingerprint ID & Password";
+    const struct {
+        const char* name;
+        int board;
+        Answers answers;
+        QStringList titles;
+        bool sent;
+        std::uint32_t type;
+        std::string data;
+    } cases[] = {
+        {"ZEL12 by ID", BOARD_ZEL12, {TypeAndOk(IDC_FINGERPRINT_ID, "12")}, {kId}, true, 0, FieldOf("12", 10)},
+        {"ZEL12 cancel", BOARD_ZEL12, {TypeAndOk(IDC_FINGERPRINT_ID, "")}, {kId}, false, 0, ""},
+        {"Pell by finger", BOARD_PELL, {ChooseType(false), TypeAndOk(IDC_FINGERPRINT_ID, "3")}, {kType, kId}, true,
+         0, FieldOf("3", 10)},
+        {"Pell by password", BOARD_PELL, {ChooseType(true), IdAndPassword("4", "secret")}, {kType, kIdPw}, true, 1,
+         FieldOf("4", 10) + FieldOf("secret", 16)},
+        {"QOR10-LV 15-character password", BOARD_QOR10_LV,
+         {ChooseType(true), IdAndPassword("123456789", "ABCDEFGHIJKLMNO")}, {kType, kIdPw}, true, 1,
+         FieldOf("123456789", 10) + FieldOf("ABCDEFGHIJKLMNO", 16)},
+        {"Pell type cancel", BOARD_PELL, {[](QDialog&) { return IDCANCEL; }}, {kType}, false, 0, ""},
+        {"Pell ID cancel", BOARD_PELL, {ChooseType(false), TypeAndOk(IDC_FINGERPRINT_ID, "")}, {kType, kId}, false,
+         0, ""},
+        {"QOR10-HV ID and password cancel", BOARD_QOR10_HV,
+         {ChooseType(true), [](QDialog&) { return IDCANCEL; }}, {kType, kIdPw}, false, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CConsole console;
+        StartOffline(console, c.board);
+        CRequestLog log(console.View());
+        for (const auto& answer : c.answers) console.op.Answer(answer);
+        ASSERT_TRUE(console.Click(IDC_VERIFY));
+        EXPECT_EQ(console.op.dialogTitles, c.titles);
+        const std::vector<SRequest> requests = log.Take();
+        if (!c.sent) {
+            EXPECT_TRUE(requests.empty());
+            EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
+            continue;
+        }
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].command, static_cast<std::uint32_t>(CMD_VERIFY));
+        EXPECT_EQ(requests[0].param1, c.type);
+        EXPECT_EQ(DataOf(requests[0]), c.data);
+        EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
+        EXPECT_EQ(console.Prompt(), "");
+    }
+}
+
+// ---------------------------------------------------------------- answers
+
+namespace {
+
+struct SShown {
+    std::int32_t code;
+    const char* prompt;  // "" none
+    int form;
+    const char* status;  // "before": unchanged
+};
+
+void ExpectShown(CConsole& console, const SShown& c) {
+    EXPECT_EQ(console.Prompt(), c.prompt);
+    if (*c.prompt) {
+        EXPECT_EQ(console.PromptForm(), c.form);
+    }
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), c.status);
+    // Verification and identification never count.
+    EXPECT_EQ(console.Text(IDC_SUCCESS_COUNT), "3");
+    EXPECT_EQ(console.Text(IDC_FAIL_COUNT), "4");
+}
+
+void SetCounters(CConsole& console) {
+    SetDlgItemText(&console.View(), IDC_SUCCESS_COUNT, "3");
+    SetDlgItemText(&console.View(), IDC_FAIL_COUNT, "4");
+}
+
+}  // namespace
+
+TEST(VerifyAnswers, EveryRowOfTheVerificationAndIdentificationAnswersClosesTheWaitingPrompt) {
+    const SShown verify[] = {
+        {RES_SUCCESS, "Verification is succeeded.", MSGFORM_SUCCESS, "Verification is succeeded."},
+        {RES_FAIL, "Verification is failed.", MSGFORM_WARNING, "Verification is failed."},
+        {RES_INVALID_ID, "Invalid ID!!!", MSGFORM_WARNING, "Invalid ID!!!"},
+        {RES_TIMEOUT, "Time out!!!", MSGFORM_WARNING, "Time out!!!"},
+        {RES_CANCELED, "Verification canceled.", MSGFORM_WARNING, "Verification canceled."},
+        {RES_NO_MASTER_MODE, "", 0, "before"},
+        {RES_INVALID_PARAM, "", 0, "before"},
+    };
+    const SShown identify[] = {
+        {RES_SUCCESS, "Identification is succeeded. (ID: 42)", MSGFORM_SUCCESS, "Identification is succeeded."},
+        {RES_FAIL, "Identification is failed.", MSGFORM_WARNING, "Identification failed."},
+        {RES_TIMEOUT, "Time out!!!", MSGFORM_WARNING, "Time out!!!"},
+        {RES_CANCELED, "Identification canceled.", MSGFORM_WARNING, "Identification canceled."},
+        {RES_INVALID_ID, "", 0, "before"},
+    };
+    const struct { UINT msg; const SShown* rows; std::size_t count; } tables[] = {
+        {WM_RX_VERIFY, verify, std::size(verify)},
+        {WM_RX_IDENTIFY, identify, std::size(identify)},
+    };
+    CConsole console;
+    StartOffline(console, BOARD_PELL);
+    SetCounters(console);
+    CPravikView& view = console.View();
+    for (const auto& table : tables) {
+        for (std::size_t i = 0; i < table.count; ++i) {
+            const SShown& c = table.rows[i];
+            SCOPED_TRACE(std::to_string(table.msg) + " code " + std::to_string(c.code));
+            OpenWaitPrompt(view);
+            ASSERT_TRUE(view.m_WaitDlg.IsOpen());
+            Deliver(console, table.msg, static_cast<std::uint32_t>(c.code), 0, FieldOf("42", 10));
+            EXPECT_FALSE(view.m_WaitDlg.IsOpen());
+            ExpectShown(console, c);
+            console.ClosePrompt();
+            view.SetStatusText("before");
+        }
+    }
+}
+
+TEST(VerifyAnswers, EveryRowOfTheMinimizedIdentificationAnswerWithoutAnId) {
+    const SShown rows[] = {
+        {1, "Identification is succeeded.", MSGFORM_SUCCESS, "Identification is succeeded."},
+        {2, "Identification is failed.", MSGFORM_WARNING, "Identification failed."},
+        {7, "Time out!!!", MSGFORM_WARNING, "Time out!!!"},
+        {13, "Identification canceled.", MSGFORM_WARNING, "Identification canceled."},
+        {5, "", 0, "before"},
+        {0, "", 0, "before"},
+    };
+    CConsole console;
+    StartOffline(console, BOARD_PELL, PROTOCOL_MINIMIZED);
+    SetCounters(console);
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.code);
+        DeliverMini(console, WM_RX_MINI_IDENTIFY, MINI_IDENTIFY, static_cast<std::uint8_t>(c.code));
+        ExpectShown(console, c);
+        console.ClosePrompt();
+        console.View().SetStatusText("before");
+    }
+}
+
+TEST(VerifyAnswers, TheIdentifiedIdIsAtMostNineCharactersOfTheDataTheAnswerCarried) {
+    const struct { std::string data; const char* shown; } cases[] = {
+        {FieldOf("7", 10), "Identification is succeeded. (ID: 7)"},
+        {"ABCDEFGHIJKL", "Identification is succeeded. (ID: ABCDEFGHI)"},
+        {FieldOf("123456789", 10), "Identification is succeeded. (ID: 123456789)"},
+        // No data: the stale bytes behind it are not an ID.
+        {"", "Identification is succeeded. (ID: )"},
+        {"AB", "Identification is succeeded. (ID: AB)"},
+    };
+    CConsole console;
+    StartOffline(console, BOARD_ZEL12);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        Deliver(console, WM_RX_IDENTIFY, RES_SUCCESS, 0, c.data);
+        EXPECT_EQ(console.Prompt(), c.shown);
+        console.ClosePrompt();
+    }
+}
+
+// ---------------------------------------------------- IDENTIFY and the battery test
+
+TEST(Identify, SendsTheRequestOfTheProtocolAndEndsARunningBatteryTest) {
+    for (int protocol : {PROTOCOL_GENERAL, PROTOCOL_MINIMIZED}) {
+        SCOPED_TRACE(protocol);
+        CConsole console;
+        StartOffline(console, BOARD_PELL, protocol);
+        CRequestLog log(console.View());
+        console.View().State().m_bBatteryTest = true;
+        ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+        EXPECT_FALSE(console.View().State().m_bBatteryTest);
+        EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
+        const std::vector<SRequest> requests = log.Take();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].mini, protocol == PROTOCOL_MINIMIZED);
+        EXPECT_EQ(requests[0].command, protocol == PROTOCOL_MINIMIZED ? std::uint32_t{MINI_IDENTIFY}
+                                                                      : std::uint32_t{CMD_IDENTIFY});
+        EXPECT_EQ(DataOf(requests[0]), "");
+    }
+}
+
+TEST(Identify, WhileTheBatteryTestRunsTheGeneralAnswerGoesToTheServiceFlowAndIsNotShown) {
+    CConsole console;
+    StartOffline(console, BOARD_PELL);
+    CPravikView& view = console.View();
+    CForwardRecorder recorder(view);
+    CVerifyFlow flow(recorder);
+    CPacket answer;
+    answer.m_Param1 = RES_SUCCESS;
+    view.State().m_bBatteryTest = true;
+    OpenWaitPrompt(view);
+    flow.WindowProc(WM_RX_IDENTIFY, reinterpret_cast<WPARAM>(&answer), 0);
+    EXPECT_FALSE(view.m_WaitDlg.IsOpen());
+    ASSERT_EQ(recorder.forwards.size(), 1u);
+    EXPECT_EQ(recorder.forwards[0].flow, FLOW_SERVICE);
+    EXPECT_EQ(recorder.forwards[0].msg, WM_RX_IDENTIFY);
+    EXPECT_EQ(recorder.forwards[0].wParam, reinterpret_cast<WPARAM>(&answer));
+    EXPECT_EQ(console.Prompt(), "");
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
+    // The Minimized answer is never the test's.
+    std::uint8_t frame[MINI_FRAME_SIZE];
+    BuildMiniFrame(frame, MINI_IDENTIFY, RES_FAIL, 0);
+    flow.WindowProc(WM_RX_MINI_IDENTIFY, reinterpret_cast<WPARAM>(frame), 0);
+    EXPECT_EQ(recorder.forwards.size(), 1u);
+    EXPECT_EQ(console.Prompt(), "Identification is failed.");
+    console.ClosePrompt();
+    // IDENTIFY ends the test: the next answer is shown.
+    ASSERT_TRUE(flow.OnCommand(IDC_IDENTIFY, BN_CLICKED));
+    answer.m_Param1 = RES_TIMEOUT;
+    flow.WindowProc(WM_RX_IDENTIFY, reinterpret_cast<WPARAM>(&answer), 0);
+    EXPECT_EQ(recorder.forwards.size(), 1u);
+    EXPECT_EQ(console.Prompt(), "Time out!!!");
+}
+
+// ------------------------------------------------- against the simulated module
+
+TEST(VerifyLive, AFingerIsVerifiedByIdAndByIdAndPasswordAndIdentifiedWithItsId) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL));
+    console.App().Simulator()->RunLocked([](CSimModule& module) {
+        ASSERT_TRUE(module.AddRecord({"7", 1, false, "secret"}));
+        ASSERT_TRUE(module.AddRecord({"8", 2, false, ""}));
+        module.SetFinger(1);
+    });
+    const struct {
+        const char* name;
+        int command;
+        std::vector<CScriptedUiOperator::DialogAnswer> answers;
+        const char* prompt;
+    } steps[] = {
+        {"by ID", IDC_VERIFY, {ChooseType(false), TypeAndOk(IDC_FINGERPRINT_ID, "7")}, "Verification is succeeded."},
+        {"by another ID", IDC_VERIFY, {ChooseType(false), TypeAndOk(IDC_FINGERPRINT_ID, "8")},
+         "Verification is failed."},
+        {"unknown ID", IDC_VERIFY, {ChooseType(false), TypeAndOk(IDC_FINGERPRINT_ID, "99")}, "Invalid ID!!!"},
+        {"by ID and password", IDC_VERIFY, {ChooseType(true), IdAndPassword("7", "secret")},
+         "Verification is succeeded."},
+        {"wrong password", IDC_VERIFY, {ChooseType(true), IdAndPassword("7", "secreT")}, "Verification is failed."},
+        {"identify", IDC_IDENTIFY, {}, "Identification is succeeded. (ID: 7)"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        for (const auto& answer : step.answers) console.op.Answer(answer);
+        ASSERT_TRUE(console.Click(step.command));
+        EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
+        EXPECT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }, kLiveWaitMs));
+        EXPECT_EQ(console.Prompt(), step.prompt);
+        console.ClosePrompt();
+    }
+    console.App().Simulator()->RunLocked([](CSimModule& module) { module.SetFinger(3); });
+    ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+    EXPECT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }, kLiveWaitMs));
+    EXPECT_EQ(console.Prompt(), "Identification is failed.");
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification failed.");
+}
+
+TEST(VerifyLive, TheMinimizedIdentificationOfAnEnrolledFinger) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL, PROTOCOL_MINIMIZED));
+    console.App().Simulator()->RunLocked([](CSimModule& module) {
+        ASSERT_TRUE(module.AddRecord({"12", 4, false, ""}));
+        module.SetFinger(4);
+    });
+    EXPECT_FALSE(console.Enabled(IDC_VERIFY));  // the General protocol only
+    ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+    ASSERT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }, kLiveWaitMs));
+    EXPECT_EQ(console.Prompt(), "Identification is succeeded.");
+    EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
+    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Identification is succeeded.");
+}
+
+TEST(VerifyLive, AFingerEnrolledInMasterModeIsIdentifiedWithItsIdAndVerifiedWithItsPassword) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL));
+    CPravikView& view = console.View();
+    auto outcome = [&] {
+        EXPECT_TRUE(console.WaitFor([&] { return view.m_MsgDlg.IsOpen(); }, kLiveWaitMs));
+        const QString text = console.Prompt();
+        console.ClosePrompt();
+        return text;
+    };
+    ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));  // a fresh module: granted at once
+    ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bMasterMode; }, kLiveWaitMs));
+    console.op.Answer([](QDialog& d) {
+        SetDlgItemText(&d, IDC_REGISTER_ID, "21");
+        SetDlgItemText(&d, IDC_REGISTER_PASSWORD, "pw");
+        return IDOK;
+    });
+    console.op.AnswerOk();  // lift prompt
+    ASSERT_TRUE(console.Click(IDC_ENROLL));
+    EXPECT_EQ(outcome(), "Enrollment succeeded.");
+
+    ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+    EXPECT_EQ(outcome(), "Identification is succeeded. (ID: 21)");
+    console.op.Answer(ChooseType(true));
+    console.op.Answer(IdAndPassword("21", "pw"));
+    ASSERT_TRUE(console.Click(IDC_VERIFY));
+    EXPECT_EQ(outcome(), "Verification is succeeded.");
+}
