@@ -10,6 +10,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
+#include "console/CaptureFlow.h"
 #include "console/ConsoleMessages.h"
 
 // The form and menu templates are compiled into this static library: make
@@ -162,6 +163,7 @@ CPravikView::~CPravikView() {
 
 void CPravikView::CreateFlows() {
     m_Flows[FLOW_CONNECTION] = std::make_unique<CConnectionFlow>(*this);
+    m_Flows[FLOW_CAPTURE] = std::make_unique<CCaptureFlow>(*this);
 }
 
 bool CPravikView::Create() {
@@ -181,6 +183,9 @@ void CPravikView::OnInitialUpdate() {
     SetLabel(IDC_BAUD_LABEL, QString::asprintf("Baud Rate: %dbps", Connection().m_nBaudRate));
     SetLabel(IDC_PROTOCOL_LABEL, ProtocolLabelFor(m_State.m_nProtocol));
     SetDisconnectedLayout();
+    for (auto& flow : m_Flows) {
+        if (flow) flow->OnFormCreated();
+    }
 }
 
 // ------------------------------------------------------------------ tables
