@@ -146,3 +146,14 @@ TEST(CaptureFiles, FilesThatCannotBeReadOrWrittenAreReported) {
     EXPECT_EQ(f.console.Text(IDC_STATUS_LINE).toStdString(), f.LastBox());
     EXPECT_EQ(Bytes(f.flow->Image()), std::vector<std::uint8_t>(IMAGE_SIZE, 255));
 }
+
+TEST(CaptureFiles, ABareNameTakesTheExtensionOfTheChosenFilter) {
+    EXPECT_EQ(CQtOperator::DefaultSuffix("*.RAW"), "RAW");
+    EXPECT_EQ(CQtOperator::DefaultSuffix(".min"), "min");
+    EXPECT_EQ(CQtOperator::DefaultSuffix("LOG"), "LOG");
+    const QStringList filters = CQtOperator::ConvertFilter(IMAGE_SAVE_FILTER);
+    ASSERT_EQ(filters.size(), 3);
+    EXPECT_EQ(CQtOperator::FilterSuffix(filters[0]), "raw");
+    EXPECT_EQ(CQtOperator::FilterSuffix(filters[1]), "png");
+    EXPECT_EQ(CQtOperator::FilterSuffix(filters[2]), "");
+}
