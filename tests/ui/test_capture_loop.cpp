@@ -1,6 +1,8 @@
 // The continuous-capture loop: START/STOP, the Success and Fail counters over
 // many images with dropped and corrupted answers, STOP with a piece request
 // under way, time-outs, checksum errors and the end of the link.
+#include <QCoreApplication>
+
 #include "tests/ui/CaptureHelpers.h"
 #include "widgets/MsgDlg.h"
 
@@ -90,9 +92,21 @@ TEST(CaptureLoop, EachCompleteImageClearsThePictureBeforeTheNextOneArrives) {
     EXPECT_EQ(m.console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
     EXPECT_EQ(m.console.Text(IDC_SUCCESS_COUNT), "0");
     EXPECT_FALSE(m.console.View().m_WaitDlg.IsOpen());
+    QCoreApplication::processEvents();
     for (std::uint32_t p = 0; p < 36; ++p) {
         ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, p));
+        // Every piece is painted as it arrives.
+        QCoreApplication::processEvents();
+        const int paints = flow.Picture()->PaintCount();
         m.Piece(CMD_GET_IMAGE, p);
+        const std::size_t end = std::min<std::size_t>((p + 1) * 2048, IMAGE_SIZE);
+        ASSERT_TRUE(m.Until([&] {
+            return p == 35 ? flow.m_nSuccessCount == 1
+                           : std::equal(m.image.begin() + p * 2048, m.image.begin() + static_cast<long>(end),
+                                        flow.Image().Data() + p * 2048);
+        }));
+        QCoreApplication::processEvents();
+        EXPECT_GT(flow.Picture()->PaintCount(), paints) << "piece " << p;
         if (p == 0) {
             ASSERT_TRUE(m.Until([&] { return flow.Image().Data()[0] == m.image[0]; }));
             EXPECT_EQ(m.console.Text(IDC_STATUS_LINE), "Receiving the image data...");
