@@ -150,7 +150,6 @@ void CCaptureFlow::PieceDoesNotFit(std::uint32_t piece) {
 LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
     if (m_bIgnoreNextImage) {
         m_bIgnoreNextImage = false;
-        m_bPending = false;
         return 0;
     }
     const CPacket& answer = PacketOf(wParam);
@@ -204,7 +203,6 @@ LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
 LRESULT CCaptureFlow::OnImage2Answer(WPARAM wParam, LPARAM) {
     if (m_bIgnoreNextImage) {
         m_bIgnoreNextImage = false;
-        m_bPending = false;
         return 0;
     }
     const CPacket& answer = PacketOf(wParam);
@@ -270,6 +268,9 @@ void CCaptureFlow::OnStartStop() {
         // so that no further request follows. Nothing is under way after a
         // cancel, or once the packet manager has given up its re-sends.
         if (m_bPending && Loop().IsTimerRunning(&m_Console.Device(), RETRY_TIMER_ID)) m_bIgnoreNextImage = true;
+        // The request is abandoned: a START right away asks anew, and the
+        // answer to the new request is the one to take.
+        m_bPending = false;
         State().m_bContinuous = false;
     }
     m_Console.SetStatusText(kStopped);

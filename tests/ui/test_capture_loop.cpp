@@ -156,6 +156,26 @@ TEST(CaptureLoop, StopWithAPieceUnderWayDiscardsItsAnswerAndRequestsNothing) {
     }
 }
 
+TEST(CaptureLoop, StartRightAfterStopTakesTheNewImageAndDiscardsOnlyTheOldAnswer) {
+    CPlayedModule m;
+    ASSERT_TRUE(m.Connect(BOARD_ZEL12));
+    CCaptureFlow& flow = Capture(m.console);
+    StartLoop(m.console);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 0u));
+    m.Piece(CMD_GET_IMAGE, 0);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 1u));
+    ASSERT_TRUE(m.console.Click(IDC_START));  // STOP
+    ASSERT_TRUE(m.console.Click(IDC_START));  // START again
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 0u));
+    m.Piece(CMD_GET_IMAGE, 1);  // the answer to the abandoned request
+    ASSERT_TRUE(m.Until([&] { return !flow.m_bIgnoreNextImage; }));
+    EXPECT_TRUE(m.Quiet());
+    EXPECT_EQ(flow.Image().Data()[2048], 255);
+    m.Piece(CMD_GET_IMAGE, 0);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 1u));
+    EXPECT_TRUE(m.console.View().State().m_bContinuous);
+}
+
 TEST(CaptureLoop, StopAfterTheModuleCancelledDoesNotSwallowTheNextCapture) {
     CPlayedModule m;
     ASSERT_TRUE(m.Connect(BOARD_PELL));
