@@ -2,6 +2,7 @@
 // Helpers of the capture tests: the capture flow of a console, the picture as
 // painted, and image answers written by a test that plays the module.
 #include <QImage>
+#include <chrono>
 #include <vector>
 
 #include "console/CaptureFlow.h"
@@ -65,18 +66,33 @@ struct CPlayedModule {
         if (!console.WaitFor([&] { return console.View().State().m_bConnected; })) return false;
         if (pty.Next() != CMD_GET_DEVICE_INFO) return false;
         pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, static_cast<std::uint32_t>(board));
-        console.WaitFor([] { return false; }, 100);
-        const std::uint32_t version = pty.Next();
+        const std::uint32_t version = Request().first;
         console.ClosePrompt();
         return version == CMD_GET_VERSION || version == CMD_GET_VERSION_EX;
     }
-    // The next request: its command and piece index (PARAM2). The console
-    // first takes what it was sent.
+    // The next request: its command and piece index (PARAM2); {0, 0} when
+    // none comes within 3 s. The console runs meanwhile.
     std::pair<std::uint32_t, std::uint32_t> Request() {
-        console.WaitFor([] { return false; }, 30);
-        std::uint32_t piece = 0;
-        const std::uint32_t command = pty.Next(&piece);
-        return {command, piece};
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        for (;;) {
+            if (m_In.size() >= PACKET_HEADER_SIZE && m_In[0] == PACKET_START) {
+                const std::uint32_t dataSize = GetBE32(&m_In[13]);
+                const std::size_t size = PACKET_HEADER_SIZE + (dataSize ? dataSize + 4 : 0);
+                if (m_In.size() >= size) {
+                    const std::pair<std::uint32_t, std::uint32_t> request{GetBE32(&m_In[1]), GetBE32(&m_In[9])};
+                    m_In.erase(m_In.begin(), m_In.begin() + static_cast<long>(size));
+                    return request;
+                }
+            }
+            if (std::chrono::steady_clock::now() > deadline) return {0, 0};
+            Pump();
+        }
+    }
+    // True when the console writes nothing for ms while it runs.
+    bool Quiet(int ms = 150) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < deadline) Pump();
+        return m_In.empty();
     }
     // Answers piece p of the method of command with the test image.
     void Piece(std::uint32_t command, std::uint32_t p) {
@@ -89,7 +105,15 @@ struct CPlayedModule {
     }
     // Delivers what arrived (real time) until done.
     bool Until(const std::function<bool()>& done) { return console.WaitFor(done, 3000); }
-    bool Quiet(int ms = 150) { return pty.Read(1, ms).empty(); }
+
+private:
+    // Runs the console a moment and collects what it wrote.
+    void Pump() {
+        console.WaitFor([] { return false; }, 2);
+        const std::vector<std::uint8_t> bytes = pty.Read(1, 1);
+        m_In.insert(m_In.end(), bytes.begin(), bytes.end());
+    }
+    std::vector<std::uint8_t> m_In;
 };
 
 }  // namespace capture_test

@@ -181,7 +181,10 @@ TEST(CapturePlayed, PiecesThatWouldReachPastTheImageAreDroppedAndEndTheCapture) 
             if (!c.fullLastPiece && offset < IMAGE_SIZE) n = std::min(pieceSize, IMAGE_SIZE - offset);
             const std::uint32_t param2 = c.command == CMD_GET_IMAGE ? piece : (piece << 8 | c.last);
             AnswerWithData(m.pty, command, RES_SUCCESS, param2, source.data() + offset, n);
+            if (offset + n > IMAGE_SIZE) break;
         }
+        ASSERT_TRUE(m.Until([&] { return m.console.Text(IDC_STATUS_LINE).contains("does not fit"); }));
+        EXPECT_TRUE(m.Quiet());
         EXPECT_EQ(requests, c.requests);
         EXPECT_EQ(m.console.Text(IDC_STATUS_LINE),
                   QString::asprintf("Image piece %zu does not fit in the image: the capture is ended.", requests - 1));
