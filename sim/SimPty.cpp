@@ -179,7 +179,8 @@ void CSimPty::ThreadMain() {
         }
         pollfd fds[2] = {{m_Master, masterEvents, 0}, {m_WakeFd, POLLIN, 0}};
         const auto nanoseconds = static_cast<long long>(wait * 1e9);
-        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000),
+                               static_cast<long>(nanoseconds % 1000000000)};
         int n = ppoll(fds, 2, &timeout, nullptr);
         if (n < 0 && errno != EINTR) break;
         if (m_bStop) break;

@@ -74,7 +74,8 @@ QString CQtOperator::DefaultSuffix(const std::string& defExt) {
 QString CQtOperator::FilterSuffix(const QString& nameFilter) {
     const int open = nameFilter.lastIndexOf(QLatin1Char('('));
     if (open < 0 || !nameFilter.endsWith(QLatin1Char(')'))) return QString();
-    const QStringList globs = nameFilter.mid(open + 1, nameFilter.size() - open - 2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString inside = nameFilter.mid(open + 1, nameFilter.size() - open - 2);
+    const QStringList globs = inside.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (globs.isEmpty() || !globs[0].startsWith(QLatin1String("*."))) return QString();
     const QString suffix = globs[0].mid(2);
     if (suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?'))) return QString();

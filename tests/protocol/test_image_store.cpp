@@ -16,7 +16,9 @@ namespace {
 
 std::vector<std::uint8_t> Pattern(std::uint32_t seed) {
     std::vector<std::uint8_t> bytes(IMAGE_SIZE);
-    for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<std::uint8_t>((k * 31 + seed * 7 + k / 248) & 0xFF);
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        bytes[k] = static_cast<std::uint8_t>((k * 31 + seed * 7 + k / 248) & 0xFF);
+    }
     return bytes;
 }
 
@@ -63,7 +65,8 @@ TEST(ImageStore, StartsWhiteAndClearMakesItWhiteAgain) {
 }
 
 TEST(ImageStore, PiecesOfEitherMethodInAnyOrderRebuildTheImage) {
-    const struct { std::size_t piece; std::size_t count; } methods[] = {{IMAGE_PIECE_SIZE, 36}, {IMAGE2_PIECE_SIZE, 142}};
+    const struct { std::size_t piece; std::size_t count; } methods[] = {
+        {IMAGE_PIECE_SIZE, 36}, {IMAGE2_PIECE_SIZE, 142}};
     for (const auto& method : methods) {
         SCOPED_TRACE(method.piece);
         const std::vector<std::uint8_t> image = Pattern(static_cast<std::uint32_t>(method.piece));

@@ -59,7 +59,8 @@ struct CPlayedModule {
 
     bool Connect(int board) {
         if (!pty.IsOpen()) return false;
-        console.WriteSettings("[Option]\nType=" + std::to_string(board) + "\nCOM Port=1\nBaudrate=115200\nProtocol=0\n");
+        console.WriteSettings("[Option]\nType=" + std::to_string(board) +
+                              "\nCOM Port=1\nBaudrate=115200\nProtocol=0\n");
         console.MapPort(1, pty.SlavePath());
         if (!console.Start() || !console.Click(IDC_CONNECT) || pty.Next() != CMD_CONNECT) return false;
         pty.Answer(CMD_CONNECT, RES_SUCCESS, 0);

@@ -104,7 +104,8 @@ TEST(CaptureFiles, WrongSizesAreRefusedAndTheImageStaysAsItWas) {
          "'short.raw' is not a fingerprint image: it has 72415 bytes, a RAW image has exactly 72416."},
         {"long.raw", std::string(72417, 'x'),
          "'long.raw' is not a fingerprint image: it has 72417 bytes, a RAW image has exactly 72416."},
-        {"empty.raw", std::string(), "'empty.raw' is not a fingerprint image: it has 0 bytes, a RAW image has exactly 72416."},
+        {"empty.raw", std::string(),
+         "'empty.raw' is not a fingerprint image: it has 0 bytes, a RAW image has exactly 72416."},
         {"text.png", "not a picture", "'text.png' is not a PNG image."},
     };
     for (const auto& c : cases) {
