@@ -12,8 +12,6 @@
 #include "console/ImagePicture.h"
 #include "protocol/ImageStore.h"
 
-struct SImageFileResult;
-
 // File dialog filters: RAW images, PNG pictures, anything.
 extern const char* const IMAGE_OPEN_FILTER;
 extern const char* const IMAGE_SAVE_FILTER;

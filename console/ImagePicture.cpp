@@ -23,8 +23,6 @@ CImagePicture::CImagePicture(const CImageStore& image, QWidget* frame) : QWidget
     show();
 }
 
-QImage CImagePicture::Picture() const { return ImageToQImage(m_Image); }
-
 void CImagePicture::paintEvent(QPaintEvent*) {
     ++m_nPaints;
     // The store's bytes are drawn as they are, row by row: a grey level per

@@ -16,8 +16,6 @@ public:
 
     // The image changed: paint it again (without erasing first).
     void Refresh() { update(); }
-    // The image as it is painted: 8-bit grey, 248 x 292.
-    QImage Picture() const;
     // Paint events handled so far.
     int PaintCount() const { return m_nPaints; }
 
