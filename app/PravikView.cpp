@@ -10,6 +10,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MenuResource.h"
+#include "console/CaptureFlow.h"
 #include "console/ConsoleMessages.h"
 #include "console/EnrollFlow.h"
 #include "console/MasterFlow.h"
@@ -183,6 +184,7 @@ void CPravikView::CreateFlows() {
     m_Flows[FLOW_SERVICE] = std::make_unique<CServiceFlow>(*this);
     m_Flows[FLOW_VERIFY] = std::make_unique<CVerifyFlow>(*this);
     m_Flows[FLOW_MASTER] = std::make_unique<CMasterFlow>(*this);
+    m_Flows[FLOW_CAPTURE] = std::make_unique<CCaptureFlow>(*this);
 }
 
 bool CPravikView::Create() {
@@ -202,6 +204,9 @@ void CPravikView::OnInitialUpdate() {
     SetLabel(IDC_BAUD_LABEL, QString::asprintf("Baud Rate: %dbps", Connection().m_nBaudRate));
     SetLabel(IDC_PROTOCOL_LABEL, ProtocolLabelFor(m_State.m_nProtocol));
     SetDisconnectedLayout();
+    for (auto& flow : m_Flows) {
+        if (flow) flow->OnFormCreated();
+    }
 }
 
 // ------------------------------------------------------------------ tables

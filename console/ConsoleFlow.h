@@ -30,6 +30,8 @@ public:
     // Console-wide events (IConsoleContext::Notify*).
     virtual void OnLinkClosed() {}
     virtual void OnChecksumError() {}
+    // The main form's controls exist (its initial update).
+    virtual void OnFormCreated() {}
 
 protected:
     IConsoleContext& m_Console;

@@ -17,6 +17,10 @@ namespace {
 
 constexpr std::size_t SIM_READ_CHUNK = 4096;
 constexpr int SIM_IDLE_WAIT_MS = 1000;  // the thread wakes at least this often
+// Paced output: the thread sleeps at least this long between writes, so that
+// a long answer goes out in small bursts rather than one wake-up a byte; the
+// last burst of an answer still goes exactly when its last byte has crossed.
+constexpr double SIM_TX_MIN_GAP_S = 0.001;
 
 }  // namespace
 
@@ -79,7 +83,8 @@ bool CSimPty::Start(const SimOptions& options) {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_bThrottle = options.throttle;
         m_Out.clear();
-        m_TxNext = m_RxFree = 0;
+        m_In.clear();
+        m_TxNext = m_RxFree = m_TxLast = 0;
         m_Line = SimLineStats{};
         m_Module.reset();
         m_Timers = std::make_unique<CSimTimerQueue>([this] { return static_cast<std::int64_t>(Seconds() * 1000.0); });
@@ -140,26 +145,43 @@ int CSimPty::LineBaud() const {
     return BaudOfTermiosSpeed(cfgetospeed(&t));
 }
 
-int CSimPty::NextWaitMs(double now) {
+double CSimPty::NextWait(double now) {
+    // Sub-millisecond: at 115200 bit/s a request crosses the line in 2.2 ms,
+    // and rounding each step up to whole milliseconds would add a third to it.
     double wait = SIM_IDLE_WAIT_MS / 1000.0;
     std::int64_t due = m_Timers->NextDue();
     if (due >= 0) wait = std::min(wait, due / 1000.0 - now);
-    if (!m_Out.empty() && !m_bWantWrite) wait = std::min(wait, m_TxNext - now);
-    if (wait <= 0) return 0;
-    return static_cast<int>(std::ceil(wait * 1000.0));
+    if (!m_In.empty()) wait = std::min(wait, m_In.front().due - now);
+    if (!m_Out.empty() && !m_bWantWrite) {
+        const SOutChunk& chunk = m_Out.front();
+        double next = m_TxNext;
+        if (m_bThrottle && chunk.baud > 0) {
+            // A byte is there once its 10 bits have crossed: the first one
+            // after a byte time, then bursts at most every SIM_TX_MIN_GAP_S,
+            // the last at the end of the answer's last byte.
+            const double byteTime = 10.0 / chunk.baud;
+            const double end = m_TxNext + static_cast<double>(chunk.bytes.size() - chunk.sent) * byteTime;
+            next = std::min(std::max(m_TxNext + byteTime, m_TxLast + SIM_TX_MIN_GAP_S), end);
+        }
+        wait = std::min(wait, next - now);
+    }
+    return wait > 0 ? wait : 0;
 }
 
 void CSimPty::ThreadMain() {
     while (!m_bStop) {
-        int waitMs;
+        double wait;
         short masterEvents = POLLIN;
         {
             std::lock_guard<std::mutex> lock(m_Lock);
-            waitMs = NextWaitMs(Seconds());
+            wait = NextWait(Seconds());
             if (m_bWantWrite) masterEvents |= POLLOUT;
         }
         pollfd fds[2] = {{m_Master, masterEvents, 0}, {m_WakeFd, POLLIN, 0}};
-        int n = poll(fds, 2, waitMs);
+        const auto nanoseconds = static_cast<long long>(wait * 1e9);
+        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000),
+                               static_cast<long>(nanoseconds % 1000000000)};
+        int n = ppoll(fds, 2, &timeout, nullptr);
         if (n < 0 && errno != EINTR) break;
         if (m_bStop) break;
         if (n > 0 && (fds[1].revents & POLLIN)) {
@@ -169,8 +191,17 @@ void CSimPty::ThreadMain() {
         if (n > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) ReadConsole();
 
         std::lock_guard<std::mutex> lock(m_Lock);
+        DeliverInput(Seconds());
         m_Timers->RunDue();
         FlushOutput(Seconds());
+    }
+}
+
+void CSimPty::DeliverInput(double now) {
+    while (!m_In.empty() && m_In.front().due <= now) {
+        SInChunk chunk = std::move(m_In.front());
+        m_In.pop_front();
+        m_Module->Receive(chunk.bytes.data(), chunk.bytes.size(), chunk.baud);
     }
 }
 
@@ -197,9 +228,7 @@ void CSimPty::ReadConsole() {
         // crossed a real line after the earlier ones.
         double now = Seconds();
         m_RxFree = std::max(m_RxFree, now) + got * 10.0 / baud;
-        std::int64_t delayMs = static_cast<std::int64_t>(std::ceil((m_RxFree - now) * 1000.0));
-        std::vector<std::uint8_t> bytes(buffer, buffer + got);
-        m_Timers->After(delayMs, [this, bytes, baud] { m_Module->Receive(bytes.data(), bytes.size(), baud); });
+        m_In.push_back(SInChunk{m_RxFree, std::vector<std::uint8_t>(buffer, buffer + got), baud});
     }
 }
 
@@ -212,8 +241,11 @@ void CSimPty::FlushOutput(double now) {
         std::size_t allowed;
         const bool paced = m_bThrottle && chunk.baud > 0;
         if (paced) {
+            // The bytes whose last bit has crossed the line by now (a tiny
+            // margin keeps a wake-up at the exact end from missing a byte).
             double bytesPerSecond = chunk.baud / 10.0;
-            allowed = std::min<std::size_t>(left, 1 + static_cast<std::size_t>((now - m_TxNext) * bytesPerSecond));
+            allowed = std::min<std::size_t>(left, static_cast<std::size_t>((now - m_TxNext) * bytesPerSecond + 1e-6));
+            if (allowed == 0) return;
         } else {
             allowed = std::min(left, SIM_BURST_BYTES);
         }
@@ -226,6 +258,7 @@ void CSimPty::FlushOutput(double now) {
             return;
         }
         chunk.sent += static_cast<std::size_t>(written);
+        m_TxLast = now;
         m_Line.bytesOut += static_cast<std::uint64_t>(written);
         if (paced)
             m_TxNext += written * 10.0 / chunk.baud;

@@ -65,10 +65,19 @@ private:
         int baud = 0;
     };
 
+    // Bytes from the console on a paced line, handed to the module once
+    // they would have crossed it.
+    struct SInChunk {
+        double due = 0;  // seconds since the start
+        std::vector<std::uint8_t> bytes;
+        int baud = 0;
+    };
+
     void ThreadMain();
     void ReadConsole();
+    void DeliverInput(double now);       // called with the lock held
     void FlushOutput(double now);        // called with the lock held
-    int NextWaitMs(double now);          // called with the lock held
+    double NextWait(double now);         // seconds; called with the lock held
     int LineBaud() const;
     double Seconds() const;              // since the start, steady clock
     bool Fail(const std::string& what);
@@ -88,7 +97,9 @@ private:
     std::unique_ptr<CSimTimerQueue> m_Timers;
     std::unique_ptr<CSimModule> m_Module;
     std::deque<SOutChunk> m_Out;
+    std::deque<SInChunk> m_In;
     double m_TxNext = 0;  // throttled: when the next byte may leave (seconds)
+    double m_TxLast = 0;  // when the last write was made
     double m_RxFree = 0;  // throttled: when the last byte read has fully arrived
     bool m_bWantWrite = false;
     SimLineStats m_Line;

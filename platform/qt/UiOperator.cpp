@@ -66,9 +66,19 @@ QStringList CQtOperator::ConvertFilter(const std::string& filter) {
 }
 
 QString CQtOperator::DefaultSuffix(const std::string& defExt) {
-    // Qt takes the suffix alone: "*.MIN" would name a file "name.*.MIN".
-    QString suffix = QString::fromStdString(defExt);
+    QString suffix = QString::fromStdString(defExt).trimmed();
     while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+    return suffix;
+}
+
+QString CQtOperator::FilterSuffix(const QString& nameFilter) {
+    const int open = nameFilter.lastIndexOf(QLatin1Char('('));
+    if (open < 0 || !nameFilter.endsWith(QLatin1Char(')'))) return QString();
+    const QString inside = nameFilter.mid(open + 1, nameFilter.size() - open - 2);
+    const QStringList globs = inside.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (globs.isEmpty() || !globs[0].startsWith(QLatin1String("*."))) return QString();
+    const QString suffix = globs[0].mid(2);
+    if (suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?'))) return QString();
     return suffix;
 }
 
@@ -89,7 +99,14 @@ bool CQtOperator::GetSaveFileName(const std::string& filter, const std::string& 
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(ConvertFilter(filter));
-    dialog.setDefaultSuffix(DefaultSuffix(defExt));
+    const QString defaultSuffix = DefaultSuffix(defExt);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // A bare name takes the extension of the filter chosen ("PNG image"
+    // saves "finger.png"), the default one under "All files".
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, defaultSuffix](const QString& chosen) {
+        const QString suffix = FilterSuffix(chosen);
+        dialog.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !overwritePrompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = dialog.selectedFiles().first().toStdString();

@@ -43,9 +43,12 @@ public:
     // Patterns are matched in both letter cases (file systems here are case
     // sensitive) and "*.*" becomes "*" so that names without a dot show too.
     static QStringList ConvertFilter(const std::string& filter);
-    // The default-extension text ("*.MIN", ".min" or "min") as the suffix a
-    // typed name without one gets ("MIN").
+    // The suffix a save dialog adds to a bare name: "*.RAW" -> "RAW" (Qt
+    // would add "*.RAW" as it stands).
     static QString DefaultSuffix(const std::string& defExt);
+    // The suffix of a converted filter with one extension, "PNG image (*.png
+    // *.PNG)" -> "png"; empty for "All files (*)" and the like.
+    static QString FilterSuffix(const QString& nameFilter);
 
 private:
     QWidget* ParentWidget() const;

@@ -1,5 +1,6 @@
 // The console's packet manager and serial channel against the simulated module over a pseudo-terminal:
 // every command family in both protocols, in the answer layouts the console reads; faults of the line.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -376,6 +377,31 @@ TEST_F(SimPtyImages, ThrottledTransferTakesItsLineTime) {
     EXPECT_EQ(image, SimFingerImage(1));
     EXPECT_NEAR(seconds, expected, expected * 0.10) << "measured " << seconds << " s, line time " << expected << " s";
     std::printf("throttled image: %.3f s measured, %.3f s line time\n", seconds, expected);
+}
+
+TEST_F(SimPtyImages, APacedAnswerArrivesNoSoonerThanItsLastBitAndSoonAfter) {
+    SimOptions o;
+    o.throttle = true;
+    o.fingerDelayMs = 0;
+    StartLink(o);
+    pm.SendGetImage2(0);  // the image is taken; the other pieces answer at once
+    ASSERT_EQ(Next(WM_RX_GET_IMAGE2).Result(), OK);
+    // A request of 25 bytes, then an answer of 29 + 512: no byte is handed
+    // over before its 10 bits have crossed the line.
+    const double line = (25 + 29 + 512) * 10.0 / 115200;
+    std::vector<double> took;
+    for (std::uint32_t piece = 1; piece <= 20; ++piece) {
+        auto start = std::chrono::steady_clock::now();
+        pm.SendGetImage2(piece);
+        SViewMessage a = Next(WM_RX_GET_IMAGE2);
+        took.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        ASSERT_EQ(a.Result(), OK);
+        EXPECT_GE(took.back(), line) << "piece " << piece;
+    }
+    // Typically within a millisecond of the line time (whole-millisecond
+    // steps used to add one to three).
+    std::sort(took.begin(), took.end());
+    EXPECT_LT(took[took.size() / 2], line + 0.001);
 }
 
 class SimPtyUpgrade : public SimPty {

@@ -1,0 +1,223 @@
+// Image capture against the simulated module on a pseudo-terminal, through
+// the real packet manager and serial channel: each piece answer is stored in
+// the image and the next piece asked for from the notification, as the
+// console's capture does.
+//
+// BM_CaptureAtLineSpeed: the module paced at 115200 bit/s (10 bits a byte);
+// "ratio" is the measured time over the wire time of every byte that crossed
+// the line (requests and answers). BM_CaptureUnpaced: the same without
+// pacing, per piece: the round trip through both ends and two pty hops.
+// BM_ConsoleTurnaround: the console's own share of one piece: the answer's
+// bytes from the receive queue through the parser, the notification, the
+// store, and the next request framed and written.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "platform/core/ManualMessageLoop.h"
+#include "protocol/ImageStore.h"
+#include "protocol/PacketManagerWnd.h"
+#include "sim/SimPty.h"
+
+namespace {
+
+constexpr int BENCH_BAUD = 115200;
+
+// Stores each piece and asks for the next one; done after the last.
+class CCaptureDriver : public CMsgTarget {
+public:
+    CCaptureDriver(IMessageLoop& loop, CPacketManagerWnd& pm) : CMsgTarget(loop), m_Pm(pm) {}
+
+    void Start(std::uint32_t command) {
+        m_nCommand = command;
+        m_bDone = false;
+        m_bFailed = false;
+        m_nPieces = 0;
+        m_Arrivals.clear();
+        m_Image.Clear();
+        Request(0);
+    }
+    bool Done() const { return m_bDone; }
+    bool Failed() const { return m_bFailed; }
+    int Pieces() const { return m_nPieces; }
+    const CImageStore& Image() const { return m_Image; }
+    // When each piece answer reached the driver (seconds, steady clock).
+    const std::vector<double>& Arrivals() const { return m_Arrivals; }
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
+        if (msg == WM_CHECKSUM_ERROR) {
+            m_bFailed = m_bDone = true;
+            return 0;
+        }
+        if (msg != WM_RX_GET_IMAGE && msg != WM_RX_GET_IMAGE2) return 0;
+        const CPacket& answer = *reinterpret_cast<const CPacket*>(wParam);
+        if (answer.m_Param1 != RES_SUCCESS) {
+            m_bFailed = m_bDone = true;
+            return 0;
+        }
+        ++m_nPieces;
+        m_Arrivals.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
+        if (m_nCommand == CMD_GET_IMAGE) {
+            const std::size_t offset = answer.m_Param2 * IMAGE_PIECE_SIZE;
+            m_Image.StorePiece(offset, answer.m_Data, answer.m_DataSize);
+            if (offset + answer.m_DataSize < IMAGE_SIZE) return Request(answer.m_Param2 + 1), 0;
+        } else {
+            const std::uint32_t index = (answer.m_Param2 >> 8) & 0xFF, last = answer.m_Param2 & 0xFF;
+            m_Image.StorePiece(index * IMAGE2_PIECE_SIZE, answer.m_Data, answer.m_DataSize);
+            if (index < last) return Request(index + 1), 0;
+        }
+        m_bDone = true;
+        return 0;
+    }
+
+private:
+    void Request(std::uint32_t piece) {
+        if (m_nCommand == CMD_GET_IMAGE) {
+            m_Pm.SendGetImage(piece);
+        } else {
+            m_Pm.SendGetImage2(piece);
+        }
+    }
+    CPacketManagerWnd& m_Pm;
+    CImageStore m_Image;
+    std::uint32_t m_nCommand = CMD_GET_IMAGE;
+    bool m_bDone = false;
+    bool m_bFailed = false;
+    int m_nPieces = 0;
+    std::vector<double> m_Arrivals;
+};
+
+// One capture against a fresh simulated module; false when it broke.
+struct SCaptureRun {
+    double seconds = 0;
+    std::uint64_t lineBytes = 0;
+    int pieces = 0;
+    // Median over the full pieces of the time between two answers beyond the
+    // wire time of one request and one answer: what the two ends add.
+    double medianGapSeconds = 0;
+};
+
+bool RunCapture(int board, bool paced, SCaptureRun& run) {
+    SimOptions options;
+    options.baud = BENCH_BAUD;
+    options.type = board;
+    options.throttle = paced;
+    options.fingerDelayMs = 0;
+    CSimPty sim;
+    if (!sim.Start(options)) return false;
+    CManualMessageLoop loop;
+    CScriptedOperator op;
+    CPacketManagerWnd pm(loop, op);
+    CCaptureDriver driver(loop, pm);
+    pm.Create(&driver);
+    if (!pm.OpenCommPort(sim.SlavePath(), BENCH_BAUD)) return false;
+    const std::uint32_t command = board == 0 ? CMD_GET_IMAGE : CMD_GET_IMAGE2;
+    // The first image the module takes is cached; take it once before timing.
+    driver.Start(command);
+    if (!loop.RunUntil([&] { return driver.Done(); }, 60000) || driver.Failed()) return false;
+    const SimLineStats before = sim.LineStats();
+    const auto start = std::chrono::steady_clock::now();
+    driver.Start(command);
+    const bool done = loop.RunUntil([&] { return driver.Done(); }, 60000);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const SimLineStats after = sim.LineStats();
+    run.lineBytes = after.bytesIn + after.bytesOut - before.bytesIn - before.bytesOut;
+    run.pieces = driver.Pieces();
+    const std::size_t pieceSize = command == CMD_GET_IMAGE ? IMAGE_PIECE_SIZE : IMAGE2_PIECE_SIZE;
+    const double pieceWire = (2.0 * PACKET_HEADER_SIZE + pieceSize + 4) * 10.0 / BENCH_BAUD;
+    std::vector<double> gaps;
+    const std::vector<double>& at = driver.Arrivals();
+    for (std::size_t i = 1; i + 1 < at.size(); ++i) gaps.push_back(at[i] - at[i - 1] - (paced ? pieceWire : 0));
+    if (!gaps.empty()) {
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+        run.medianGapSeconds = gaps[gaps.size() / 2];
+    }
+    pm.m_Comm.ClosePort();
+    sim.Stop();
+    return done && !driver.Failed();
+}
+
+void BM_CaptureAtLineSpeed(benchmark::State& state) {
+    const int board = static_cast<int>(state.range(0));
+    SCaptureRun run;
+    double ratioSum = 0, ratioBest = 1e9, gapSum = 0;
+    for (auto _ : state) {
+        if (!RunCapture(board, true, run)) {
+            state.SkipWithError("capture failed");
+            return;
+        }
+        state.SetIterationTime(run.seconds);
+        const double ratio = run.seconds / (run.lineBytes * 10.0 / BENCH_BAUD);
+        ratioSum += ratio;
+        ratioBest = std::min(ratioBest, ratio);
+        gapSum += run.medianGapSeconds;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["wire_s"] = run.lineBytes * 10.0 / BENCH_BAUD;
+    state.counters["ratio"] = ratioSum / n;
+    state.counters["ratio_best"] = ratioBest;
+    // Beyond the wire time, per piece, in the typical round trip.
+    state.counters["extra_us_median"] = gapSum / n * 1e6;
+    state.counters["pieces"] = run.pieces;
+    state.SetLabel(board == 0 ? "CMD_GET_IMAGE, 2048-byte pieces" : "CMD_GET_IMAGE2, 512-byte pieces");
+}
+BENCHMARK(BM_CaptureAtLineSpeed)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_CaptureUnpaced(benchmark::State& state) {
+    const int board = static_cast<int>(state.range(0));
+    SCaptureRun run;
+    for (auto _ : state) {
+        if (!RunCapture(board, false, run)) {
+            state.SkipWithError("capture failed");
+            return;
+        }
+        state.SetIterationTime(run.seconds);
+    }
+    state.counters["us_per_piece"] = run.seconds * 1e6 / run.pieces;
+    state.counters["us_per_piece_median"] = run.medianGapSeconds * 1e6;
+    state.SetLabel(board == 0 ? "CMD_GET_IMAGE" : "CMD_GET_IMAGE2");
+}
+BENCHMARK(BM_CaptureUnpaced)->Arg(0)->Arg(1)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// The answer to piece 1 of command as the module sends it.
+std::vector<std::uint8_t> PieceFrame(std::uint32_t command) {
+    auto p = std::make_unique<CPacket>();
+    p->m_Command = command;
+    p->m_Param1 = RES_SUCCESS;
+    p->m_Param2 = command == CMD_GET_IMAGE ? 1 : (1u << 8 | 141u);
+    p->m_DataSize = command == CMD_GET_IMAGE ? IMAGE_PIECE_SIZE : IMAGE2_PIECE_SIZE;
+    for (std::uint32_t k = 0; k < p->m_DataSize; ++k) p->m_Data[k] = static_cast<std::uint8_t>(k * 7);
+    p->PrepareForSend();
+    std::vector<std::uint8_t> frame(p->FrameSize());
+    p->Serialize(frame.data(), frame.size());
+    return frame;
+}
+
+void BM_ConsoleTurnaround(benchmark::State& state) {
+    const std::uint32_t command = state.range(0) == 0 ? CMD_GET_IMAGE : CMD_GET_IMAGE2;
+    CManualMessageLoop loop;
+    CScriptedOperator op;
+    auto pm = std::make_unique<CPacketManagerWnd>(loop, op);
+    CCaptureDriver driver(loop, *pm);
+    pm->Create(&driver);
+    std::size_t written = 0;
+    // The request goes as far as the device write; the port is not open.
+    pm->m_Comm.m_WriteTap = [&](const std::uint8_t*, std::size_t n) { written += n; };
+    const std::vector<std::uint8_t> frame = PieceFrame(command);
+    driver.Start(command);
+    for (auto _ : state) {
+        pm->m_Comm.m_QueueRead.PutChunk(frame.data(), static_cast<int>(frame.size()));
+        loop.Post(pm.get(), WM_COMM_READ);
+        loop.RunPending();
+    }
+    if (written != PACKET_HEADER_SIZE * (static_cast<std::size_t>(state.iterations()) + 1))
+        state.SkipWithError("a request was not written");
+    state.SetLabel(command == CMD_GET_IMAGE ? "CMD_GET_IMAGE" : "CMD_GET_IMAGE2");
+}
+BENCHMARK(BM_ConsoleTurnaround)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
