@@ -117,7 +117,9 @@ TEST(CapturePlayed, ModuleTimeOutsShowTheirTexts) {
         m.pty.Answer(c.command, RES_TIMEOUT);
         ASSERT_TRUE(m.Until([&] { return m.console.Text(IDC_STATUS_LINE) == c.status; }));
         EXPECT_EQ(m.console.Prompt(), c.prompt);
-        if (*c.prompt) EXPECT_EQ(m.console.PromptForm(), MSGFORM_WARNING);
+        if (*c.prompt) {
+            EXPECT_EQ(m.console.PromptForm(), MSGFORM_WARNING);
+        }
         EXPECT_FALSE(m.console.View().m_WaitDlg.IsOpen());
         EXPECT_TRUE(m.Quiet());
     }

@@ -63,7 +63,9 @@ TEST(MasterDialogs, EveryDialogOfVerificationAndMasterModeShowsItsExactTexts) {
         for (const auto& [id, label] : std::vector<std::pair<int, QString>>{
                  {164, "Fingerprint ID:"}, {164, "ID Password:"}, {IDD_ENTER_MASTER_MODE, "Authentication Type"},
                  {IDD_INPUT_PASSWORD, "Master Password:"}}) {
-            if (id == dialog.id) EXPECT_TRUE(labels.contains(label)) << label.toStdString();
+            if (id == dialog.id) {
+                EXPECT_TRUE(labels.contains(label)) << label.toStdString();
+            }
         }
     }
     // The verification dialogs have the sizes of their templates: 115 x 54 and 125 x 86 units.
