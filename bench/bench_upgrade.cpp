@@ -10,6 +10,7 @@
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -39,19 +40,27 @@ private:
     CUpgradeSession& m_Session;
 };
 
-std::string ImageFile() {
-    static const std::string path = [] {
-        char name[] = "/tmp/pravik-bench-XXXXXX";
-        const int fd = mkstemp(name);
+// The firmware image, written once under TMPDIR and removed when the
+// program ends.
+struct SImageFile {
+    SImageFile() {
+        const char* root = std::getenv("TMPDIR");
+        path = std::string(root && *root ? root : "/tmp") + "/pravik-bench-XXXXXX";
+        const int fd = mkstemp(path.data());
         std::vector<unsigned char> bytes(kImageSize);
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 131 + (i >> 11));
         if (fd >= 0) {
             (void)!write(fd, bytes.data(), bytes.size());
             close(fd);
         }
-        return std::string(name);
-    }();
-    return path;
+    }
+    ~SImageFile() { std::remove(path.c_str()); }
+    std::string path;
+};
+
+std::string ImageFile() {
+    static const SImageFile file;
+    return file.path;
 }
 
 // Wire time of the whole upgrade: each chunk request (header, 2052 data

@@ -29,8 +29,9 @@ bool Equals(const CImageStore& store, const std::vector<std::uint8_t>& bytes) {
 class CTempFolder {
 public:
     CTempFolder() {
-        char name[] = "/tmp/pravik-image-XXXXXX";
-        m_Path = mkdtemp(name);
+        const char* root = std::getenv("TMPDIR");
+        m_Path = std::string(root && *root ? root : "/tmp") + "/pravik-image-XXXXXX";
+        if (!mkdtemp(m_Path.data())) m_Path.clear();
     }
     ~CTempFolder() { std::filesystem::remove_all(m_Path); }
     std::string File(const std::string& name) const { return m_Path + "/" + name; }
