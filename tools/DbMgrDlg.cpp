@@ -4,10 +4,8 @@
 #include <QTreeWidget>
 
 #include "console/ConsoleMessages.h"
-#include "platform/core/MessageLoop.h"
 #include "tools/FpList.h"
 #include "widgets/DialogTemplate.h"
-#include "widgets/WindowUtil.h"
 
 namespace {
 
@@ -17,82 +15,43 @@ const char* const kMaster = "MASTER";
 
 }  // namespace
 
-// The window: its buttons go to the owner, CLOSE, Escape and the close box
-// destroy it, Return presses GET FINGERPRINT LIST (the default button).
-class CDbMgrDlg::CWindow : public CTemplateDialog {
-public:
-    CWindow(CDbMgrDlg& owner, QWidget* parent) : CTemplateDialog(IDD_DB_MANAGER, parent), m_Owner(owner) {
-        setModal(false);
-        if (auto* list = Item<QTreeWidget>(IDC_DB_LIST)) {
-            list->setColumnCount(2);
-            list->setHeaderLabels({"ID", "AUTHORITY"});
-            list->setColumnWidth(COLUMN_ID, 70);
-            list->setColumnWidth(COLUMN_AUTHORITY, 80);
-            list->headerItem()->setTextAlignment(COLUMN_ID, Qt::AlignLeft | Qt::AlignVCenter);
-            list->headerItem()->setTextAlignment(COLUMN_AUTHORITY, Qt::AlignLeft | Qt::AlignVCenter);
-            list->header()->setSectionsClickable(false);
-            list->header()->setSectionsMovable(false);
-        }
-    }
+CDbMgrDlg::CDbMgrDlg(QObject* parent) : QObject(parent), CToolWindow(IDD_DB_MANAGER) {}
 
-    bool OnCommand(int id, int code) override {
-        static const int kButtons[] = {IDC_DB_GET_LIST,          IDC_DB_DELETE,      IDC_DB_DELETE_ALL,
-                                       IDC_DB_DELETE_ALL_USER,   IDC_DB_DELETE_ALL_MASTER,
-                                       IDC_DB_SET_MASTER,        IDC_DB_RESET_MASTER, IDC_DB_STATUS_CHECK,
-                                       IDC_DB_CANCEL};
-        if (code == BN_CLICKED) {
-            for (int button : kButtons) {
-                if (button != id) continue;
-                if (m_Owner.m_pOwner) m_Owner.m_pOwner->PostMessage(WM_DBMGR_BUTTON, static_cast<WPARAM>(id));
-                return true;
-            }
-        }
-        return CTemplateDialog::OnCommand(id, code);
-    }
+CDbMgrDlg::~CDbMgrDlg() = default;
 
-protected:
-    void OnOK() override {}
-    void OnCancel() override { m_Owner.DestroyWindow(); }
-
-private:
-    CDbMgrDlg& m_Owner;
-};
-
-CDbMgrDlg::CDbMgrDlg(QObject* parent) : QObject(parent) {}
-
-CDbMgrDlg::~CDbMgrDlg() {
-    if (m_pWnd) delete m_pWnd.data();
-}
-
-QDialog* CDbMgrDlg::Window() const { return m_pWnd.data(); }
-
-QTreeWidget* CDbMgrDlg::List() const { return m_pWnd ? m_pWnd->Item<QTreeWidget>(IDC_DB_LIST) : nullptr; }
+QTreeWidget* CDbMgrDlg::List() const { return Dialog() ? Dialog()->Item<QTreeWidget>(IDC_DB_LIST) : nullptr; }
 
 bool CDbMgrDlg::Create(QWidget* parent, CMsgTarget* owner) {
-    if (m_pWnd) return true;
-    auto* wnd = new CWindow(*this, parent);
-    if (!wnd->IsBuilt()) {
-        delete wnd;
-        return false;
-    }
-    m_pWnd = wnd;
+    if (IsOpen()) return true;
     m_pOwner = owner;
-    if (parent) CenterOver(wnd, parent->window());
-    wnd->show();
-    return true;
+    return CToolWindow::Create(parent);
 }
 
-void CDbMgrDlg::DestroyWindow() {
-    if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
-    m_pWnd.clear();
-    wnd->hide();
-    wnd->deleteLater();  // may run inside the window's own key handler
-    emit Closed();
+void CDbMgrDlg::OnInitDialog() {
+    QTreeWidget* list = List();
+    if (!list) return;
+    list->setColumnCount(2);
+    list->setHeaderLabels({"ID", "AUTHORITY"});
+    list->setColumnWidth(COLUMN_ID, 70);
+    list->setColumnWidth(COLUMN_AUTHORITY, 80);
+    list->headerItem()->setTextAlignment(COLUMN_ID, Qt::AlignLeft | Qt::AlignVCenter);
+    list->headerItem()->setTextAlignment(COLUMN_AUTHORITY, Qt::AlignLeft | Qt::AlignVCenter);
+    list->header()->setSectionsClickable(false);
+    list->header()->setSectionsMovable(false);
+}
+
+// Every button goes to the owner; CLOSE, Escape and the close box destroy the
+// window, Return presses GET FINGERPRINT LIST (the default button).
+bool CDbMgrDlg::OnCommand(int id, int code) {
+    static const int kButtons[] = {IDC_DB_GET_LIST,        IDC_DB_DELETE,       IDC_DB_DELETE_ALL,
+                                   IDC_DB_DELETE_ALL_USER, IDC_DB_DELETE_ALL_MASTER,
+                                   IDC_DB_SET_MASTER,      IDC_DB_RESET_MASTER, IDC_DB_STATUS_CHECK,
+                                   IDC_DB_CANCEL};
+    return PostButton(m_pOwner, WM_DBMGR_BUTTON, kButtons, id, code);
 }
 
 LRESULT CDbMgrDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
-    if (!m_pWnd) return 0;
+    if (!IsOpen()) return 0;
     switch (msg) {
     case WM_DBMGR_LIST:
     case WM_DBMGR_LIST_EX:

@@ -12,14 +12,13 @@
 // "MASTER" in AUTHORITY where marked; WM_DBMGR_MASTER_CHANGED sets the
 // AUTHORITY of the rows of the pending master change.
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include "platform/core/Messages.h"
+#include "tools/ToolWindow.h"
 
 class CFpList;
 class CMsgTarget;
-class QDialog;
 class QTreeWidget;
 class QWidget;
 
@@ -42,7 +41,7 @@ constexpr UINT WM_DBMGR_BUTTON = WM_USER + 0x310;
 constexpr int MASTER_MODE_RESET = 0;
 constexpr int MASTER_MODE_SET = 1;
 
-class CDbMgrDlg : public QObject {
+class CDbMgrDlg : public QObject, public CToolWindow {
     Q_OBJECT
 public:
     explicit CDbMgrDlg(QObject* parent = nullptr);
@@ -51,9 +50,6 @@ public:
     // Creates the window from its template, centred over parent, with an
     // empty list, and shows it; buttons are posted to owner. True when open.
     bool Create(QWidget* parent, CMsgTarget* owner);
-    // Destroys the window (CLOSE, Escape and the close box do the same).
-    void DestroyWindow();
-    bool IsOpen() const { return !m_pWnd.isNull(); }
 
     // The forwarded results (see above). Nothing when the window is closed.
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -70,18 +66,17 @@ public:
     QString m_strPendingId;
     int m_nPendingMode = MASTER_MODE_SET;
 
-    QDialog* Window() const;
     QTreeWidget* List() const;
 
 signals:
     void Closed();
 
 private:
-    class CWindow;
-    friend class CWindow;
+    void OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    void OnWindowClosed() override { emit Closed(); }
     void ShowRows(const CFpList& list);
     void ApplyMasterChange();
 
-    QPointer<CWindow> m_pWnd;
     CMsgTarget* m_pOwner = nullptr;
 };

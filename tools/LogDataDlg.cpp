@@ -9,7 +9,6 @@
 #include "tools/FieldCheck.h"
 #include "tools/LogData.h"
 #include "widgets/DialogTemplate.h"
-#include "widgets/WindowUtil.h"
 
 namespace {
 
@@ -18,67 +17,10 @@ const int kSearchRadios[] = {IDC_LOG_NTH_PREVIOUS, IDC_LOG_OLDEST_UNREAD, IDC_LO
 
 }  // namespace
 
-// The window: its controls report to the owner; Escape, the close box and
-// CLOSE (ID 2) destroy it.
-class CLogDataDlg::CWindow : public CTemplateDialog {
-public:
-    CWindow(CLogDataDlg& owner, QWidget* parent) : CTemplateDialog(IDD_LOG_DATA, parent), m_Owner(owner) {
-        setModal(false);
-    }
-    bool OnCommand(int id, int code) override {
-        return m_Owner.OnCommand(id, code) || CTemplateDialog::OnCommand(id, code);
-    }
-
-protected:
-    void OnOK() override {}  // Enter presses the default button, it does not close
-    void OnCancel() override { m_Owner.DestroyWindow(); }
-
-private:
-    CLogDataDlg& m_Owner;
-};
-
 CLogDataDlg::CLogDataDlg(IMessageLoop& loop, CPacketManagerWnd& device, IUiOperator& op)
-    : CMsgTarget(loop), m_Device(device), m_Operator(op) {}
+    : CMsgTarget(loop), CToolWindow(IDD_LOG_DATA), m_Device(device), m_Operator(op) {}
 
-CLogDataDlg::~CLogDataDlg() {
-    if (m_pWnd) {
-        CWindow* wnd = m_pWnd.data();
-        m_pWnd.clear();
-        delete wnd;
-    }
-}
-
-QDialog* CLogDataDlg::Window() const { return m_pWnd.data(); }
-
-bool CLogDataDlg::Create(QWidget* parent) {
-    if (m_pWnd) return true;
-    auto* wnd = new CWindow(*this, parent);
-    if (!wnd->IsBuilt()) {
-        delete wnd;
-        return false;
-    }
-    m_pWnd = wnd;
-    OnInitDialog();
-    if (parent) CenterOver(wnd, parent->window());
-    wnd->show();
-    return true;
-}
-
-void CLogDataDlg::DestroyWindow() {
-    if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
-    m_pWnd.clear();
-    wnd->hide();
-    wnd->deleteLater();  // may run inside one of the window's own handlers
-}
-
-void CLogDataDlg::Toggle(QWidget* parent) {
-    if (IsOpen()) {
-        DestroyWindow();
-    } else {
-        Create(parent);
-    }
-}
+CLogDataDlg::~CLogDataDlg() = default;
 
 bool CLogDataDlg::OnCommand(int id, int code) {
     static const CommandEntry<CLogDataDlg> table[] = {
@@ -100,7 +42,7 @@ bool CLogDataDlg::OnCommand(int id, int code) {
 }
 
 void CLogDataDlg::OnInitDialog() {
-    CWindow* wnd = m_pWnd.data();
+    QWidget* wnd = Dialog();
     m_bFilling = true;
     SetDlgItemText(wnd, IDC_LOG_N, QString::number(m_nN));
     m_bFilling = false;
@@ -125,19 +67,19 @@ void CLogDataDlg::UpdateReadButton() {
     // N counts only for "Nth previous log" of the newer request; a read that
     // does not use it is not held back by it.
     const bool usesN = m_nModuleType != 0 && m_nSearchType == 0;
-    EnableDlgItem(m_pWnd.data(), IDC_LOG_READ, !usesN || m_bNValid);
+    EnableDlgItem(Dialog(), IDC_LOG_READ, !usesN || m_bNValid);
 }
 
 void CLogDataDlg::OnSearchType(int type) {
     m_nSearchType = type;
     // Only "Nth previous log" takes N.
-    EnableDlgItem(m_pWnd.data(), IDC_LOG_N, type == 0);
+    EnableDlgItem(Dialog(), IDC_LOG_N, type == 0);
     UpdateReadButton();
 }
 
 void CLogDataDlg::OnNChanged() {
-    if (!m_pWnd || m_bFilling) return;
-    const EFieldCheck check = CheckIntegerField(GetDlgItemText(m_pWnd.data(), IDC_LOG_N), LOG_N_MIN, LOG_N_MAX, m_nN);
+    if (!IsOpen() || m_bFilling) return;
+    const EFieldCheck check = CheckIntegerField(GetDlgItemText(Dialog(), IDC_LOG_N), LOG_N_MIN, LOG_N_MAX, m_nN);
     // A field that holds no number cannot be read: READ waits for one, as it
     // waits for a number in range.
     m_bNValid = check == FIELD_OK;
@@ -170,7 +112,7 @@ LRESULT CLogDataDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
     if (msg != WM_LOG_FORWARD || !wParam) return 0;
     // Closed since the store was handed over: the records stay unsaved. A
     // second hand-over while the save question is open has nothing to add.
-    if (!m_pWnd || m_bSaving) return 0;
+    if (!IsOpen() || m_bSaving) return 0;
     m_bSaving = true;
     SaveLog(*reinterpret_cast<CLogData*>(wParam));
     m_bSaving = false;
@@ -178,7 +120,7 @@ LRESULT CLogDataDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
 }
 
 void CLogDataDlg::SaveLog(CLogData& store) {
-    m_pWnd->hide();
+    Dialog()->hide();
     if (m_Operator.MessageBox("Save the log data as file?", "", MB_YESNO | MB_ICONQUESTION) == IDYES) {
         std::string path;
         if (m_Operator.GetSaveFileName(LOG_FILE_FILTER, LOG_FILE_EXT, true, path)) {

@@ -7,17 +7,16 @@
 // The object lives with the main form's log flow; its window exists only while
 // open. It sends its requests through the packet manager; every answer goes to
 // the main form, which collects the records in its store.
-#include <QPointer>
 #include <QString>
 #include <functional>
 #include <string>
 
 #include "platform/core/MessageLoop.h"
+#include "tools/ToolWindow.h"
 
 class CLogData;
 class CPacketManagerWnd;
 class IUiOperator;
-class QDialog;
 class QWidget;
 
 constexpr int IDD_LOG_DATA = 154;
@@ -38,20 +37,16 @@ constexpr int LOG_N_MAX = 2047;
 constexpr const char* LOG_FILE_FILTER = "LOG files(*.log)|*.log|All files|*.*|";
 constexpr const char* LOG_FILE_EXT = "LOG";
 
-class CLogDataDlg : public CMsgTarget {
+class CLogDataDlg : public CMsgTarget, public CToolWindow {
 public:
     CLogDataDlg(IMessageLoop& loop, CPacketManagerWnd& device, IUiOperator& op);
     ~CLogDataDlg() override;
 
     // Creates the window as a modeless child of parent, centred over it, and
     // shows it. True when open (also when it was open already).
-    bool Create(QWidget* parent);
-    // Destroys the window (CLOSE, Escape, the close box).
-    void DestroyWindow();
+    using CToolWindow::Create;
     // The View menu command: close when open, open otherwise.
-    void Toggle(QWidget* parent);
-    bool IsOpen() const { return !m_pWnd.isNull(); }
-    QDialog* Window() const;
+    using CToolWindow::Toggle;
 
     // WM_LOG_FORWARD (wParam: the finished CLogData): the save step.
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -67,11 +62,8 @@ public:
     std::function<void()> m_fnCancel;
 
 private:
-    class CWindow;
-    friend class CWindow;
-
-    bool OnCommand(int id, int code);
-    void OnInitDialog();
+    bool OnCommand(int id, int code) override;
+    void OnInitDialog() override;
     void OnRead();
     void OnStatus();
     void OnCancelCommand();
@@ -85,7 +77,6 @@ private:
 
     CPacketManagerWnd& m_Device;
     IUiOperator& m_Operator;
-    QPointer<CWindow> m_pWnd;
     bool m_bSaving = false;
     bool m_bFilling = false;  // the window fills the N field itself
     bool m_bNValid = true;    // the N field holds a number from 0 to 2047

@@ -6,45 +6,19 @@
 #include "platform/core/MessageLoop.h"
 #include "platform/core/Operator.h"
 #include "widgets/DialogTemplate.h"
-#include "widgets/WindowUtil.h"
 
-// The window: its buttons go to the owner, CLOSE, Escape and the close box
-// destroy it, Return presses GET SYSTEM INFORMATION (the default button).
-class CSysInfoDlg::CWindow : public CTemplateDialog {
-public:
-    CWindow(CSysInfoDlg& owner, QWidget* parent) : CTemplateDialog(IDD_SYSTEM_INFO, parent), m_Owner(owner) {
-        setModal(false);
-    }
+CSysInfoDlg::CSysInfoDlg(QObject* parent) : QObject(parent), CToolWindow(IDD_SYSTEM_INFO) {}
 
-    bool OnCommand(int id, int code) override {
-        static const int kButtons[] = {IDC_SI_SET_IMAGE, IDC_SI_SET_SECURITY,       IDC_SI_SET_LATENT,
-                                       IDC_SI_SET_LOG,   IDC_SI_SET_CAPTURE_PERIOD, IDC_SI_SET_DEFAULT,
-                                       IDC_SI_GET_INFO};
-        if (code == BN_CLICKED) {
-            for (int button : kButtons) {
-                if (button != id) continue;
-                if (m_Owner.m_pOwner) m_Owner.m_pOwner->PostMessage(WM_SYSINFO_BUTTON, static_cast<WPARAM>(id));
-                return true;
-            }
-        }
-        return CTemplateDialog::OnCommand(id, code);
-    }
+CSysInfoDlg::~CSysInfoDlg() = default;
 
-protected:
-    void OnOK() override {}
-    void OnCancel() override { m_Owner.DestroyWindow(); }
-
-private:
-    CSysInfoDlg& m_Owner;
-};
-
-CSysInfoDlg::CSysInfoDlg(QObject* parent) : QObject(parent) {}
-
-CSysInfoDlg::~CSysInfoDlg() {
-    if (m_pWnd) delete m_pWnd.data();
+// Every button goes to the owner; CLOSE, Escape and the close box destroy the
+// window, Return presses GET SYSTEM INFORMATION (the default button).
+bool CSysInfoDlg::OnCommand(int id, int code) {
+    static const int kButtons[] = {IDC_SI_SET_IMAGE, IDC_SI_SET_SECURITY,       IDC_SI_SET_LATENT,
+                                   IDC_SI_SET_LOG,   IDC_SI_SET_CAPTURE_PERIOD, IDC_SI_SET_DEFAULT,
+                                   IDC_SI_GET_INFO};
+    return PostButton(m_pOwner, WM_SYSINFO_BUTTON, kButtons, id, code);
 }
-
-QDialog* CSysInfoDlg::Window() const { return m_pWnd.data(); }
 
 QString CSysInfoDlg::ModuleLabel(int moduleType) {
     switch (moduleType) {
@@ -57,38 +31,25 @@ QString CSysInfoDlg::ModuleLabel(int moduleType) {
 }
 
 bool CSysInfoDlg::Create(QWidget* parent, CMsgTarget* owner) {
-    if (m_pWnd) return true;
-    auto* wnd = new CWindow(*this, parent);
-    if (!wnd->IsBuilt()) {
-        delete wnd;
-        return false;
-    }
-    m_pWnd = wnd;
+    if (IsOpen()) return true;
     m_pOwner = owner;
-    m_Defaults = SSysInfoDefaults{};
-    m_bDefaultRun = false;
-    // An unknown type leaves the label as it was (empty at first).
-    const QString label = ModuleLabel(m_nModuleType);
-    if (!label.isEmpty()) SetDlgItemText(wnd, IDC_SI_MODULE_LABEL, label);
-    ShowValues();
-    if (parent) CenterOver(wnd, parent->window());
-    wnd->show();
+    if (!CToolWindow::Create(parent)) return false;
     // The form is filled from the module each time the window opens.
     if (owner) owner->PostMessage(WM_SYSINFO_READ);
     return true;
 }
 
-void CSysInfoDlg::DestroyWindow() {
-    if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
-    m_pWnd.clear();
-    wnd->hide();
-    wnd->deleteLater();  // may run inside the window's own key handler
-    emit Closed();
+void CSysInfoDlg::OnInitDialog() {
+    m_Defaults = SSysInfoDefaults{};
+    m_bDefaultRun = false;
+    // An unknown type leaves the label as it was (empty at first).
+    const QString label = ModuleLabel(m_nModuleType);
+    if (!label.isEmpty()) SetDlgItemText(Dialog(), IDC_SI_MODULE_LABEL, label);
+    ShowValues();
 }
 
 LRESULT CSysInfoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
-    if (!m_pWnd || msg != WM_SYSINFO_FORWARD || !wParam) return 0;
+    if (!IsOpen() || msg != WM_SYSINFO_FORWARD || !wParam) return 0;
     const auto& record = *reinterpret_cast<const SSysInfoRecord*>(wParam);
     m_nGain = record.m_nGain;
     m_nBrightness = record.m_nBrightness;
@@ -104,7 +65,7 @@ LRESULT CSysInfoDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM) {
 }
 
 void CSysInfoDlg::ShowValues() {
-    QWidget* wnd = m_pWnd.data();
+    QWidget* wnd = Dialog();
     if (!wnd) return;
     const struct { int id; std::int32_t value; } edits[] = {
         {IDC_SI_GAIN, m_nGain},           {IDC_SI_BRIGHTNESS, m_nBrightness}, {IDC_SI_CONTRAST, m_nContrast},
@@ -116,12 +77,12 @@ void CSysInfoDlg::ShowValues() {
     CheckDlgButton(wnd, IDC_SI_LOG, m_nLogOption != 0);
 }
 
-bool CSysInfoDlg::IsLatentChecked() const { return m_pWnd && IsDlgButtonChecked(m_pWnd.data(), IDC_SI_LATENT); }
+bool CSysInfoDlg::IsLatentChecked() const { return IsOpen() && IsDlgButtonChecked(Dialog(), IDC_SI_LATENT); }
 
-bool CSysInfoDlg::IsLogChecked() const { return m_pWnd && IsDlgButtonChecked(m_pWnd.data(), IDC_SI_LOG); }
+bool CSysInfoDlg::IsLogChecked() const { return IsOpen() && IsDlgButtonChecked(Dialog(), IDC_SI_LOG); }
 
 bool CSysInfoDlg::ReadForm(IOperator& op) {
-    QWidget* wnd = m_pWnd.data();
+    QWidget* wnd = Dialog();
     if (!wnd) return false;
     struct SField {
         int id;

@@ -11,15 +11,14 @@
 // options. The owner hands the finished record back with WM_SYSINFO_FORWARD
 // (wParam: the SSysInfoRecord) through WindowProc.
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include "platform/core/Messages.h"
 #include "tools/SysInfoRecord.h"
+#include "tools/ToolWindow.h"
 
 class CMsgTarget;
 class IOperator;
-class QDialog;
 class QWidget;
 
 constexpr int IDD_SYSTEM_INFO = 153;
@@ -43,7 +42,7 @@ constexpr int IDC_SI_GET_INFO = 1020;
 // Window to owner: a button was pressed (wParam: its control ID).
 constexpr UINT WM_SYSINFO_BUTTON = WM_USER + 0x320;
 
-class CSysInfoDlg : public QObject {
+class CSysInfoDlg : public QObject, public CToolWindow {
     Q_OBJECT
 public:
     explicit CSysInfoDlg(QObject* parent = nullptr);
@@ -53,8 +52,6 @@ public:
     // first values, the default-run flag cleared, the module type label set,
     // the form values shown; then posts WM_SYSINFO_READ to owner.
     bool Create(QWidget* parent, CMsgTarget* owner);
-    void DestroyWindow();
-    bool IsOpen() const { return !m_pWnd.isNull(); }
 
     // WM_SYSINFO_FORWARD: copies the record into the form values and shows them.
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -89,17 +86,16 @@ public:
     // A SET DEFAULT OPTION run is under way.
     bool m_bDefaultRun = false;
 
-    QDialog* Window() const;
     static QString ModuleLabel(int moduleType);
 
 signals:
     void Closed();
 
 private:
-    class CWindow;
-    friend class CWindow;
+    void OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
+    void OnWindowClosed() override { emit Closed(); }
     void ShowValues();
 
-    QPointer<CWindow> m_pWnd;
     CMsgTarget* m_pOwner = nullptr;
 };

@@ -6,7 +6,6 @@
 #include "protocol/PacketManagerWnd.h"
 #include "tools/FieldCheck.h"
 #include "widgets/DialogTemplate.h"
-#include "widgets/WindowUtil.h"
 
 namespace {
 
@@ -22,67 +21,15 @@ QString AsciiUpper(const QString& text) {
 
 }  // namespace
 
-// The window: its controls report to the owner; Escape, the close box and
-// CLOSE (ID 2) destroy it.
-class CUserDataDlg::CWindow : public CTemplateDialog {
-public:
-    CWindow(CUserDataDlg& owner, QWidget* parent) : CTemplateDialog(IDD_USER_DATA, parent), m_Owner(owner) {
-        setModal(false);
-    }
-    bool OnCommand(int id, int code) override {
-        return m_Owner.OnCommand(id, code) || CTemplateDialog::OnCommand(id, code);
-    }
+CUserDataDlg::CUserDataDlg(CPacketManagerWnd& device, IUiOperator& op)
+    : CToolWindow(IDD_USER_DATA), m_Device(device), m_Operator(op) {}
 
-protected:
-    void OnOK() override {}
-    void OnCancel() override { m_Owner.DestroyWindow(); }
+CUserDataDlg::~CUserDataDlg() = default;
 
-private:
-    CUserDataDlg& m_Owner;
-};
-
-CUserDataDlg::CUserDataDlg(CPacketManagerWnd& device, IUiOperator& op) : m_Device(device), m_Operator(op) {}
-
-CUserDataDlg::~CUserDataDlg() {
-    if (m_pWnd) {
-        CWindow* wnd = m_pWnd.data();
-        m_pWnd.clear();
-        delete wnd;
-    }
-}
-
-QDialog* CUserDataDlg::Window() const { return m_pWnd.data(); }
-
-bool CUserDataDlg::Create(QWidget* parent) {
-    if (m_pWnd) return true;
-    auto* wnd = new CWindow(*this, parent);
-    if (!wnd->IsBuilt()) {
-        delete wnd;
-        return false;
-    }
-    m_pWnd = wnd;
+void CUserDataDlg::OnInitDialog() {
     // Each opening starts with an empty form; opening sends nothing.
     ClearForm();
     ShowForm();
-    if (parent) CenterOver(wnd, parent->window());
-    wnd->show();
-    return true;
-}
-
-void CUserDataDlg::DestroyWindow() {
-    if (!m_pWnd) return;
-    CWindow* wnd = m_pWnd.data();
-    m_pWnd.clear();
-    wnd->hide();
-    wnd->deleteLater();  // may run inside one of the window's own handlers
-}
-
-void CUserDataDlg::Toggle(QWidget* parent) {
-    if (IsOpen()) {
-        DestroyWindow();
-    } else {
-        Create(parent);
-    }
 }
 
 bool CUserDataDlg::OnCommand(int id, int code) {
@@ -112,7 +59,7 @@ void CUserDataDlg::ClearForm() {
 }
 
 bool CUserDataDlg::ReadForm() {
-    CWindow* wnd = m_pWnd.data();
+    CTemplateDialog* wnd = Dialog();
     if (!wnd) return false;
     struct SNumber {
         int id;
@@ -142,7 +89,7 @@ bool CUserDataDlg::ReadForm() {
 }
 
 void CUserDataDlg::ShowForm() {
-    CWindow* wnd = m_pWnd.data();
+    CTemplateDialog* wnd = Dialog();
     if (!wnd) return;
     m_bShowing = true;
     SetDlgItemText(wnd, IDC_UD_READ_ADDRESS, QString::number(m_nReadAddress));
@@ -155,7 +102,7 @@ void CUserDataDlg::ShowForm() {
 }
 
 void CUserDataDlg::ShowReadData(const std::uint8_t* bytes, std::size_t count) {
-    CWindow* wnd = m_pWnd.data();
+    CTemplateDialog* wnd = Dialog();
     if (!wnd) return;
     m_strReadData.clear();
     m_strReadData.reserve(static_cast<int>(count));
@@ -169,7 +116,7 @@ void CUserDataDlg::ShowReadData(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CUserDataDlg::TakeWriteData() {
-    CWindow* wnd = m_pWnd.data();
+    CTemplateDialog* wnd = Dialog();
     auto* edit = wnd ? wnd->Item<QLineEdit>(IDC_UD_WRITE_DATA) : nullptr;
     if (!edit) return;
     // Letters go in upper case however they arrived (typed or pasted).
@@ -207,7 +154,7 @@ void CUserDataDlg::OnRead() {
 
 void CUserDataDlg::OnWrite() {
     ReadForm();
-    if (!m_pWnd) return;
+    if (!IsOpen()) return;
     TakeWriteData();
     if (m_nWriteSize == 0) return;
     m_Device.SendWriteUserData(static_cast<std::uint32_t>(m_nWriteAddress), static_cast<std::uint32_t>(m_nWriteSize),

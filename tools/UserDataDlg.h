@@ -8,14 +8,14 @@
 // The form is read field by field in a fixed order (read address, write
 // address, read size, read data, write size, write data), stopping at the
 // first field that does not fit, with the message of that field.
-#include <QPointer>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 
+#include "tools/ToolWindow.h"
+
 class CPacketManagerWnd;
 class IUiOperator;
-class QDialog;
 class QWidget;
 
 constexpr int IDD_USER_DATA = 155;
@@ -33,20 +33,15 @@ constexpr int USER_DATA_SIZE = 8192;
 constexpr int USER_DATA_ADDRESS_MAX = USER_DATA_SIZE - 1;
 constexpr int USER_DATA_WRITE_MAX = 256;  // characters of one write
 
-class CUserDataDlg {
+class CUserDataDlg : public CToolWindow {
 public:
     CUserDataDlg(CPacketManagerWnd& device, IUiOperator& op);
-    ~CUserDataDlg();
-    CUserDataDlg(const CUserDataDlg&) = delete;
-    CUserDataDlg& operator=(const CUserDataDlg&) = delete;
+    ~CUserDataDlg() override;
 
     // Creates the window as a modeless child of parent with an empty form
     // and shows it; true when open (also when it was open already).
-    bool Create(QWidget* parent);
-    void DestroyWindow();
-    void Toggle(QWidget* parent);
-    bool IsOpen() const { return !m_pWnd.isNull(); }
-    QDialog* Window() const;
+    using CToolWindow::Create;
+    using CToolWindow::Toggle;
 
     // The answer to a read: the bytes as characters (a zero byte adds
     // nothing), shown in upper case. Nothing when the window is closed.
@@ -72,10 +67,8 @@ public:
     QString m_strWriteData;
 
 private:
-    class CWindow;
-    friend class CWindow;
-
-    bool OnCommand(int id, int code);
+    void OnInitDialog() override;
+    bool OnCommand(int id, int code) override;
     void OnNumberChanged();
     void OnWriteDataChanged();
     void OnRead();
@@ -87,6 +80,5 @@ private:
 
     CPacketManagerWnd& m_Device;
     IUiOperator& m_Operator;
-    QPointer<CWindow> m_pWnd;
     bool m_bShowing = false;  // the form is being filled: its change notices are ours
 };
