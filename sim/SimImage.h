@@ -10,6 +10,11 @@ constexpr int SIM_IMAGE_WIDTH = 248;
 constexpr int SIM_IMAGE_HEIGHT = 292;
 constexpr std::size_t SIM_IMAGE_SIZE = SIM_IMAGE_WIDTH * SIM_IMAGE_HEIGHT;  // 72416
 constexpr std::size_t SIM_MINUTIAE_SIZE = 400;
+// Image pieces of the two capture commands and the last piece number of each.
+constexpr std::uint32_t SIM_IMAGE_PIECE = 2048;   // CMD_GET_IMAGE
+constexpr std::uint32_t SIM_IMAGE2_PIECE = 512;   // CMD_GET_IMAGE2
+constexpr std::uint32_t SIM_IMAGE_LAST_PIECE = (SIM_IMAGE_SIZE - 1) / SIM_IMAGE_PIECE;    // 35
+constexpr std::uint32_t SIM_IMAGE2_LAST_PIECE = (SIM_IMAGE_SIZE - 1) / SIM_IMAGE2_PIECE;  // 141
 
 // 248 x 292 grey levels, top row first: dark ridges on a light background
 // inside an oval finger print, white outside. Finger numbers above 0 give

@@ -14,6 +14,8 @@
 #include <vector>
 
 constexpr std::size_t SIM_LOG_RECORD_SIZE = 28;
+// The block number that asks for the last block of the log.
+constexpr std::uint32_t SIM_LOG_LAST_BLOCK = 0xFFFF;
 
 // Command codes of command records (the console names them).
 enum : std::uint8_t {
