@@ -255,3 +255,27 @@ TEST(Service, IdentificationAnswersAreNotTakenWhenNoBatteryTestRuns) {
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
     EXPECT_TRUE(BoxTexts(console).empty());
 }
+
+// The identification answers come over the line: the verification flow owns
+// answer 1045 and hands it to the battery test while the test runs, so no
+// identification text is shown and every round is counted.
+TEST(Service, TheBatteryTestTakesItsIdentificationAnswersFromTheLine) {
+    CBatteryTest t;
+    t.Start(BOARD_ZEL12);
+    ASSERT_TRUE(t.console.Choose(ID_TOOLS_BATTERY_TEST));
+    ASSERT_EQ(t.pty.Next(), CMD_IDENTIFY);
+    for (int round = 1; round <= 3; ++round) {
+        t.Answer(CMD_IDENTIFY, round == 2 ? RES_FAIL : RES_SUCCESS, 7);
+        ASSERT_EQ(t.pty.Next(), CMD_CHECK_VOLTAGE) << "round " << round;
+        t.Answer(CMD_CHECK_VOLTAGE, RES_SUCCESS, 0);
+        EXPECT_EQ(t.Count(IDC_BATTERY_HIGH_COUNT), QString::number(round));
+        ASSERT_EQ(t.pty.Next(), CMD_IDENTIFY);
+    }
+    EXPECT_FALSE(t.console.View().m_MsgDlg.IsOpen());
+    EXPECT_TRUE(t.Running());
+    // Cancelled: the next identification answer ends the test.
+    ASSERT_TRUE(ClickDlgItem(t.Flow().BatteryDlg().Window(), IDCANCEL));
+    t.Answer(CMD_IDENTIFY, RES_SUCCESS, 7);
+    ASSERT_TRUE(t.console.WaitFor([&] { return !t.Running(); }));
+    EXPECT_EQ(t.console.Prompt(), "Battery life test canceled.");
+}
