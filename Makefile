@@ -9,6 +9,10 @@ BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
 # Configure quietly: warnings and errors only.
 CMAKE_CONFIGURE = cmake -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+# The sanitizer builds: light optimisation and line tables only, which
+# compile in less than half the time of -O2 -g and still give file and line
+# in every report.
+CMAKE_SANITIZE = cmake -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g1" $(CMAKE_FLAGS)
 # Every test is headless and keeps its temporary files in the build tree.
 TEST_ENV = QT_QPA_PLATFORM=offscreen
 
@@ -44,7 +48,7 @@ sim: configure
 # known leak, inside the system's fontconfig, is suppressed by name.
 asan: deps
 	@echo "configure: $(ASAN_BUILD)/ (address, undefined)"
-	@$(CMAKE_CONFIGURE) -S . -B $(ASAN_BUILD) -DPRAVIK_SANITIZE=address,undefined
+	@$(CMAKE_SANITIZE) -S . -B $(ASAN_BUILD) -DPRAVIK_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(TEST_ENV) \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
@@ -60,7 +64,7 @@ asan: deps
 TSAN_TESTS = pravik-tests-link pravik-tests-protocol pravik-tests-sim
 tsan: deps
 	@echo "configure: $(TSAN_BUILD)/ (thread)"
-	@$(CMAKE_CONFIGURE) -S . -B $(TSAN_BUILD) -DPRAVIK_SANITIZE=thread
+	@$(CMAKE_SANITIZE) -S . -B $(TSAN_BUILD) -DPRAVIK_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS) pravik-sim
 	@set -e; for t in $(TSAN_TESTS); do \
 	  echo "== $$t"; \
