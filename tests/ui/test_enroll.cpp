@@ -10,6 +10,7 @@
 #include "console/RegisterUser.h"
 #include "protocol/Notifications.h"
 #include "sim/SimPty.h"
+#include "tests/ui/ForwardRecorder.h"
 #include "tests/ui/ConsoleFixture.h"
 #include "tests/ui/FlowRequests.h"
 
@@ -455,54 +456,9 @@ TEST(DeleteAnswers, EveryRowOfBothMinimizedDeleteAnswers) {
     }
 }
 
-// The flow sees the console through this context, which notes what is handed
-// to another flow; everything else is the real form's.
-class CForwardSpy : public IConsoleContext {
-public:
-    explicit CForwardSpy(CPravikView& view) : m_View(view) {}
-    struct SForward {
-        int flow;
-        UINT msg;
-    };
-    std::vector<SForward> forwards;
-
-    CPacketManagerWnd& Device() override { return m_View.Device(); }
-    QWidget* Form() override { return m_View.Form(); }
-    CMsgDlg& MsgDlg() override { return m_View.MsgDlg(); }
-    CWaitDlg& WaitDlg() override { return m_View.WaitDlg(); }
-    CCaptureMsg& CaptureMsg() override { return m_View.CaptureMsg(); }
-    CLiftDlg& LiftDlg() override { return m_View.LiftDlg(); }
-    void ShowPrompt(int form, const QString& text) override { m_View.ShowPrompt(form, text); }
-    void SetStatusText(const QString& text) override { m_View.SetStatusText(text); }
-    QString StatusText() const override { return m_View.StatusText(); }
-    void SetLabel(int id, const QString& text) override { m_View.SetLabel(id, text); }
-    QString Label(int id) const override { return m_View.Label(id); }
-    void SetItemText(int id, const QString& text) override { m_View.SetItemText(id, text); }
-    QString ItemText(int id) const override { return m_View.ItemText(id); }
-    void EnableItem(int id, bool enable) override { m_View.EnableItem(id, enable); }
-    bool IsItemEnabled(int id) const override { return m_View.IsItemEnabled(id); }
-    SConsoleState& State() override { return m_View.State(); }
-    void SetLayout(int layout) override { m_View.SetLayout(layout); }
-    void SelectBoard(int board) override { m_View.SelectBoard(board); }
-    IUiOperator& Operator() override { return m_View.Operator(); }
-    IMessageLoop& MessageLoop() override { return m_View.MessageLoop(); }
-    CSerialSettings& Settings() override { return m_View.Settings(); }
-    void SaveSettings() override {}
-    LRESULT ForwardTo(int flow, UINT msg, WPARAM, LPARAM) override {
-        forwards.push_back({flow, msg});
-        return 1;
-    }
-    void SetBusy(bool) override {}
-    void NotifyLinkClosed() override {}
-    void NotifyChecksumError() override {}
-
-private:
-    CPravikView& m_View;
-};
-
 TEST(DeleteAnswers, ASuccessfulDeletionAskedForByTheDatabaseManagerReloadsItsListOnce) {
     CEnrollConsole c(BOARD_PELL);
-    CForwardSpy spy(c.View());
+    CForwardRecorder spy(c.View());
     CEnrollFlow flow(spy);
     auto deliver = [&](std::int32_t result) {
         auto packet = std::make_unique<CPacket>();
