@@ -4,7 +4,10 @@
 
 #include "widgets/WindowUtil.h"
 
-CInputIdDlg::CInputIdDlg(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID, parent) {}
+CInputIdDlg::CInputIdDlg(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID, parent) {
+    // An empty ID names no fingerprint.
+    RequireText({IDC_FINGERPRINT_ID});
+}
 
 void CInputIdDlg::OnInitDialog() {
     if (parentWidget()) CenterOver(this, parentWidget());
@@ -13,23 +16,9 @@ void CInputIdDlg::OnInitDialog() {
         edit->setText(m_strId);
         edit->setFocus();
     }
-    OnChangeId();
 }
-
-bool CInputIdDlg::OnCommand(int id, int code) {
-    static const CommandEntry<CInputIdDlg> table[] = {
-        {IDC_FINGERPRINT_ID, EN_CHANGE, &CInputIdDlg::OnChangeId},
-    };
-    if (DispatchCommand(this, table, id, code)) return true;
-    return CTemplateDialog::OnCommand(id, code);
-}
-
-void CInputIdDlg::OnChangeId() { EnableDlgItem(this, IDOK, !GetDlgItemText(this, IDC_FINGERPRINT_ID).isEmpty()); }
 
 void CInputIdDlg::OnOK() {
-    const QString id = GetDlgItemText(this, IDC_FINGERPRINT_ID);
-    // An empty ID names no fingerprint: OK stays disabled and Return does nothing.
-    if (id.isEmpty()) return;
-    m_strId = id;
+    m_strId = GetDlgItemText(this, IDC_FINGERPRINT_ID);
     CTemplateDialog::OnOK();
 }

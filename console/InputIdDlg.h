@@ -16,16 +16,10 @@ class CInputIdDlg : public CTemplateDialog {
 public:
     explicit CInputIdDlg(QWidget* parent = nullptr);
 
-    bool OnCommand(int id, int code) override;
-
     // The ID as typed; read back from the edit when OK closes the dialog.
     QString m_strId;
 
 protected:
     void OnInitDialog() override;
-    // Keeps the dialog open while the edit is empty.
     void OnOK() override;
-
-private:
-    void OnChangeId();
 };

@@ -40,31 +40,18 @@ void CEnterMasterModeDlg::OnOK() {
 
 // -------------------------------------------------------- CInputPasswordDlg
 
-CInputPasswordDlg::CInputPasswordDlg(QWidget* parent) : CTemplateDialog(IDD_INPUT_PASSWORD, parent) {}
+CInputPasswordDlg::CInputPasswordDlg(QWidget* parent) : CTemplateDialog(IDD_INPUT_PASSWORD, parent) {
+    RequireText({IDC_MASTER_PASSWORD});
+}
 
 void CInputPasswordDlg::OnInitDialog() {
     if (parentWidget()) CenterOver(this, parentWidget());
     m_strPassword.clear();
     SetUpPasswordEdit(this, IDC_MASTER_PASSWORD);
-    OnChangePassword();
-}
-
-bool CInputPasswordDlg::OnCommand(int id, int code) {
-    static const CommandEntry<CInputPasswordDlg> table[] = {
-        {IDC_MASTER_PASSWORD, EN_CHANGE, &CInputPasswordDlg::OnChangePassword},
-    };
-    if (DispatchCommand(this, table, id, code)) return true;
-    return CTemplateDialog::OnCommand(id, code);
-}
-
-void CInputPasswordDlg::OnChangePassword() {
-    EnableDlgItem(this, IDOK, !GetDlgItemText(this, IDC_MASTER_PASSWORD).isEmpty());
 }
 
 void CInputPasswordDlg::OnOK() {
-    const QString password = GetDlgItemText(this, IDC_MASTER_PASSWORD);
-    if (password.isEmpty()) return;
-    m_strPassword = password;
+    m_strPassword = GetDlgItemText(this, IDC_MASTER_PASSWORD);
     CTemplateDialog::OnOK();
 }
 

@@ -51,16 +51,11 @@ class CInputPasswordDlg : public CTemplateDialog {
 public:
     explicit CInputPasswordDlg(QWidget* parent = nullptr);
 
-    bool OnCommand(int id, int code) override;
-
     QString m_strPassword;
 
 protected:
     void OnInitDialog() override;
     void OnOK() override;
-
-private:
-    void OnChangePassword();
 };
 
 // Device Password: SET PASSWORD sends the typed password and closes; DELETE

@@ -5,11 +5,13 @@
 #include "console/ControlIds.h"
 #include "widgets/WindowUtil.h"
 
-CRegisterUser::CRegisterUser(QWidget* parent) : CTemplateDialog(IDD_REGISTER_USER, parent) {}
+CRegisterUser::CRegisterUser(QWidget* parent) : CTemplateDialog(IDD_REGISTER_USER, parent) {
+    // An enrolment without an ID is not started.
+    RequireText({IDC_REGISTER_ID});
+}
 
 bool CRegisterUser::OnCommand(int id, int code) {
     static const CommandEntry<CRegisterUser> table[] = {
-        {IDC_REGISTER_ID, EN_CHANGE, &CRegisterUser::OnIdChange},
         {IDC_REGISTER_USER, BN_CLICKED, &CRegisterUser::OnUser},
         {IDC_REGISTER_MASTER, BN_CLICKED, &CRegisterUser::OnMaster},
     };
@@ -31,18 +33,7 @@ void CRegisterUser::OnInitDialog() {
     EnableDlgItem(this, IDC_REGISTER_PASSWORD_LABEL, password);
     CheckDlgButton(this, IDC_REGISTER_USER, true);
     CheckDlgButton(this, IDC_REGISTER_MASTER, false);
-    EnableDlgItem(this, IDOK, false);
     if (QWidget* edit = Item(IDC_REGISTER_ID)) edit->setFocus();
-}
-
-void CRegisterUser::ReadEdits() {
-    m_strId = GetDlgItemText(this, IDC_REGISTER_ID);
-    m_strPassword = GetDlgItemText(this, IDC_REGISTER_PASSWORD);
-}
-
-void CRegisterUser::OnIdChange() {
-    ReadEdits();
-    EnableDlgItem(this, IDOK, !m_strId.isEmpty());
 }
 
 void CRegisterUser::OnUser() { m_nUserType = ENROLL_TYPE_USER; }
@@ -50,9 +41,7 @@ void CRegisterUser::OnUser() { m_nUserType = ENROLL_TYPE_USER; }
 void CRegisterUser::OnMaster() { m_nUserType = ENROLL_TYPE_MASTER; }
 
 void CRegisterUser::OnOK() {
-    ReadEdits();
-    // Return in the ID edit presses OK even while it is disabled: an
-    // enrolment without an ID is not started.
-    if (m_strId.isEmpty()) return;
+    m_strId = GetDlgItemText(this, IDC_REGISTER_ID);
+    m_strPassword = GetDlgItemText(this, IDC_REGISTER_PASSWORD);
     CTemplateDialog::OnOK();
 }

@@ -39,8 +39,6 @@ protected:
     void OnOK() override;
 
 private:
-    void OnIdChange();
     void OnUser();
     void OnMaster();
-    void ReadEdits();
 };

@@ -30,7 +30,9 @@ void CVerifyType::OnPassword() { m_nVerifyType = VERIFY_BY_PASSWORD; }
 
 // --------------------------------------------------------- CInputIdPassword
 
-CInputIdPassword::CInputIdPassword(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID_PASSWORD, parent) {}
+CInputIdPassword::CInputIdPassword(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID_PASSWORD, parent) {
+    RequireText({IDC_ID_PASSWORD_ID, IDC_ID_PASSWORD_PASSWORD});
+}
 
 void CInputIdPassword::OnInitDialog() {
     if (parentWidget()) CenterOver(this, parentWidget());
@@ -46,26 +48,10 @@ void CInputIdPassword::OnInitDialog() {
         password->setEchoMode(QLineEdit::Password);
         password->clear();
     }
-    OnChangeEdit();
-}
-
-bool CInputIdPassword::OnCommand(int id, int code) {
-    static const CommandEntry<CInputIdPassword> table[] = {
-        {IDC_ID_PASSWORD_ID, EN_CHANGE, &CInputIdPassword::OnChangeEdit},
-        {IDC_ID_PASSWORD_PASSWORD, EN_CHANGE, &CInputIdPassword::OnChangeEdit},
-    };
-    if (DispatchCommand(this, table, id, code)) return true;
-    return CTemplateDialog::OnCommand(id, code);
-}
-
-void CInputIdPassword::OnChangeEdit() {
-    m_strId = GetDlgItemText(this, IDC_ID_PASSWORD_ID);
-    m_strPassword = GetDlgItemText(this, IDC_ID_PASSWORD_PASSWORD);
-    EnableDlgItem(this, IDOK, !m_strId.isEmpty() && !m_strPassword.isEmpty());
 }
 
 void CInputIdPassword::OnOK() {
-    OnChangeEdit();
-    if (m_strId.isEmpty() || m_strPassword.isEmpty()) return;
+    m_strId = GetDlgItemText(this, IDC_ID_PASSWORD_ID);
+    m_strPassword = GetDlgItemText(this, IDC_ID_PASSWORD_PASSWORD);
     CTemplateDialog::OnOK();
 }

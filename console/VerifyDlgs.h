@@ -45,16 +45,11 @@ class CInputIdPassword : public CTemplateDialog {
 public:
     explicit CInputIdPassword(QWidget* parent = nullptr);
 
-    bool OnCommand(int id, int code) override;
-
+    // Read from the edits when OK closes the dialog.
     QString m_strId;
     QString m_strPassword;
 
 protected:
     void OnInitDialog() override;
-    // Keeps the dialog open while either edit is empty.
     void OnOK() override;
-
-private:
-    void OnChangeEdit();
 };

@@ -622,9 +622,14 @@ CTemplateDialog::CTemplateDialog(int templateId, QWidget* parent, const DlgContr
 CTemplateDialog::~CTemplateDialog() { DetachCommandTarget(this); }
 
 bool CTemplateDialog::OnCommand(int id, int code) {
+    if (code == EN_CHANGE &&
+        std::find(m_RequiredEdits.begin(), m_RequiredEdits.end(), id) != m_RequiredEdits.end()) {
+        UpdateRequiredOk();
+        return true;
+    }
     if (code != BN_CLICKED) return false;
     if (id == IDOK) {
-        OnOK();
+        accept();
         return true;
     }
     if (id == IDCANCEL) {
@@ -634,7 +639,18 @@ bool CTemplateDialog::OnCommand(int id, int code) {
     return false;
 }
 
-void CTemplateDialog::accept() { OnOK(); }
+bool CTemplateDialog::HasRequiredText() const {
+    return std::all_of(m_RequiredEdits.begin(), m_RequiredEdits.end(),
+                       [this](int edit) { return !GetDlgItemText(this, edit).isEmpty(); });
+}
+
+void CTemplateDialog::UpdateRequiredOk() {
+    if (!m_RequiredEdits.empty()) EnableDlgItem(this, IDOK, HasRequiredText());
+}
+
+void CTemplateDialog::accept() {
+    if (HasRequiredText()) OnOK();
+}
 
 void CTemplateDialog::reject() { OnCancel(); }
 
@@ -643,5 +659,6 @@ void CTemplateDialog::showEvent(QShowEvent* event) {
     if (!m_bInitialised && !event->spontaneous()) {
         m_bInitialised = true;
         OnInitDialog();
+        UpdateRequiredOk();
     }
 }

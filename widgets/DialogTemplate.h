@@ -37,6 +37,8 @@
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <initializer_list>
+#include <vector>
 
 #include "platform/core/Operator.h"  // IDOK, IDCANCEL
 
@@ -201,6 +203,11 @@ public:
     void reject() override;
 
 protected:
+    // OK is enabled only while each of these edits holds text, and refused
+    // while one is empty (Return in an edit presses OK even when it is
+    // disabled). Call from the constructor.
+    void RequireText(std::initializer_list<int> edits) { m_RequiredEdits.assign(edits); }
+    bool HasRequiredText() const;
     virtual void OnInitDialog() {}
     // Ends the dialog with IDOK (QDialog::Accepted) / IDCANCEL (Rejected).
     virtual void OnOK() { QDialog::done(QDialog::Accepted); }
@@ -208,7 +215,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void UpdateRequiredOk();
+
     int m_nTemplateId;
+    std::vector<int> m_RequiredEdits;
     bool m_bBuilt = false;
     bool m_bInitialised = false;
 };
