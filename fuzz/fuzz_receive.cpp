@@ -40,15 +40,21 @@ public:
     }
 };
 
+struct CBytes {
+    const std::uint8_t* data;
+    std::size_t size;
+};
+
 class CInput {
 public:
     CInput(const std::uint8_t* data, std::size_t size) : m_Data(data), m_Size(size) {}
     HARNESS bool Empty() const { return m_Pos >= m_Size; }
     HARNESS std::uint8_t Byte() { return Empty() ? 0 : m_Data[m_Pos++]; }
     HARNESS std::uint32_t Word() { return (std::uint32_t(Byte()) << 8) | Byte(); }
-    HARNESS std::vector<std::uint8_t> Take(std::size_t n) {
+    // Up to n of the next bytes, as a view into the input.
+    HARNESS CBytes Take(std::size_t n) {
         n = std::min(n, m_Size - std::min(m_Pos, m_Size));
-        std::vector<std::uint8_t> out(m_Data + m_Pos, m_Data + m_Pos + n);
+        CBytes out{m_Data + m_Pos, n};
         m_Pos += n;
         return out;
     }
@@ -59,12 +65,14 @@ private:
     std::size_t m_Pos = 0;
 };
 
-HARNESS void Arrive(CManualMessageLoop& loop, CPacketManagerWnd& pm, const std::vector<std::uint8_t>& bytes, CInput& in) {
+HARNESS void Arrive(CManualMessageLoop& loop, CPacketManagerWnd& pm, CBytes bytes, CInput& in) {
     std::size_t i = 0;
-    while (i < bytes.size()) {
-        std::size_t chunk = 1 + in.Byte() % 97;
-        chunk = std::min(chunk, bytes.size() - i);
-        if (!pm.m_Comm.m_QueueRead.PutChunk(bytes.data() + i, static_cast<int>(chunk))) {
+    while (i < bytes.size) {
+        // The input decides where wake-ups fall; once it is used up, the
+        // rest arrives in reads as large as the queue takes.
+        std::size_t chunk = in.Empty() ? std::size_t{CQueue::QUEUE_SIZE / 2} : 1 + in.Byte() % 97;
+        chunk = std::min(chunk, bytes.size - i);
+        if (!pm.m_Comm.m_QueueRead.PutChunk(bytes.data + i, static_cast<int>(chunk))) {
             loop.Post(&pm, WM_COMM_READ);
             loop.RunPending();
             continue;
@@ -115,27 +123,32 @@ HARNESS void RunFixedUp(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput&
                 default: loop.Advance(static_cast<std::int64_t>(in.Byte()) * 100); break;
             }
         }
-        std::vector<std::uint8_t> frame;
+        // One packet and one frame buffer for all inputs: no allocation and
+        // no 64 kB stack object to poison per frame.
+        static CPacket s_Packet;
+        static std::uint8_t s_Frame[PACKET_DATA_SIZE + PACKET_HEADER_SIZE + 4];
+        CBytes frame{s_Frame, 0};
         if (control & 0x40) {
-            frame.resize(6);
+            frame.size = MINI_FRAME_SIZE;
             std::uint8_t command = in.Byte(), arg1 = in.Byte(), arg2 = in.Byte();
-            BuildMiniFrame(frame.data(), command, arg1, arg2);
+            BuildMiniFrame(s_Frame, command, arg1, arg2);
         } else {
-            CPacket p;
+            CPacket& p = s_Packet;
+            p.Reset();
             p.m_Command = in.Byte();
             p.m_Param1 = in.Byte();
             p.m_Param2 = (std::uint32_t(in.Byte()) << 8) | in.Byte();
             p.m_ErrCode = in.Byte();
             std::size_t size = in.Byte();
             if (size == 0xFF) size = in.Word();  // large answers: image pieces, lists
-            std::vector<std::uint8_t> body = in.Take(size);
-            p.m_DataSize = static_cast<std::uint32_t>(body.size());
-            if (!body.empty()) std::memcpy(p.m_Data, body.data(), body.size());
+            CBytes body = in.Take(size);
+            p.m_DataSize = static_cast<std::uint32_t>(body.size);
+            if (body.size) std::memcpy(p.m_Data, body.data, body.size);
             p.PrepareForSend();
-            frame.resize(p.FrameSize());
-            p.Serialize(frame.data(), frame.size());
+            frame.size = p.Serialize(s_Frame, sizeof s_Frame);
         }
-        if (control & 0x20) frame[in.Byte() % frame.size()] ^= 0x01;  // a broken frame now and then
+        if (frame.size == 0) continue;
+        if (control & 0x20) s_Frame[in.Byte() % frame.size] ^= 0x01;  // a broken frame now and then
         Arrive(loop, pm, frame, in);
     }
 }

@@ -1,6 +1,7 @@
 #include "protocol/Packet.h"
 
 #include <algorithm>
+#include <numeric>
 #include <cstring>
 
 void CPacket::Reset() {
@@ -27,9 +28,7 @@ void CPacket::CopyPart(const CPacket& source, std::size_t dataBytes) {
 
 std::uint32_t CPacket::ComputeDataChecksum() const {
     std::size_t n = std::min<std::size_t>(m_DataSize, sizeof m_Data);
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < n; ++i) sum += m_Data[i];
-    return sum;
+    return std::accumulate(m_Data, m_Data + n, std::uint32_t{0});
 }
 
 void CPacket::PrepareForSend() {
