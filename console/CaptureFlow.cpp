@@ -9,8 +9,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-
 const char* const kPutFinger = "Put your fingertip on the reader";
 const char* const kPutFingerPrompt = "Put your fingertip on the reader...";
 const char* const kReceiving = "Receiving the image data...";

@@ -11,9 +11,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
-
 // Rates of the search after the configured one, by m_nBaudScan 1..5.
 int ScanRate(int scan) {
     static const int rates[BAUD_SCAN_LAST] = {9600, 19200, 38400, 57600, 115200};

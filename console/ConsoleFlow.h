@@ -9,8 +9,13 @@
 // table (OnCommand), add its
 // slot to EFlow and its rows to the main form's route tables, and create it
 // in CPravikView::CreateFlows.
+#include <QString>
+#include <cstdint>
+#include <string>
+
 #include "console/ConsoleContext.h"
 #include "platform/core/MessageLoop.h"
+#include "protocol/Packet.h"
 
 class CConsoleFlow : public CMsgTarget {
 public:
@@ -36,6 +41,14 @@ public:
 protected:
     IConsoleContext& m_Console;
     SConsoleState& State() { return m_Console.State(); }
+
+    // The answer a notification carries: a General packet, or the six bytes
+    // of a Minimized frame.
+    static const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
+    static const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
+    // Operator text (an ID, a password) to the 8-bit text of the request
+    // fields: one byte per character, as the module stores and lists it.
+    static std::string Field(const QString& text) { return text.toLatin1().toStdString(); }
 
     // Shows a modal box once the handler that decided on it has returned, so
     // that the box's nested loop cannot re-enter the handler.

@@ -12,9 +12,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
-
 const char kPutFinger[] = "Put your fingertip on the reader";
 const char kLiftFinger[] = "Lift your fingertip";
 
@@ -126,12 +123,12 @@ void CEnrollFlow::OnEnroll() {
     dlg.m_nBoardType = State().m_nBoardType;
     if (m_Console.Operator().DoModal(dlg) != IDOK) return;
     m_nEnrollType = dlg.m_nUserType;
-    const std::string id = dlg.m_strId.toStdString();
+    const std::string id = Field(dlg.m_strId);
     if (State().IsZel12()) {
         // The password edit is disabled there: no password goes out.
         device.SendEnroll(static_cast<std::uint32_t>(m_nEnrollType), id);
     } else {
-        device.SendEnrollEx(static_cast<std::uint32_t>(m_nEnrollType), 0, id, dlg.m_strPassword.toStdString());
+        device.SendEnrollEx(static_cast<std::uint32_t>(m_nEnrollType), 0, id, Field(dlg.m_strPassword));
     }
     m_Console.SetStatusText(kPutFinger);
 }
@@ -200,7 +197,7 @@ void CEnrollFlow::OnDelete() {
     }
     CInputIdDlg dlg(m_Console.Form());
     if (m_Console.Operator().DoModal(dlg) != IDOK) return;
-    m_Console.Device().SendDelete(dlg.m_strId.toStdString());
+    m_Console.Device().SendDelete(Field(dlg.m_strId));
 }
 
 LRESULT CEnrollFlow::OnDeleteAnswer(WPARAM wParam, LPARAM) {

@@ -44,15 +44,6 @@ const SAnswerRow kDeletePasswordRows[3] = {
     {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
 };
 
-namespace {
-
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
-
-std::string Field(const QString& text) { return text.toLatin1().toStdString(); }
-
-}  // namespace
-
 CMasterFlow::CMasterFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
 LRESULT CMasterFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

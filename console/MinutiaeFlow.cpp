@@ -13,8 +13,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-
 QString PathText(const std::string& path) { return QFileInfo(QString::fromStdString(path)).absoluteFilePath(); }
 
 }  // namespace

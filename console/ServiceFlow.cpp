@@ -8,9 +8,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
-
 const SAnswerRow kCancelRows[] = {
     {RES_IDLE, MSGFORM_WARNING, "ZEL status is idle.", "ZEL status is idle. (Cancel command is useless)"},
 };

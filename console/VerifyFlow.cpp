@@ -33,16 +33,6 @@ const SAnswerRow kMiniIdentifyRows[4] = {
     {RES_CANCELED, MSGFORM_WARNING, "Identification canceled.", "Identification canceled."},
 };
 
-namespace {
-
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
-
-// Operator text to the 8-bit text of the request fields.
-std::string Field(const QString& text) { return text.toLatin1().toStdString(); }
-
-}  // namespace
-
 QString IdentifiedId(const CPacket& answer) {
     // Only the data the answer carried counts: bytes behind it belong to no
     // answer and must not be shown as part of the ID.

@@ -12,7 +12,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
 std::int32_t ResultOf(const CPacket& answer) { return static_cast<std::int32_t>(answer.m_Param1); }
 
 // Records of an older list answer: m_Param2 names the count; never more than
@@ -140,7 +139,7 @@ void CDbMgrFlow::DeleteRecord() {
         return;
     }
     // The ID goes back byte for byte as the module sent it.
-    const std::string id = m_Dlg.RowText(row, 0).toLatin1().toStdString();
+    const std::string id = Field(m_Dlg.RowText(row, 0));
     if (Ask("Are you sure to delete the selected record?")) m_Console.Device().SendDelete(id);
 }
 
@@ -173,7 +172,7 @@ void CDbMgrFlow::ChangeMaster(int mode) {
                                ? "Do you want to change the selected record to master record?"
                                : "Do you want to change the selected record to general record?";
     if (Ask(question)) {
-        const std::string id = m_Dlg.m_strPendingId.toLatin1().toStdString();
+        const std::string id = Field(m_Dlg.m_strPendingId);
         m_Console.Device().SendSetMaster(static_cast<std::uint32_t>(mode), id);
     }
 }

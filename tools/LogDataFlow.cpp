@@ -8,8 +8,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-
 // Failed answers to CMD_GET_LOG_EX: nothing is stored and the read ends.
 const SAnswerRow kLogExFailRows[] = {
     {RES_FAIL, MSGFORM_WARNING, "To get log data is failed", nullptr},

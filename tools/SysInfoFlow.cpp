@@ -12,7 +12,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
 std::int32_t ResultOf(const CPacket& answer) { return static_cast<std::int32_t>(answer.m_Param1); }
 std::uint32_t U(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 

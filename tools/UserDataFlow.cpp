@@ -9,8 +9,6 @@
 
 namespace {
 
-const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-
 const SAnswerRow kReadRows[] = {
     {RES_FAIL, MSGFORM_WARNING, "To read user data is failed.", nullptr},
     {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},

@@ -247,6 +247,38 @@ TEST(EnrollRequests, OtherBoardsSendEnrollExTwiceWithTheLiftPromptBetween) {
     }
 }
 
+// The module keeps one byte a character, and verification, master mode and
+// the database manager send IDs that way: enrolment and deletion must send
+// the same bytes, or an enrolled "Jö" could never be verified or deleted.
+TEST(EnrollRequests, IdsAndPasswordsBeyondAsciiGoOutOneByteACharacterAsEverywhereElse) {
+    CEnrollConsole c(BOARD_PELL);
+    c.Op().Answer(Register(QString::fromUtf8("J\u00f6"), QString::fromUtf8("\u00e9t\u00e9")));
+    ASSERT_TRUE(c.console.Click(IDC_ENROLL));
+    auto sent = c.log->Take();
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent[0].data.size(), 26u);
+    EXPECT_EQ(sent[0].data[0], 'J');
+    EXPECT_EQ(sent[0].data[1], 0xF6);
+    EXPECT_EQ(sent[0].data[2], 0);
+    EXPECT_EQ(sent[0].data[10], 0xE9);
+    EXPECT_EQ(sent[0].data[11], 't');
+    EXPECT_EQ(sent[0].data[12], 0xE9);
+    EXPECT_EQ(sent[0].data[13], 0);
+
+    CEnrollConsole del(BOARD_PELL);
+    del.Op().Answer([](QDialog& d) {
+        SetDlgItemText(&d, IDC_FINGERPRINT_ID, QString::fromUtf8("J\u00f6"));
+        return IDOK;
+    });
+    ASSERT_TRUE(del.console.Click(IDC_DELETE));
+    sent = del.log->Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].command, CMD_DELETE);
+    ASSERT_EQ(sent[0].data.size(), 10u);
+    EXPECT_EQ(sent[0].data[1], 0xF6);
+    EXPECT_EQ(sent[0].data[2], 0);
+}
+
 TEST(EnrollRequests, CancelInTheLiftPromptSendsNothingMore) {
     {
         CEnrollConsole c(BOARD_PELL);
