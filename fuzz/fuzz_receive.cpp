@@ -5,11 +5,11 @@
 // odd first byte selects a second mode that builds frames from the input and
 // fixes up both checksums: only such frames reach dispatch, the data area and
 // the time-out logic.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <vector>
 
 #include "platform/core/ManualMessageLoop.h"
 #include "protocol/PacketManagerWnd.h"
@@ -145,9 +145,8 @@ HARNESS void RunFixedUp(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput&
             p.m_DataSize = static_cast<std::uint32_t>(body.size);
             if (body.size) std::memcpy(p.m_Data, body.data, body.size);
             p.PrepareForSend();
-            frame.size = p.Serialize(s_Frame, sizeof s_Frame);
+            frame.size = p.Serialize(s_Frame, sizeof s_Frame);  // never 0: the body fits
         }
-        if (frame.size == 0) continue;
         if (control & 0x20) s_Frame[in.Byte() % frame.size] ^= 0x01;  // a broken frame now and then
         Arrive(loop, pm, frame, in);
     }

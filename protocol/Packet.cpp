@@ -1,8 +1,8 @@
 #include "protocol/Packet.h"
 
 #include <algorithm>
-#include <numeric>
 #include <cstring>
+#include <numeric>
 
 void CPacket::Reset() {
     m_Start = PACKET_START;
