@@ -139,8 +139,7 @@ void CCaptureFlow::PieceDoesNotFit(std::uint32_t piece) {
         CountFailure();
         return;
     }
-    CWaitDlg& wait = m_Console.WaitDlg();
-    if (wait.IsOpen()) wait.Close();
+    m_Console.WaitDlg().Close();
 }
 
 // ------------------------------------------------ CMD_GET_IMAGE (ZEL12)
@@ -160,7 +159,7 @@ LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
             m_Console.SetStatusText(kNotInTime);
             CountFailure();
         } else {
-            if (wait.IsOpen()) wait.Close();
+            wait.Close();
             m_Console.ShowPrompt(MSGFORM_WARNING, kNotInTimePrompt);
             m_Console.SetStatusText(kNotInTime);
         }
@@ -190,7 +189,7 @@ LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
     // The final piece.
     if (loop) {
         ImageComplete();
-    } else if (wait.IsOpen()) {
+    } else {
         wait.Close();
     }
     return 0;

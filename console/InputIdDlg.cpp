@@ -12,7 +12,6 @@ CInputIdDlg::CInputIdDlg(QWidget* parent) : CTemplateDialog(IDD_INPUT_ID, parent
 void CInputIdDlg::OnInitDialog() {
     if (parentWidget()) CenterOver(this, parentWidget());
     if (auto* edit = Item<QLineEdit>(IDC_FINGERPRINT_ID)) {
-        edit->setMaxLength(FINGERPRINT_ID_LIMIT);
         edit->setText(m_strId);
         edit->setFocus();
     }

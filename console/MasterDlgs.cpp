@@ -8,10 +8,9 @@
 
 namespace {
 
+// The template makes the edit a 15-character password edit.
 void SetUpPasswordEdit(QWidget* dialog, int id) {
     if (auto* edit = DlgItem<QLineEdit>(dialog, id)) {
-        edit->setMaxLength(MASTER_PASSWORD_LIMIT);
-        edit->setEchoMode(QLineEdit::Password);
         edit->clear();
         edit->setFocus();
     }
@@ -85,7 +84,7 @@ void CMasterPasswordDlg::OnChangePassword() {
 
 void CMasterPasswordDlg::OnSetPassword() {
     const QString password = GetDlgItemText(this, IDC_DEVICE_PASSWORD);
-    if (password.isEmpty() || password.size() > MASTER_PASSWORD_LIMIT) return;
+    if (password.isEmpty()) return;
     m_strPassword = password;
     m_Manager.SendSetMasterPassword(m_strPassword.toLatin1().toStdString());
     QDialog::done(QDialog::Accepted);

@@ -23,8 +23,6 @@ constexpr int IDC_DEVICE_PASSWORD = 1015;
 constexpr int IDC_SET_PASSWORD = 1055;
 constexpr int IDC_DELETE_PASSWORD = 3;
 
-constexpr int MASTER_PASSWORD_LIMIT = 15;
-
 // Enter Master Mode: "Master FP Verification" selected on opening; "Master
 // Password Verification" enabled only when the caller allows it. OK reads the
 // three choices back.

@@ -1,7 +1,5 @@
 #include "console/RegisterUser.h"
 
-#include <QLineEdit>
-
 #include "console/ControlIds.h"
 #include "widgets/WindowUtil.h"
 
@@ -24,8 +22,6 @@ void CRegisterUser::OnInitDialog() {
     m_strId.clear();
     m_strPassword.clear();
     m_nUserType = ENROLL_TYPE_USER;
-    if (auto* edit = Item<QLineEdit>(IDC_REGISTER_ID)) edit->setMaxLength(REGISTER_ID_LIMIT);
-    if (auto* edit = Item<QLineEdit>(IDC_REGISTER_PASSWORD)) edit->setMaxLength(REGISTER_PASSWORD_LIMIT);
     SetDlgItemText(this, IDC_REGISTER_ID, QString());
     SetDlgItemText(this, IDC_REGISTER_PASSWORD, QString());
     const bool password = m_nBoardType != BOARD_ZEL12;

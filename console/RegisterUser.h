@@ -14,8 +14,6 @@ constexpr int IDC_REGISTER_USER = 1080;
 constexpr int IDC_REGISTER_MASTER = 1081;
 constexpr int IDC_REGISTER_PASSWORD = 1085;
 constexpr int IDC_REGISTER_PASSWORD_LABEL = 1086;
-constexpr int REGISTER_ID_LIMIT = 9;
-constexpr int REGISTER_PASSWORD_LIMIT = 15;
 
 // m_nUserType
 constexpr int ENROLL_TYPE_USER = 0;

@@ -33,9 +33,9 @@ LRESULT CServiceFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         {WM_RX_CANCEL, &CServiceFlow::OnCancelAnswer},
         {WM_RX_MINI_CANCEL, &CServiceFlow::OnMiniCancelAnswer},
         {WM_RX_CHECK_VOLTAGE, &CServiceFlow::OnVoltageAnswer},
-        // Handed over by the verification flow while the battery test runs.
+        // Handed over by the verification flow while the battery test runs
+        // (a General-only test).
         {WM_RX_IDENTIFY, &CServiceFlow::OnIdentifyAnswer},
-        {WM_RX_MINI_IDENTIFY, &CServiceFlow::OnIdentifyAnswer},
     };
     LRESULT result = 0;
     DispatchMessage(this, table, msg, wParam, lParam, &result);
@@ -134,15 +134,14 @@ void CServiceFlow::EndBatteryTest() {
 
 LRESULT CServiceFlow::OnIdentifyAnswer(WPARAM, LPARAM) {
     if (!State().m_bBatteryTest) return 0;
-    CWaitDlg& wait = m_Console.WaitDlg();
-    if (wait.IsOpen()) wait.Close();
+    m_Console.WaitDlg().Close();
     // Whatever the identification found, the voltage is checked next.
     if (!m_BatteryDlg.IsOpen()) {
         EndBatteryTest();
     } else {
         m_Console.Device().SendCheckVoltage();
     }
-    return 1;
+    return 0;
 }
 
 LRESULT CServiceFlow::OnVoltageAnswer(WPARAM wParam, LPARAM) {

@@ -39,13 +39,10 @@ void CInputIdPassword::OnInitDialog() {
     m_strId.clear();
     m_strPassword.clear();
     if (auto* id = Item<QLineEdit>(IDC_ID_PASSWORD_ID)) {
-        id->setMaxLength(FINGERPRINT_ID_LIMIT);
         id->clear();
         id->setFocus();
     }
     if (auto* password = Item<QLineEdit>(IDC_ID_PASSWORD_PASSWORD)) {
-        password->setMaxLength(PASSWORD_LIMIT);
-        password->setEchoMode(QLineEdit::Password);
         password->clear();
     }
 }

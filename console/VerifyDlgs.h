@@ -14,7 +14,6 @@ constexpr int IDC_VERIFY_PASSWORD = 1091;
 constexpr int IDD_INPUT_ID_PASSWORD = 164;
 constexpr int IDC_ID_PASSWORD_ID = 1088;
 constexpr int IDC_ID_PASSWORD_PASSWORD = 1089;
-constexpr int PASSWORD_LIMIT = 15;
 
 // m_nVerifyType
 constexpr std::int32_t VERIFY_BY_FINGERPRINT = 0;

@@ -87,7 +87,7 @@ void CVerifyFlow::OnVerify() {
 }
 
 LRESULT CVerifyFlow::OnVerifyAnswer(WPARAM wParam, LPARAM) {
-    CloseWaitPrompt();
+    m_Console.WaitDlg().Close();
     ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kVerifyRows);
     return 0;
 }
@@ -107,7 +107,7 @@ void CVerifyFlow::OnIdentify() {
 }
 
 LRESULT CVerifyFlow::OnIdentifyAnswer(WPARAM wParam, LPARAM lParam) {
-    CloseWaitPrompt();
+    m_Console.WaitDlg().Close();
     if (State().m_bBatteryTest) {
         BatteryTestStep(wParam, lParam);
         return 0;
@@ -136,7 +136,3 @@ void CVerifyFlow::BatteryTestStep(WPARAM wParam, LPARAM lParam) {
     m_Console.ForwardTo(FLOW_SERVICE, WM_RX_IDENTIFY, wParam, lParam);
 }
 
-void CVerifyFlow::CloseWaitPrompt() {
-    CWaitDlg& wait = m_Console.WaitDlg();
-    if (wait.IsOpen()) wait.Close();
-}

@@ -42,5 +42,4 @@ private:
     // A General identification answer while the battery life test runs:
     // handed to the service flow, which owns the test.
     void BatteryTestStep(WPARAM packet, LPARAM lParam);
-    void CloseWaitPrompt();
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "protocol/HexDigit.h"
 #include "protocol/PacketManagerWnd.h"
 
 namespace {
@@ -14,13 +15,6 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-int HexDigit(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Reads `digits` hexadecimal characters; false at the end of the file or on a
 // character that is not hexadecimal.

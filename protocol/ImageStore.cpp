@@ -10,13 +10,11 @@ bool CImageStore::StorePiece(std::size_t offset, const std::uint8_t* bytes, std:
     if (offset > IMAGE_SIZE || count > IMAGE_SIZE - offset) return false;
     if (count == 0) return true;
     std::memcpy(m_Pixels.data() + offset, bytes, count);
-    ++m_nRevision;
     return true;
 }
 
 void CImageStore::Clear() {
     m_Pixels.fill(IMAGE_WHITE);
-    ++m_nRevision;
 }
 
 namespace {

@@ -32,12 +32,8 @@ public:
     // Every pixel white.
     void Clear();
 
-    // Counts every change, so that a picture can tell whether it is current.
-    std::uint64_t Revision() const { return m_nRevision; }
-
 private:
     std::array<std::uint8_t, IMAGE_SIZE> m_Pixels;
-    std::uint64_t m_nRevision = 0;
 };
 
 // Outcome of reading or writing an image file.

@@ -7,21 +7,15 @@
 #include <iterator>
 #include <sstream>
 
+#include "protocol/HexDigit.h"
 #include "protocol/PacketManagerWnd.h"
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // One byte from two hexadecimal characters at text[at]; -1 when there are not two.
 int HexByte(const std::string& text, std::size_t at) {
     if (at + 1 >= text.size()) return -1;
-    const int high = HexValue(text[at]), low = HexValue(text[at + 1]);
+    const int high = HexDigit(text[at]), low = HexDigit(text[at + 1]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
@@ -49,7 +43,7 @@ bool CUpgradeSession::CheckHexFile(const std::string& text) {
         }
         if (c != ':') return malformed("text outside a record");
         // :LLAAAATT, LL data bytes, checksum; every byte in two hex digits.
-        int bytes[5 + 255];
+        int bytes[4];
         std::size_t p = at + 1;
         for (int i = 0; i < 4; ++i, p += 2) {
             if ((bytes[i] = HexByte(text, p)) < 0) return malformed("not hexadecimal");
@@ -198,7 +192,6 @@ CUpgradeSession::EAnswer CUpgradeSession::OnBinAnswer(const CPacket& answer) {
             // A late answer to a chunk already re-sent and acknowledged again:
             // acting on it would send the next chunk twice.
             if (chunk != m_Device.m_FwIndex) return ANSWER_NONE;
-            m_nPosition = chunk;
             if (chunk >= m_nLastChunk) {
                 m_bRunning = false;
                 return ANSWER_COMPLETE;

@@ -52,8 +52,6 @@ public:
 
     EUpgradeFormat Format() const { return m_Format; }
     const std::string& FileName() const { return m_strFileName; }
-    // HEX: file offset of the next record; BIN: the chunk last acknowledged.
-    std::uint32_t Position() const { return m_nPosition; }
     const std::string& Error() const { return m_strError; }
 
 private:
