@@ -6,10 +6,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <vector>
 
 #include "console/CaptureFlow.h"
 #include "platform/qt/UiOperator.h"
@@ -23,25 +21,6 @@ namespace {
 bool IsPngName(const QString& path) { return path.endsWith(".png", Qt::CaseInsensitive); }
 
 QString NameOf(const QString& path) { return QFileInfo(path).fileName(); }
-
-// The whole file, or the reason it cannot be read.
-bool ReadWholeFile(const std::string& path, QByteArray& bytes, SImageFileResult& result) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        result.result = EImageFile::OPEN_FAILED;
-        result.reason = std::strerror(errno);
-        return false;
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, static_cast<int>(got));
-    if (std::ferror(file.get())) {
-        result.result = EImageFile::READ_FAILED;
-        result.reason = std::strerror(errno ? errno : EIO);
-        return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -79,14 +58,14 @@ void CCaptureFlow::OnOpenImage() {
         Repaint();
         return;
     }
-    QByteArray bytes;
-    SImageFileResult result;
-    if (!ReadWholeFile(chosen, bytes, result)) {
+    std::vector<std::uint8_t> bytes;
+    const SImageFileResult result = ReadWholeFile(chosen, bytes);
+    if (!result.Ok()) {
         ReportFileProblem(FileProblemText(result, path));
         return;
     }
     QImage picture;
-    if (!picture.loadFromData(bytes, "PNG")) {
+    if (!picture.loadFromData(bytes.data(), static_cast<int>(bytes.size()), "PNG")) {
         ReportFileProblem(QString("'%1' is not a PNG image.").arg(NameOf(path)));
         return;
     }

@@ -73,7 +73,7 @@ void CCaptureFlow::OnCapture() {
     state.m_bCaptureCancel = false;
     // A request given up by the packet manager will not be answered: its
     // discard flag must not swallow the answer to this one.
-    if (m_bIgnoreNextImage && !Loop().IsTimerRunning(&m_Console.Device(), RETRY_TIMER_ID)) m_bIgnoreNextImage = false;
+    if (m_bIgnoreNextImage && !m_Console.Device().IsAwaitingAnswer()) m_bIgnoreNextImage = false;
     CWaitDlg& wait = m_Console.WaitDlg();
     if (state.m_bContinuous) {
         m_Console.SetStatusText(kPutFinger);
@@ -264,7 +264,7 @@ void CCaptureFlow::OnStartStop() {
         // The request under way is still answered; that answer is discarded
         // so that no further request follows. Nothing is under way after a
         // cancel, or once the packet manager has given up its re-sends.
-        if (m_bPending && Loop().IsTimerRunning(&m_Console.Device(), RETRY_TIMER_ID)) m_bIgnoreNextImage = true;
+        if (m_bPending && m_Console.Device().IsAwaitingAnswer()) m_bIgnoreNextImage = true;
         // The request is abandoned: a START right away asks anew, and the
         // answer to the new request is the one to take.
         m_bPending = false;

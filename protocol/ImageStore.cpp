@@ -56,6 +56,16 @@ SImageFileResult ReadRawFile(const std::string& path, std::array<std::uint8_t, I
     return {};
 }
 
+SImageFileResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) return Failed(EImageFile::OPEN_FAILED, errno);
+    std::uint8_t buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    if (std::ferror(file.get())) return Failed(EImageFile::READ_FAILED, errno ? errno : EIO);
+    return {};
+}
+
 SImageFileResult LoadRawImage(const std::string& path, CImageStore& store) {
     std::array<std::uint8_t, IMAGE_SIZE> bytes;
     SImageFileResult result = ReadRawFile(path, bytes);

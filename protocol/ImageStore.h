@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int IMAGE_WIDTH = 248;
 constexpr int IMAGE_HEIGHT = 292;
@@ -60,5 +61,7 @@ SImageFileResult ReadRawFile(const std::string& path, std::array<std::uint8_t, I
 // Writes the image as a RAW file. A file that cannot be written whole is
 // removed rather than left cut short.
 SImageFileResult SaveRawImage(const std::string& path, const CImageStore& store);
+// Reads a whole file of any size (the PNG import uses it).
+SImageFileResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 // Writes size bytes to path with the same rules (the PNG export uses it).
 SImageFileResult WriteWholeFile(const std::string& path, const std::uint8_t* bytes, std::size_t size);

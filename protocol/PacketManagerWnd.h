@@ -58,6 +58,10 @@ public:
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+    // A guarded request (image piece, log block, firmware piece, voltage
+    // check) is out and its re-send timer runs: an answer is still due.
+    bool IsAwaitingAnswer() const { return Loop().IsTimerRunning(this, RETRY_TIMER_ID); }
+
     // ---- send paths ----
     void SendPacket(CPacket& packet);
     void SendMini(const std::uint8_t* frame);
