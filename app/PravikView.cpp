@@ -1,5 +1,5 @@
-// The main form's core: construction, the route tables that forward every
-// notification and command to its flow, and the console interface the flows
+// The main form's core: construction, the route table that forwards every
+// button and menu command to its flow, and the console interface the flows
 // see.
 #include "app/PravikView.h"
 
@@ -41,88 +41,6 @@ constexpr int PICTURE_TOP = 12;
 constexpr int PICTURE_RIGHT = 261;
 constexpr int PICTURE_BOTTOM = 305;
 
-// Which flow owns each notification and console message. A flow not built
-// into this program (an empty slot) ignores its rows.
-const SFlowRoute kMessageRoutes[] = {
-    // Connection, power and link settings.
-    {WM_RX_CONNECT, FLOW_CONNECTION},
-    {WM_RX_MINI_CONNECT, FLOW_CONNECTION},
-    {WM_RX_GET_DEVICE_INFO, FLOW_CONNECTION},
-    {WM_RX_GET_VERSION, FLOW_CONNECTION},
-    {WM_RX_GET_VERSION_EX, FLOW_CONNECTION},
-    {WM_RX_SET_BAUDRATE, FLOW_CONNECTION},
-    {WM_RX_MINI_SET_BAUDRATE, FLOW_CONNECTION},
-    {WM_PORT_CHANGED, FLOW_CONNECTION},
-    {WM_BAUD_CHANGED, FLOW_CONNECTION},
-    {WM_CHECKSUM_ERROR, FLOW_CONNECTION},
-    {WM_COMM_PORT_LOST, FLOW_CONNECTION},
-    {WM_WRITE_STALLED, FLOW_CONNECTION},
-    {WM_RECEIVE_DROPPED, FLOW_CONNECTION},
-    // Verification and identification.
-    {WM_RX_VERIFY, FLOW_VERIFY},
-    {WM_RX_IDENTIFY, FLOW_VERIFY},
-    {WM_RX_MINI_IDENTIFY, FLOW_VERIFY},
-    // Master mode and passwords.
-    {WM_RX_ENTER_MASTER, FLOW_MASTER},
-    {WM_RX_ENTER_MASTER_EX, FLOW_MASTER},
-    {WM_RX_MINI_ENTER_MASTER, FLOW_MASTER},
-    {WM_RX_LEAVE_MASTER, FLOW_MASTER},
-    {WM_RX_MINI_LEAVE_MASTER, FLOW_MASTER},
-    {WM_RX_SET_MASTER_PASSWORD, FLOW_MASTER},
-    {WM_RX_DELETE_MASTER_PASSWORD, FLOW_MASTER},
-    // Enrolment and deletion.
-    {WM_RX_ENROLL, FLOW_ENROLL},
-    {WM_RX_ENROLL2, FLOW_ENROLL},
-    {WM_RX_ENROLL_EX, FLOW_ENROLL},
-    {WM_RX_MINI_ENROLL, FLOW_ENROLL},
-    {WM_RX_DELETE, FLOW_ENROLL},
-    {WM_RX_MINI_DELETE, FLOW_ENROLL},
-    {WM_RX_MINI_DELETE_ALL, FLOW_ENROLL},
-    // Minutiae.
-    {WM_RX_GET_MINUTIAE, FLOW_MINUTIAE},
-    {WM_RX_INSTANT_MATCH, FLOW_MINUTIAE},
-    // Image capture.
-    {WM_RX_GET_IMAGE, FLOW_CAPTURE},
-    {WM_RX_GET_IMAGE2, FLOW_CAPTURE},
-    // Firmware upgrade.
-    {WM_RX_UPGRADE, FLOW_UPGRADE},
-    {WM_FW_TRANSFER_ENDED, FLOW_UPGRADE},
-    // Status, cancel, voltage and battery tests.
-    {WM_RX_STATUS, FLOW_SERVICE},
-    {WM_RX_MINI_STATUS, FLOW_SERVICE},
-    {WM_RX_CANCEL, FLOW_SERVICE},
-    {WM_RX_MINI_CANCEL, FLOW_SERVICE},
-    {WM_RX_CHECK_VOLTAGE, FLOW_SERVICE},
-    // Database manager.
-    {WM_RX_GET_FP_LIST, FLOW_DB_MANAGER},
-    {WM_RX_GET_FP_LIST_EX, FLOW_DB_MANAGER},
-    {WM_RX_GET_MASTER_LIST, FLOW_DB_MANAGER},
-    {WM_RX_GET_MASTER_LIST_EX, FLOW_DB_MANAGER},
-    {WM_RX_DELETE_ALL, FLOW_DB_MANAGER},
-    {WM_RX_SET_MASTER, FLOW_DB_MANAGER},
-    // System information and options.
-    {WM_SYSINFO_READ, FLOW_SYSTEM_INFO},
-    {WM_RX_SET_OPP_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_GET_OPP_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_SET_SECURITY_LEVEL, FLOW_SYSTEM_INFO},
-    {WM_RX_GET_SECURITY_LEVEL, FLOW_SYSTEM_INFO},
-    {WM_RX_SET_LATENT_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_GET_LATENT_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_SET_DB_INIT_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_GET_DB_INIT_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_SET_LOG_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_GET_LOG_OPTION, FLOW_SYSTEM_INFO},
-    {WM_RX_SET_CAPTURE_PERIOD, FLOW_SYSTEM_INFO},
-    {WM_RX_GET_CAPTURE_PERIOD, FLOW_SYSTEM_INFO},
-    // Log data.
-    {WM_RX_GET_LOG, FLOW_LOG_DATA},
-    {WM_RX_GET_LOG_EX, FLOW_LOG_DATA},
-    // User data.
-    {WM_RX_READ_USER_DATA, FLOW_USER_DATA},
-    {WM_RX_WRITE_USER_DATA, FLOW_USER_DATA},
-    {WM_RX_ERASE_USER_DATA, FLOW_USER_DATA},
-};
-
 // Which flow owns each button and menu command.
 const SFlowRoute kCommandRoutes[] = {
     {IDC_CONNECT, FLOW_CONNECTION},
@@ -157,7 +75,7 @@ const SFlowRoute kCommandRoutes[] = {
 CPravikView::CPravikView(IMessageLoop& loop, IUiOperator& op, const std::string& settingsFile, QWidget* parent)
     : QWidget(parent),
       CMsgTarget(loop),
-      m_PacketManager(loop, op),
+      m_Client(loop),
       m_Settings(settingsFile),
       m_Operator(op) {
     EnsureAppResources();
@@ -196,7 +114,9 @@ void CPravikView::OnInitialUpdate() {
     if (QWidget* picture = GetDlgItem(this, IDC_PICTURE)) {
         picture->setGeometry(PICTURE_LEFT, PICTURE_TOP, PICTURE_RIGHT - PICTURE_LEFT, PICTURE_BOTTOM - PICTURE_TOP);
     }
-    if (!m_PacketManager.Create(this)) qDebug("Failed to create a window.");
+    // The link's own events go to the connection flow; every frame to the trace.
+    m_Client.SetLinkListener(m_Flows[FLOW_CONNECTION].get());
+    m_Client.SetTraceSink(this);
     SetLabel(IDC_MODULE_LABEL, ModuleLabelFor(m_State.m_nBoardType));
     SetLabel(IDC_FIRMWARE_LABEL, "Firmware Version: 0.00");
     SetLabel(IDC_COUNT_LABEL, "Fingerprint Count: 0");
@@ -211,16 +131,10 @@ void CPravikView::OnInitialUpdate() {
 
 // ------------------------------------------------------------------ tables
 
-LRESULT CPravikView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CPravikView> table[] = {
-        {WM_PACKET_TRACE, &CPravikView::OnPacketTrace},
-    };
-    LRESULT result = 0;
-    if (DispatchMessage(this, table, msg, wParam, lParam, &result)) return result;
-    if (const SFlowRoute* route = FindRoute(kMessageRoutes, msg)) {
-        if (CConsoleFlow* flow = Flow(route->flow)) result = flow->WindowProc(msg, wParam, lParam);
-    }
-    return result;
+LRESULT CPravikView::WindowProc(UINT, WPARAM, LPARAM) {
+    // Replies go to the flows that asked, the link's events to the
+    // connection flow: nothing comes to the form itself.
+    return 0;
 }
 
 bool CPravikView::OnCommand(int id, int code) {
@@ -297,6 +211,12 @@ void CPravikView::NotifyLinkClosed() {
 void CPravikView::NotifyChecksumError() {
     for (auto& flow : m_Flows) {
         if (flow) flow->OnChecksumError();
+    }
+}
+
+void CPravikView::NotifyCancelSent() {
+    for (auto& flow : m_Flows) {
+        if (flow) flow->OnCancelSent();
     }
 }
 

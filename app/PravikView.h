@@ -1,21 +1,21 @@
 #pragma once
-// The main form: the controls of form 101, the owner of the packet manager,
+// The main form: the controls of form 101, the owner of the module client,
 // the prompts, the tool windows and the flows, and the console that the
 // flows see (IConsoleContext).
 //
-// Every notification of the packet manager arrives in WindowProc and every
-// button and menu command in OnCommand. Each goes through one route table to
-// the flow that owns it (console/: CConnectionFlow and the rest), which keeps
-// its own state, tables and dialogs; the form itself keeps only what belongs
-// to the form: layouts, the board and protocol choices, labels, status line,
-// menus and the packet trace.
+// Every button and menu command arrives in OnCommand and goes through one
+// route table to the flow that owns it (console/: CConnectionFlow and the
+// rest), which keeps its own state, tables and dialogs and receives the
+// replies to its own requests from the module client. The form itself keeps
+// only what belongs to the form: layouts, the board and protocol choices,
+// labels, status line, menus and the packet trace.
 //
 //   PravikView.cpp  construction, the route tables, the console interface
 //   ViewLayout.cpp  layouts (as tables), board and protocol, menu marks
 //   ViewTrace.cpp   packet trace window and its feed
 //
-// A new flow: a CConsoleFlow subclass in console/ with its own message and
-// command tables, an EFlow slot, its rows in the route tables of
+// A new flow: a CConsoleFlow subclass in console/ with its own reply and
+// command tables, an EFlow slot, its buttons in the route table of
 // PravikView.cpp, and one line in CreateFlows.
 #include <QString>
 #include <QWidget>
@@ -29,7 +29,8 @@
 #include "console/SerialSettings.h"
 #include "platform/core/MessageLoop.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/ModuleClient.h"
+#include "protocol/Trace.h"
 #include "tools/PacketTraceDlg.h"
 #include "widgets/CaptureMsg.h"
 #include "widgets/DialogTemplate.h"
@@ -40,7 +41,11 @@
 class CMenuBar;
 class QMenu;
 
-class CPravikView : public QWidget, public CMsgTarget, public ICommandTarget, public IConsoleContext {
+class CPravikView : public QWidget,
+                    public CMsgTarget,
+                    public ICommandTarget,
+                    public IConsoleContext,
+                    private ITraceSink {
     Q_OBJECT
 public:
     // settingsFile: "VESKA.INI" (resolved in the profile directory) or a path.
@@ -65,7 +70,7 @@ public:
     void OnUpdateMenu(QMenu* menu);
 
     // Where the port names lead for this form's serial channel.
-    CPortMap& PortMap() { return m_PacketManager.m_Comm.m_PortMap; }
+    CPortMap& PortMap() { return m_Client.Channel().m_PortMap; }
 
     // ---- layouts, board and protocol ----
     void SetDisconnectedLayout();
@@ -74,7 +79,7 @@ public:
     void SelectProtocol(int protocol);
 
     // ---- IConsoleContext ----
-    CPacketManagerWnd& Device() override { return m_PacketManager; }
+    CModuleClient& Client() override { return m_Client; }
     QWidget* Form() override { return this; }
     CMsgDlg& MsgDlg() override { return m_MsgDlg; }
     CWaitDlg& WaitDlg() override { return m_WaitDlg; }
@@ -99,6 +104,7 @@ public:
     LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) override;
     void NotifyLinkClosed() override;
     void NotifyChecksumError() override;
+    void NotifyCancelSent() override;
     void SetBusy(bool busy) override;
 
     // ---- the flows ----
@@ -106,7 +112,7 @@ public:
     CConnectionFlow& Connection() const { return static_cast<CConnectionFlow&>(*m_Flows[FLOW_CONNECTION]); }
 
     // ---- owned objects, in construction order ----
-    CPacketManagerWnd m_PacketManager;
+    CModuleClient m_Client;
     CPacketTraceDlg m_PacketTraceDlg;
     CWaitDlg m_WaitDlg;
     CMsgDlg m_MsgDlg;
@@ -140,7 +146,7 @@ private:
 
     // ---- packet trace (ViewTrace.cpp) ----
     void OnViewPacketTrace();
-    LRESULT OnPacketTrace(WPARAM packet, LPARAM direction);
+    void OnTrace(const STraceEvent& event) override;
 
     IUiOperator& m_Operator;
     CMenuBar* m_pMenu = nullptr;

@@ -1,15 +1,13 @@
 // The packet trace window: View > Packet Trace opens and closes it, and the
-// packet manager's trace feed (sent synchronously for every General request
-// written and every General answer accepted) adds its rows while it is open.
+// module client's trace (called for every frame as it is written or read)
+// adds the General requests and answers while it is open.
 #include "app/PravikView.h"
 
 void CPravikView::OnViewPacketTrace() {
     m_PacketTraceDlg.Toggle(this);
 }
 
-LRESULT CPravikView::OnPacketTrace(WPARAM wParam, LPARAM lParam) {
-    if (m_PacketTraceDlg.IsOpen() && wParam) {
-        m_PacketTraceDlg.AddPacket(*reinterpret_cast<const CPacket*>(wParam), static_cast<int>(lParam));
-    }
-    return 0;
+void CPravikView::OnTrace(const STraceEvent& event) {
+    if (!m_PacketTraceDlg.IsOpen() || event.form != EFrameForm::General || !event.packet) return;
+    m_PacketTraceDlg.AddPacket(*event.packet, event.IsReceived() ? 1 : 0, event.kind == ETraceKind::Stale);
 }

@@ -30,8 +30,7 @@ private:
     CBatteryDlg& m_Owner;
 };
 
-bool CBatteryDlg::Create(QWidget* parent, CPacketManagerWnd* manager) {
-    m_pManager = manager;
+bool CBatteryDlg::Create(QWidget* parent) {
     return OpenWindow(parent, [this](QWidget* host) { return new CWindow(*this, host); });
 }
 

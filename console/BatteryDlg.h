@@ -9,7 +9,6 @@
 #include "widgets/ModelessPrompt.h"
 
 class CAnimateCtrl;
-class CPacketManagerWnd;
 class QWidget;
 
 constexpr int IDD_BATTERYDLG = 161;
@@ -22,9 +21,9 @@ class CBatteryDlg : public CModelessPrompt {
 public:
     explicit CBatteryDlg(QObject* parent = nullptr) : CModelessPrompt(parent) {}
 
-    // Remembers parent and manager, disables parent and shows the window
-    // with both counts at 0 and the busy animation playing.
-    bool Create(QWidget* parent, CPacketManagerWnd* manager);
+    // Disables parent and shows the window with both counts at 0 and the
+    // busy animation playing.
+    bool Create(QWidget* parent);
 
     // Write the count as a decimal number into its edit box.
     void ShowHighCount();
@@ -33,7 +32,6 @@ public:
     // The open window's animation control, or nullptr.
     CAnimateCtrl* Animation() const;
 
-    CPacketManagerWnd* m_pManager = nullptr;
     std::int32_t m_nHighCount = 0;
     std::int32_t m_nLowCount = 0;
 

@@ -1,7 +1,6 @@
 #include "console/CaptureFlow.h"
 
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/CaptureMsg.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
@@ -20,6 +19,11 @@ const char* const kNotInTime2 = "To get a fingerprint image is failed. (Not in t
 const char* const kCaptureCanceled = "Capture image is canceled";
 const char* const kCaptureCanceledByModule = "Capture image is canceled!!!";
 const char* const kStopped = "Stop! continuous capture";
+// Ten sends of a piece request and no answer.
+const char* const kReceivingError = "Image Receiving Error!!! (COMMUNICATOIN ERROR)";
+const char* const kReceivingError2 = "Capture2: Image Receiving Error!!! (COMMUNICATOIN ERROR)";
+// What other flows are told while a capture owns the link.
+const char* const kCaptureJob = "the image capture";
 
 }  // namespace
 
@@ -30,14 +34,12 @@ CCaptureFlow::~CCaptureFlow() {
     delete m_pPicture.data();
 }
 
-LRESULT CCaptureFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CCaptureFlow> table[] = {
-        {WM_RX_GET_IMAGE, &CCaptureFlow::OnImageAnswer},
-        {WM_RX_GET_IMAGE2, &CCaptureFlow::OnImage2Answer},
+void CCaptureFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CCaptureFlow> table[] = {
+        GENERAL_REPLY(CMD_GET_IMAGE, &CCaptureFlow::OnImageAnswer),
+        GENERAL_REPLY(CMD_GET_IMAGE2, &CCaptureFlow::OnImage2Answer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
 }
 
 bool CCaptureFlow::OnCommand(int id, int code) {
@@ -69,51 +71,48 @@ bool CCaptureFlow::StorePiece(std::uint64_t offset, const std::uint8_t* bytes, s
 // ------------------------------------------------------------------ CAPTURE
 
 void CCaptureFlow::OnCapture() {
-    SConsoleState& state = State();
-    state.m_bCaptureCancel = false;
-    // A request given up by the packet manager will not be answered: its
-    // discard flag must not swallow the answer to this one.
-    if (m_bIgnoreNextImage && !m_Console.Device().IsAwaitingAnswer()) m_bIgnoreNextImage = false;
+    m_bCancelPressed = false;
+    // The capture owns the link until it ends.
+    if (!Client().Claim(*this, kCaptureJob)) {
+        m_Console.SetStatusText(NotSentText(ESendResult::Busy));
+        return;
+    }
     CWaitDlg& wait = m_Console.WaitDlg();
-    if (state.m_bContinuous) {
+    const bool zel12 = State().IsZel12();
+    if (m_bContinuous) {
         m_Console.SetStatusText(kPutFinger);
-    } else if (state.IsZel12()) {
+    } else if (zel12) {
         if (wait.IsOpen()) {
             m_Console.SetStatusText(kPutFinger);
         } else {
             wait.SetMode(WAITMODE_FINGER);
             wait.SetMessage(kPutFingerPrompt);
-            wait.Popup(IDD_WAITDLG, m_Console.Form(), &m_Console.Device());
+            wait.Popup(IDD_WAITDLG, m_Console.Form());
         }
     }
-    if (state.IsZel12()) {
+    if (zel12) {
         RequestPiece(CMD_GET_IMAGE, 0);
-    } else if (state.m_bContinuous) {
+    } else if (m_bContinuous) {
         RequestPiece(CMD_GET_IMAGE2, 0);
     } else if (m_Console.CaptureMsg().DoModal(m_Console.Operator(), m_Console.Form()) == IDOK) {
         RequestPiece(CMD_GET_IMAGE2, 0);
-    }
-}
-
-void CCaptureFlow::RequestPiece(std::uint32_t command, std::uint32_t piece) {
-    m_bPending = true;
-    m_nPendingCommand = command;
-    m_nPendingPiece = piece;
-    if (command == CMD_GET_IMAGE) {
-        m_Console.Device().SendGetImage(piece);
     } else {
-        m_Console.Device().SendGetImage2(piece);
+        EndCapture();
     }
 }
 
-bool CCaptureFlow::TakeAnswer(std::uint32_t command, std::uint32_t piece, bool anyPiece) {
-    if (!m_bPending || m_nPendingCommand != command || (!anyPiece && piece != m_nPendingPiece)) return false;
-    m_bPending = false;
-    return true;
+bool CCaptureFlow::RequestPiece(std::uint32_t command, std::uint32_t piece) {
+    if (Request(req::General(command, 0, piece))) return true;
+    // Nothing went out (the link is gone): nothing will answer.
+    m_Console.WaitDlg().Close();
+    EndCapture();
+    return false;
 }
+
+void CCaptureFlow::EndCapture() { Client().Release(*this); }
 
 void CCaptureFlow::NextCapture() {
-    State().m_bContinuous = true;
+    m_bContinuous = true;
     m_Console.SetItemText(IDC_SUCCESS_COUNT, QString::asprintf("%d", m_nSuccessCount));
     OnCapture();
 }
@@ -135,26 +134,39 @@ void CCaptureFlow::CountFailure() {
 void CCaptureFlow::PieceDoesNotFit(std::uint32_t piece) {
     const QString text = QString::asprintf("Image piece %u does not fit in the image: the capture is ended.", piece);
     m_Console.SetStatusText(text);
-    if (State().m_bContinuous) {
+    if (m_bContinuous) {
         CountFailure();
         return;
     }
     m_Console.WaitDlg().Close();
+    EndCapture();
+}
+
+void CCaptureFlow::OnExchangeEnded(const CReply& reply) {
+    switch (reply.End()) {
+        case EExchangeEnd::TimedOut:
+            // Ten sends and no answer: the capture stops where it is (in the
+            // loop STOP ends it).
+            PostBox(reply.Command() == CMD_GET_IMAGE ? kReceivingError : kReceivingError2, MB_OK | MB_ICONSTOP);
+            EndCapture();
+            break;
+        case EExchangeEnd::ChecksumRefused:
+            CConsoleFlow::OnExchangeEnded(reply);
+            EndCapture();
+            break;
+        case EExchangeEnd::Answered:
+        case EExchangeEnd::LinkClosed:
+        case EExchangeEnd::Superseded: break;
+    }
 }
 
 // ------------------------------------------------ CMD_GET_IMAGE (ZEL12)
 
-LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
-    if (m_bIgnoreNextImage) {
-        m_bIgnoreNextImage = false;
-        return 0;
-    }
-    const CPacket& answer = PacketOf(wParam);
-    const bool loop = State().m_bContinuous;
+void CCaptureFlow::OnImageAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    const bool loop = m_bContinuous;
     CWaitDlg& wait = m_Console.WaitDlg();
-    const auto result = static_cast<std::int32_t>(answer.m_Param1);
-    if (result == RES_TIMEOUT) {
-        if (!TakeAnswer(CMD_GET_IMAGE, answer.m_Param2, true)) return 0;
+    if (static_cast<std::int32_t>(answer.m_Param1) == RES_TIMEOUT) {
         if (loop) {
             m_Console.SetStatusText(kNotInTime);
             CountFailure();
@@ -162,12 +174,13 @@ LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
             wait.Close();
             m_Console.ShowPrompt(MSGFORM_WARNING, kNotInTimePrompt);
             m_Console.SetStatusText(kNotInTime);
+            EndCapture();
         }
-        return 0;
+        return;
     }
-    const std::uint32_t p = answer.m_Param2;
+    // Every other answer is the piece asked for.
+    const std::uint32_t p = reply.Request().param2;
     const std::size_t n = answer.m_DataSize;
-    if (!TakeAnswer(CMD_GET_IMAGE, p, false)) return 0;
     if (p == 0) {
         if (loop) {
             m_Console.SetStatusText(kReceiving);
@@ -179,52 +192,54 @@ LRESULT CCaptureFlow::OnImageAnswer(WPARAM wParam, LPARAM) {
     const std::uint64_t offset = std::uint64_t{p} * IMAGE_PIECE_SIZE;
     if (!StorePiece(offset, answer.m_Data, n)) {
         PieceDoesNotFit(p);
-        return 0;
+        return;
     }
     if (offset + n < IMAGE_SIZE) {
         // A single capture ends when the operator closes the waiting prompt.
-        if (loop || wait.IsOpen()) RequestPiece(CMD_GET_IMAGE, p + 1);
-        return 0;
+        if (loop || wait.IsOpen()) {
+            RequestPiece(CMD_GET_IMAGE, p + 1);
+        } else {
+            EndCapture();
+        }
+        return;
     }
     // The final piece.
     if (loop) {
         ImageComplete();
     } else {
         wait.Close();
+        EndCapture();
     }
-    return 0;
 }
 
 // ------------------------------------------- CMD_GET_IMAGE2 (other boards)
 
-LRESULT CCaptureFlow::OnImage2Answer(WPARAM wParam, LPARAM) {
-    if (m_bIgnoreNextImage) {
-        m_bIgnoreNextImage = false;
-        return 0;
-    }
-    const CPacket& answer = PacketOf(wParam);
-    const bool loop = State().m_bContinuous;
+void CCaptureFlow::OnImage2Answer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    const bool loop = m_bContinuous;
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
-    const std::uint32_t index = (answer.m_Param2 >> 8) & 0xFF;
-    const std::uint32_t last = answer.m_Param2 & 0xFF;
-    if (!TakeAnswer(CMD_GET_IMAGE2, index, result != RES_SUCCESS)) return 0;
-    if (State().m_bCaptureCancel) {
-        State().m_bCaptureCancel = false;
+    if (m_bCancelPressed) {
+        m_bCancelPressed = false;
         PostBox(kCaptureCanceled, MB_OK);
         m_Console.SetStatusText(kCaptureCanceled);
-        return 0;
+        EndCapture();
+        return;
     }
     if (result == RES_SUCCESS) {
+        const std::uint32_t index = (answer.m_Param2 >> 8) & 0xFF;
+        const std::uint32_t last = answer.m_Param2 & 0xFF;
         m_Console.SetStatusText(kReceiving2);
         const std::uint64_t offset = std::uint64_t{index} * IMAGE2_PIECE_SIZE;
         if (!StorePiece(offset, answer.m_Data, answer.m_DataSize)) {
             PieceDoesNotFit(index);
-            return 0;
+            return;
         }
         if (index < last) {
             RequestPiece(CMD_GET_IMAGE2, index + 1);
         } else if (loop) {
             ImageComplete();
+        } else {
+            EndCapture();
         }
     } else if (result == RES_TIMEOUT) {
         if (loop) {
@@ -233,14 +248,18 @@ LRESULT CCaptureFlow::OnImage2Answer(WPARAM wParam, LPARAM) {
         } else {
             m_Console.SetStatusText(kNotInTime2);
             Repaint();
+            EndCapture();
         }
     } else if (result == RES_CANCELED) {
         // In the loop too: the loop waits for STOP.
         PostBox(kCaptureCanceledByModule, MB_OK);
         m_Console.SetStatusText(kCaptureCanceledByModule);
         Repaint();
+        EndCapture();
+    } else {
+        // Nothing more will come for this capture.
+        EndCapture();
     }
-    return 0;
 }
 
 // ------------------------------------------------- continuous capture
@@ -260,32 +279,26 @@ void CCaptureFlow::OnStartStop() {
     m_Console.EnableItem(IDC_CANCEL, true);
     m_Console.SetItemText(IDC_START, "START");
     m_bStartMode = true;
-    if (State().m_bContinuous) {
-        // The request under way is still answered; that answer is discarded
-        // so that no further request follows. Nothing is under way after a
-        // cancel, or once the packet manager has given up its re-sends.
-        if (m_bPending && m_Console.Device().IsAwaitingAnswer()) m_bIgnoreNextImage = true;
-        // The request is abandoned: a START right away asks anew, and the
-        // answer to the new request is the one to take.
-        m_bPending = false;
-        State().m_bContinuous = false;
+    if (m_bContinuous) {
+        // The piece request under way is abandoned: should its answer still
+        // come, the client drops it, and a START right away asks anew.
+        Client().Abandon(*this);
+        m_bContinuous = false;
+        EndCapture();
     }
     m_Console.SetStatusText(kStopped);
 }
 
 void CCaptureFlow::OnChecksumError() {
-    if (!State().m_bContinuous) return;
-    // The lost answer counts as a failed image; the loop goes on.
+    if (!m_bContinuous) return;
+    // The lost answer counts as a failed image; the loop goes on (the new
+    // request takes the place of the one whose answer was lost).
     m_Console.MsgDlg().Close();
-    m_bPending = false;
     CountFailure();
 }
 
 void CCaptureFlow::OnLinkClosed() {
-    SConsoleState& state = State();
-    state.m_bContinuous = false;
-    m_bIgnoreNextImage = false;
-    m_bPending = false;
+    m_bContinuous = false;
     m_nSuccessCount = 0;
     m_nFailCount = 0;
     // Nothing runs any more: START/STOP back to START, unusable until the

@@ -4,6 +4,13 @@
 // the others), the picture repainted after every piece, the continuous
 // capture loop (check box, START/STOP, Success and Fail counters), and File >
 // Open Image / Save Image As (RAW, and PNG; CaptureFiles.cpp).
+//
+// A capture owns the link from its first piece request to its end (the last
+// piece, a time-out, a cancel, STOP, or the operator closing the waiting
+// prompt): other flows' requests are refused meanwhile. STOP abandons the
+// piece request under way at the module client, so that its answer, should
+// it still come, is dropped there as stale; an answer is only ever taken for
+// the request it answers.
 #include <QPointer>
 #include <QString>
 #include <cstdint>
@@ -22,17 +29,17 @@ public:
     explicit CCaptureFlow(IConsoleContext& console);
     ~CCaptureFlow() override;
 
-    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
     void OnFormCreated() override;
     void OnLinkClosed() override;
     void OnChecksumError() override;
+    void OnCancelSent() override { m_bCancelPressed = true; }
 
     const CImageStore& Image() const { return m_Image; }
     CImagePicture* Picture() const { return m_pPicture; }
+    // The continuous-capture loop runs.
+    bool IsLooping() const { return m_bContinuous; }
 
-    // The next image answer is discarded (STOP with a piece request under way).
-    bool m_bIgnoreNextImage = false;
     int m_nSuccessCount = 0;
     int m_nFailCount = 0;
     // START/STOP shows "START".
@@ -40,18 +47,20 @@ public:
 
 private:
     // ---- capture (CaptureFlow.cpp) ----
+    void OnAnswer(const CReply& reply) override;
+    void OnExchangeEnded(const CReply& reply) override;
     void OnCapture();
     void OnContinuous();
     void OnStartStop();
-    LRESULT OnImageAnswer(WPARAM packet, LPARAM);
-    LRESULT OnImage2Answer(WPARAM packet, LPARAM);
+    void OnImageAnswer(const CReply& reply);
+    void OnImage2Answer(const CReply& reply);
     void NextCapture();
     void ImageComplete();
     void CountFailure();
-    void RequestPiece(std::uint32_t command, std::uint32_t piece);
-    // Takes an answer of command for the request under way; false for an
-    // answer nobody waits for (a late duplicate after a re-send).
-    bool TakeAnswer(std::uint32_t command, std::uint32_t piece, bool anyPiece);
+    // Asks for a piece; false (and the capture ended) when it was not sent.
+    bool RequestPiece(std::uint32_t command, std::uint32_t piece);
+    // The capture is over: the link is free for other flows again.
+    void EndCapture();
     // Stores a piece and repaints; false when it does not fit in the image.
     bool StorePiece(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count);
     // A piece that does not fit ends this image (a failure in the loop).
@@ -66,8 +75,8 @@ private:
 
     CImageStore m_Image;
     QPointer<CImagePicture> m_pPicture;
-    // The piece request under way: its command and piece index.
-    bool m_bPending = false;
-    std::uint32_t m_nPendingCommand = 0;
-    std::uint32_t m_nPendingPiece = 0;
+    // The continuous-capture loop runs.
+    bool m_bContinuous = false;
+    // CANCEL was sent during a capture; cleared by CAPTURE.
+    bool m_bCancelPressed = false;
 };

@@ -5,7 +5,7 @@
 #include "console/SerialCommDlg.h"
 #include "console/SerialSettings.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/ModuleClient.h"
 #include "widgets/MsgDlg.h"
 #include "widgets/WaitDlg.h"
 
@@ -57,20 +57,27 @@ LRESULT CConnectionFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         {WM_PORT_CHANGED, &CConnectionFlow::OnPortChanged},
         {WM_CHECKSUM_ERROR, &CConnectionFlow::OnChecksumError},
         {WM_BAUD_CHANGED, &CConnectionFlow::OnBaudChanged},
-        {WM_RX_CONNECT, &CConnectionFlow::OnConnectAnswer},
-        {WM_RX_SET_BAUDRATE, &CConnectionFlow::OnSetBaudRateAnswer},
-        {WM_RX_GET_VERSION, &CConnectionFlow::OnVersionAnswer},
-        {WM_RX_GET_VERSION_EX, &CConnectionFlow::OnVersionExAnswer},
-        {WM_RX_GET_DEVICE_INFO, &CConnectionFlow::OnDeviceInfoAnswer},
         {WM_COMM_PORT_LOST, &CConnectionFlow::OnPortLost},
         {WM_WRITE_STALLED, &CConnectionFlow::OnWriteStalled},
         {WM_RECEIVE_DROPPED, &CConnectionFlow::OnReceiveDropped},
-        {WM_RX_MINI_CONNECT, &CConnectionFlow::OnMiniConnectAnswer},
-        {WM_RX_MINI_SET_BAUDRATE, &CConnectionFlow::OnMiniSetBaudRateAnswer},
+        {WM_COMM_ALERT, &CConnectionFlow::OnCommAlert},
     };
     LRESULT result = 0;
     DispatchMessage(this, table, msg, wParam, lParam, &result);
     return result;
+}
+
+void CConnectionFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CConnectionFlow> table[] = {
+        GENERAL_REPLY(CMD_CONNECT, &CConnectionFlow::OnConnectAnswer),
+        GENERAL_REPLY(CMD_SET_BAUDRATE, &CConnectionFlow::OnSetBaudRateAnswer),
+        GENERAL_REPLY(CMD_GET_VERSION, &CConnectionFlow::OnVersionAnswer),
+        GENERAL_REPLY(CMD_GET_VERSION_EX, &CConnectionFlow::OnVersionExAnswer),
+        GENERAL_REPLY(CMD_GET_DEVICE_INFO, &CConnectionFlow::OnDeviceInfoAnswer),
+        MINI_REPLY(MINI_CONNECT, &CConnectionFlow::OnMiniConnectAnswer),
+        MINI_REPLY(MINI_SET_BAUDRATE, &CConnectionFlow::OnSetBaudRateAnswer),
+    };
+    DispatchReply(this, table, reply);
 }
 
 bool CConnectionFlow::OnCommand(int id, int code) {
@@ -92,9 +99,9 @@ void CConnectionFlow::OnConnect() {
         CloseLink(LINK_ENDED);
         return;
     }
-    CPacketManagerWnd& device = m_Console.Device();
+    CModuleClient& client = Client();
     if (!m_bPortOpen) {
-        if (device.OpenCommPort(m_strPortName.toStdString(), m_nBaudRate)) {
+        if (client.Open(m_strPortName.toStdString(), m_nBaudRate)) {
             m_bPortOpen = true;
             State().m_bMasterMode = false;
         } else {
@@ -102,7 +109,7 @@ void CConnectionFlow::OnConnect() {
             QString text = "Opening '" + m_strPortName + "' failed.";
             m_Console.ShowPrompt(MSGFORM_WARNING, text);
             // The status line says where the name led and why it failed.
-            const std::string& reason = device.m_Comm.LastError();
+            const std::string& reason = client.Channel().LastError();
             if (!reason.empty()) text += " " + QString::fromStdString(reason);
             m_Console.SetStatusText(text);
             return;
@@ -111,11 +118,7 @@ void CConnectionFlow::OnConnect() {
     // The search can take ten seconds: say which rate is tried.
     m_Console.SetBusy(true);
     m_Console.SetStatusText(QString::asprintf("Trying %dbps...", m_nBaudRate));
-    if (State().IsGeneral()) {
-        device.SendConnect();
-    } else {
-        device.SendMiniConnect();
-    }
+    RequestQuietly(State().IsGeneral() ? req::General(CMD_CONNECT) : req::Mini(MINI_CONNECT));
     SetTimer(CONNECT_TIMER_ID, CONNECT_TIMEOUT_MS);
 }
 
@@ -132,7 +135,7 @@ void CConnectionFlow::CloseLink(ELinkEnd how) {
     if (how == LINK_ENDED) m_Console.NotifyLinkClosed();
     State().m_bConnected = false;
     m_bPortOpen = false;
-    m_Console.Device().m_Comm.ClosePort();
+    Client().Close();
     m_nBaudScan = 0;
     m_Console.SetLayout(LAYOUT_DISCONNECTED);
 }
@@ -149,7 +152,7 @@ LRESULT CConnectionFlow::OnTimer(WPARAM id, LPARAM) {
         // No answer at this rate: close and try the next one.
         State().m_bConnected = false;
         m_bPortOpen = false;
-        m_Console.Device().m_Comm.ClosePort();
+        Client().Close();
         ++m_nBaudScan;
         if (m_nBaudScan >= 1 && m_nBaudScan <= BAUD_SCAN_LAST) {
             m_nBaudRate = ScanRate(m_nBaudScan);
@@ -171,7 +174,7 @@ LRESULT CConnectionFlow::OnTimer(WPARAM id, LPARAM) {
         m_nPauseToken = Loop().CallLater(this, CONNECT_PAUSE_MS, [this] {
             m_nPauseToken = 0;
             if (!State().IsZel12()) m_Console.SelectBoard(BOARD_ZEL12);
-            m_Console.Device().SendGetVersion();
+            RequestQuietly(req::General(CMD_GET_VERSION));
         });
     }
     return 0;
@@ -193,43 +196,36 @@ void CConnectionFlow::ConnectSucceeded(const QString& countLabel) {
         m_Console.SaveSettings();
         m_Console.SetLabel(IDC_BAUD_LABEL, BaudLabel(m_nBaudRate));
     }
-    m_Console.Device().SendGetDeviceInfo();
+    RequestQuietly(req::General(CMD_GET_DEVICE_INFO));
     m_nConnectStage = CONNECT_STAGE_DEVICE_INFO;
     SetTimer(CONNECT_TIMER_ID, DEVICE_INFO_TIMEOUT_MS);
     m_Console.SetLayout(LAYOUT_CONNECTED);
 }
 
-LRESULT CConnectionFlow::OnConnectAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+void CConnectionFlow::OnConnectAnswer(const CReply& reply) {
+    const std::int32_t result = reply.Result();
     if (result == RES_SUCCESS) {
-        ConnectSucceeded(QString::asprintf("Fingerprint Count: %d", static_cast<int>(answer.m_Param2 & 0xFFFF)));
+        ConnectSucceeded(QString::asprintf("Fingerprint Count: %d", static_cast<int>(reply.Packet().m_Param2 & 0xFFFF)));
     } else if (ShowAnswer(m_Console, result, kConnectRows)) {
         State().m_bConnected = false;
     }
-    return 0;
 }
 
-LRESULT CConnectionFlow::OnMiniConnectAnswer(WPARAM wParam, LPARAM) {
-    if (FrameOf(wParam)[3] == RES_SUCCESS) ConnectSucceeded("Fingerprint Count: xx");
-    return 0;
+void CConnectionFlow::OnMiniConnectAnswer(const CReply& reply) {
+    if (reply.Result() == RES_SUCCESS) ConnectSucceeded("Fingerprint Count: xx");
 }
 
 // --------------------------------------------- device information and version
 
 void CConnectionFlow::AskVersion(bool extended) {
-    if (extended) {
-        m_Console.Device().SendGetVersionEx();
-    } else {
-        m_Console.Device().SendGetVersion();
-    }
+    RequestQuietly(req::General(extended ? CMD_GET_VERSION_EX : CMD_GET_VERSION));
 }
 
-LRESULT CConnectionFlow::OnDeviceInfoAnswer(WPARAM wParam, LPARAM) {
+void CConnectionFlow::OnDeviceInfoAnswer(const CReply& reply) {
     KillTimer(CONNECT_TIMER_ID);
     // A late answer wins over the fallback that its time-out started.
     CancelPause();
-    const CPacket& answer = PacketOf(wParam);
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result == RES_SUCCESS) {
         const std::uint32_t type = answer.m_Param2;
@@ -245,18 +241,16 @@ LRESULT CConnectionFlow::OnDeviceInfoAnswer(WPARAM wParam, LPARAM) {
         if (!State().IsZel12()) m_Console.SelectBoard(BOARD_ZEL12);
         AskVersion(false);
     }
-    return 0;
 }
 
-LRESULT CConnectionFlow::OnVersionAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CConnectionFlow::OnVersionAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     m_Console.SetLabel(IDC_FIRMWARE_LABEL, FirmwareLabel(answer.m_Param1));
     State().m_nFirmwareLevel = static_cast<std::int32_t>(answer.m_Param1);
-    return 0;
 }
 
-LRESULT CConnectionFlow::OnVersionExAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CConnectionFlow::OnVersionExAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result == RES_SUCCESS) {
         m_Console.SetLabel(IDC_FIRMWARE_LABEL, FirmwareLabel(answer.m_Param2));
@@ -265,14 +259,13 @@ LRESULT CConnectionFlow::OnVersionExAnswer(WPARAM wParam, LPARAM) {
     } else {
         ShowAnswer(m_Console, result, kVersionExRows);
     }
-    return 0;
 }
 
 // ------------------------------------------------------------------- power
 
 void CConnectionFlow::OnPower() {
     const bool on = !State().m_bPowerOn;
-    if (m_Console.Device().m_Comm.SetRts(on)) {
+    if (Client().Channel().SetRts(on)) {
         m_Console.SetItemText(IDC_POWER, on ? "POWER OFF" : "POWER ON");
         State().m_bPowerOn = on;
     } else {
@@ -283,7 +276,12 @@ void CConnectionFlow::OnPower() {
 // ------------------------------------------------- Serial Communication
 
 void CConnectionFlow::OnSerialComm() {
-    CSerialCommDlg dialog(*this, m_Console.Device(), m_Console.Settings(), m_Console.Form());
+    // A port or rate change closes the link: not while a job owns it.
+    if (Client().IsClaimed()) {
+        m_Console.SetStatusText(NotSentText(ESendResult::Busy));
+        return;
+    }
+    CSerialCommDlg dialog(*this, m_Console.Settings(), m_Console.Form());
     m_Console.Operator().DoModal(dialog);
 }
 
@@ -297,13 +295,10 @@ LRESULT CConnectionFlow::OnBaudChanged(WPARAM wParam, LPARAM) {
         return 0;
     }
     m_nBaudRate = BaudRateFromIndex(index);
-    // Tell the module at the current rate; with the port closed the write
-    // goes nowhere.
-    if (State().IsGeneral()) {
-        m_Console.Device().SendSetBaudRate(static_cast<std::uint32_t>(index));
-    } else {
-        m_Console.Device().SendMiniSetBaudRate(static_cast<std::uint8_t>(index));
-    }
+    // Tell the module at the current rate; with the port closed nothing is
+    // sent.
+    RequestQuietly(State().IsGeneral() ? req::General(CMD_SET_BAUDRATE, 0, static_cast<std::uint32_t>(index))
+                                       : req::Mini(MINI_SET_BAUDRATE, static_cast<std::uint8_t>(index)));
     CSerialSettings& settings = m_Console.Settings();
     settings.m_nBaudRate = m_nBaudRate;
     settings.m_nBaudIndex = BaudIndexFromRate(m_nBaudRate);
@@ -314,18 +309,8 @@ LRESULT CConnectionFlow::OnBaudChanged(WPARAM wParam, LPARAM) {
     return 0;
 }
 
-void CConnectionFlow::ShowSetBaudRateResult(std::int32_t result) {
-    ShowAnswer(m_Console, result, kSetBaudRateRows);
-}
-
-LRESULT CConnectionFlow::OnSetBaudRateAnswer(WPARAM wParam, LPARAM) {
-    ShowSetBaudRateResult(static_cast<std::int32_t>(PacketOf(wParam).m_Param1));
-    return 0;
-}
-
-LRESULT CConnectionFlow::OnMiniSetBaudRateAnswer(WPARAM wParam, LPARAM) {
-    ShowSetBaudRateResult(FrameOf(wParam)[3]);
-    return 0;
+void CConnectionFlow::OnSetBaudRateAnswer(const CReply& reply) {
+    ShowAnswer(m_Console, reply.Result(), kSetBaudRateRows);
 }
 
 LRESULT CConnectionFlow::OnPortChanged(WPARAM wParam, LPARAM) {
@@ -373,6 +358,19 @@ LRESULT CConnectionFlow::OnWriteStalled(WPARAM written, LPARAM size) {
                                 .arg(m_strPortName)
                                 .arg(static_cast<qulonglong>(written))
                                 .arg(static_cast<qulonglong>(size)));
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnCommAlert(WPARAM kind, LPARAM) {
+    CSerialChannel& channel = Client().Channel();
+    if (kind == COMM_ALERT_QUEUE_FULL) {
+        m_Console.Operator().MessageBox("m_QueueRead FULL!", "", MB_OK);
+        // The channel raises the next alert only once this box is gone; what
+        // is dropped meanwhile is counted in the status line.
+        channel.QueueFullAlertClosed();
+    } else {
+        m_Console.Operator().MessageBox("Error while creating ThreadWatchComm, " + channel.PortName(), "", MB_OK);
+    }
     return 0;
 }
 

@@ -2,8 +2,9 @@
 // The link to the module: CONNECT / DISCONNECT with the baud-rate search,
 // the questions asked right after connecting (device information and
 // firmware version), POWER OFF / POWER ON through RTS, the Serial
-// Communication dialog with its port and rate changes, checksum errors, a
-// lost port and a stalled write.
+// Communication dialog with its port and rate changes, and the link's own
+// events: frames rejected for their checksum, a lost port, a stalled write,
+// received bytes dropped. The module client posts those here.
 //
 // This is the example every flow follows: its own state, its own tables, the
 // console only through IConsoleContext, answers shown from answer tables.
@@ -45,24 +46,25 @@ private:
     void OnConnect();
     void OnPower();
     void OnSerialComm();
+    void OnAnswer(const CReply& reply) override;
     LRESULT OnTimer(WPARAM id, LPARAM);
-    LRESULT OnConnectAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniConnectAnswer(WPARAM frame, LPARAM);
-    LRESULT OnDeviceInfoAnswer(WPARAM packet, LPARAM);
-    LRESULT OnVersionAnswer(WPARAM packet, LPARAM);
-    LRESULT OnVersionExAnswer(WPARAM packet, LPARAM);
-    LRESULT OnSetBaudRateAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniSetBaudRateAnswer(WPARAM frame, LPARAM);
+    void OnConnectAnswer(const CReply& reply);
+    void OnMiniConnectAnswer(const CReply& reply);
+    void OnDeviceInfoAnswer(const CReply& reply);
+    void OnVersionAnswer(const CReply& reply);
+    void OnVersionExAnswer(const CReply& reply);
+    void OnSetBaudRateAnswer(const CReply& reply);
     LRESULT OnBaudChanged(WPARAM index, LPARAM);
     LRESULT OnPortChanged(WPARAM index, LPARAM);
+    // The link's own events, from the module client.
     LRESULT OnChecksumError(WPARAM which, LPARAM);
     LRESULT OnPortLost(WPARAM, LPARAM);
     LRESULT OnWriteStalled(WPARAM written, LPARAM size);
     LRESULT OnReceiveDropped(WPARAM bytes, LPARAM);
+    LRESULT OnCommAlert(WPARAM kind, LPARAM);
 
     void ConnectSucceeded(const QString& countLabel);
     void AskVersion(bool extended);
-    void ShowSetBaudRateResult(std::int32_t result);
     // Ends the link: timer 1, the pause, the search position, the flags, the
     // port, then the disconnected layout. DISCONNECT and a lost port also tell
     // the other flows (LINK_ENDED); a port or rate change does not

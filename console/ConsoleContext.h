@@ -4,7 +4,7 @@
 // Every flow behind a button of the main form (connection, enrolment,
 // verification, master mode, capture, ...) is a CConsoleFlow that owns its
 // own state and dialogs and reaches the rest of the console only through
-// IConsoleContext: the packet manager's send operations, the prompts, the
+// IConsoleContext: the module client (requests and their replies), the prompts, the
 // status line and the information labels, the layouts and the board choice,
 // the operator seam for dialogs and files, the message loop for timers and
 // delayed calls, and the settings record. The main form implements the
@@ -19,7 +19,7 @@
 class CCaptureMsg;
 class CLiftDlg;
 class CMsgDlg;
-class CPacketManagerWnd;
+class CModuleClient;
 class CSerialSettings;
 class CWaitDlg;
 class IUiOperator;
@@ -36,15 +36,6 @@ struct SConsoleState {
     bool m_bPowerOn = false;
     // Chooses between old and new forms of commands; from the version answers.
     std::int32_t m_nFirmwareLevel = 0;
-    // The battery life test owns the identification answers while it runs.
-    bool m_bBatteryTest = false;
-    // CANCEL was pressed during an image capture; cleared by CAPTURE.
-    bool m_bCaptureCancel = false;
-    // The continuous-capture loop runs.
-    bool m_bContinuous = false;
-    // A deletion started from the database manager re-reads its list when it
-    // succeeds; the main form's DELETE clears it.
-    bool m_bRefreshAfterDelete = false;
 
     bool IsGeneral() const { return m_nProtocol == PROTOCOL_GENERAL; }
     bool IsZel12() const { return m_nBoardType == BOARD_ZEL12; }
@@ -54,8 +45,8 @@ class IConsoleContext {
 public:
     virtual ~IConsoleContext() = default;
 
-    // ---- the device: every request builder and the serial channel ----
-    virtual CPacketManagerWnd& Device() = 0;
+    // ---- the module: the link and every exchange on it ----
+    virtual CModuleClient& Client() = 0;
 
     // ---- prompts; Form() is the parent of prompts and dialogs ----
     virtual QWidget* Form() = 0;
@@ -92,9 +83,8 @@ public:
     virtual void SaveSettings() = 0;
 
     // ---- flows ----
-    // Hands a message to the flow of another slot (for example the
-    // identification answer to the battery test while it runs); 0 when that
-    // flow is not built in.
+    // Hands a message to the flow of another slot (for example the database
+    // manager's STATUS to the service flow); 0 when that flow is not built in.
     virtual LRESULT ForwardTo(int flow, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) = 0;
 
     // A busy cursor over the form while a long exchange runs (the baud search).
@@ -105,4 +95,7 @@ public:
     virtual void NotifyLinkClosed() = 0;
     // A checksum error was reported to the operator.
     virtual void NotifyChecksumError() = 0;
+    // CANCEL was sent to the module (an image capture under way stops asking
+    // for pieces).
+    virtual void NotifyCancelSent() = 0;
 };

@@ -1,28 +1,35 @@
 #pragma once
 // Base of the console's flows. A flow is a message target of its own: the
-// main form forwards the notifications and commands it owns to WindowProc and
-// OnCommand (each flow keeps its own tables), and its timers and delayed
-// calls run on it. It sees the console only through IConsoleContext.
+// main form forwards the buttons and menu commands it owns to OnCommand, and
+// the module client posts the reply to each of the flow's requests to it
+// (WM_EXCHANGE_ENDED): an answer goes to OnAnswer, any other end (no answer
+// after the last send, the checksum refused, the link closed, superseded) to
+// OnExchangeEnded. Its timers and delayed calls run on it too. It sees the
+// console only through IConsoleContext.
+//
+// A request goes out with Request(req::...): when it cannot (no module
+// connected, another flow's job owns the link) the status line says so and
+// nothing is sent.
 //
 // To add a flow: derive from CConsoleFlow in console/ (tool windows' flows
-// may live in tools/), give it a message table (OnMessage) and a command
-// table (OnCommand), add its
-// slot to EFlow and its rows to the main form's route tables, and create it
-// in CPravikView::CreateFlows.
+// may live in tools/), give it a reply table (OnAnswer) and a command table
+// (OnCommand), add its slot to EFlow and its buttons to the main form's
+// command routes, and create it in CPravikView::CreateFlows.
 #include <QString>
 #include <cstdint>
 #include <string>
 
 #include "console/ConsoleContext.h"
 #include "platform/core/MessageLoop.h"
-#include "protocol/Packet.h"
+#include "protocol/ModuleClient.h"
+#include "protocol/Requests.h"
 
 class CConsoleFlow : public CMsgTarget {
 public:
     explicit CConsoleFlow(IConsoleContext& console) : CMsgTarget(console.MessageLoop()), m_Console(console) {}
 
-    // Notifications, the console's own messages and the flow's timers arrive
-    // in OnMessage; boxes posted by PostBox are shown here.
+    // Replies, the console's own messages and the flow's timers arrive here;
+    // boxes posted by PostBox are shown here.
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) final;
     virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return 0; }
     // Buttons and menu commands; true when handled.
@@ -35,17 +42,31 @@ public:
     // Console-wide events (IConsoleContext::Notify*).
     virtual void OnLinkClosed() {}
     virtual void OnChecksumError() {}
+    virtual void OnCancelSent() {}
     // The main form's controls exist (its initial update).
     virtual void OnFormCreated() {}
 
 protected:
     IConsoleContext& m_Console;
     SConsoleState& State() { return m_Console.State(); }
+    CModuleClient& Client() { return m_Console.Client(); }
 
-    // The answer a notification carries: a General packet, or the six bytes
-    // of a Minimized frame.
-    static const CPacket& PacketOf(WPARAM wParam) { return *reinterpret_cast<const CPacket*>(wParam); }
-    static const std::uint8_t* FrameOf(WPARAM wParam) { return reinterpret_cast<const std::uint8_t*>(wParam); }
+    // The module answered one of this flow's requests.
+    virtual void OnAnswer(const CReply& reply) {}
+    // One of this flow's requests ended without an answer. By default a
+    // request whose checksum the module refused shows "Checksum error
+    // occurred!!!"; the other ends show nothing (a flow that waits on its
+    // request says what it means for its job).
+    virtual void OnExchangeEnded(const CReply& reply);
+
+    // Sends request for this flow. False when it was not sent; the status
+    // line then says why.
+    bool Request(SRequest request);
+    // The same, saying nothing when it was not sent.
+    ESendResult RequestQuietly(SRequest request);
+    // What the status line says for a request that was not sent.
+    QString NotSentText(ESendResult why) const;
+
     // Operator text (an ID, a password) to the 8-bit text of the request
     // fields: one byte per character, as the module stores and lists it.
     static std::string Field(const QString& text) { return text.toLatin1().toStdString(); }
@@ -54,6 +75,31 @@ protected:
     // that the box's nested loop cannot re-enter the handler.
     void PostBox(const QString& text, unsigned flags);
 };
+
+// One row of a reply table: the answers to one command go to one handler.
+template <class T>
+struct ReplyEntry {
+    EFrameForm form;
+    std::uint32_t command;
+    void (T::*handler)(const CReply&);
+};
+
+// Calls the handler of the reply's command; false when the table has none.
+template <class T, std::size_t N>
+bool DispatchReply(T* self, const ReplyEntry<T> (&table)[N], const CReply& reply) {
+    const EFrameForm form = reply.IsMini() ? EFrameForm::Minimized : EFrameForm::General;
+    for (const auto& entry : table) {
+        if (entry.form == form && entry.command == reply.Command()) {
+            (self->*entry.handler)(reply);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Rows of reply tables.
+#define GENERAL_REPLY(command, handler) {EFrameForm::General, command, handler}
+#define MINI_REPLY(command, handler) {EFrameForm::Minimized, command, handler}
 
 // Flows of the main form, by the slot the route tables name.
 enum EFlow {
@@ -72,7 +118,7 @@ enum EFlow {
     FLOW_COUNT
 };
 
-// One row of a route table: a message number or control ID and its flow.
+// One row of a route table: a control ID or menu command and its flow.
 struct SFlowRoute {
     UINT id;
     EFlow flow;

@@ -1,7 +1,7 @@
 #pragma once
 // The console's own messages: between the main form, its dialogs and the
-// tool windows. The answer notifications of the packet manager are in
-// protocol/Notifications.h.
+// tool windows. The module client's messages (replies, link events) are in
+// protocol/ModuleClient.h.
 #include "platform/core/Messages.h"
 
 constexpr UINT WM_SYSINFO_READ = 1027;     // start the option read sequence
@@ -16,9 +16,11 @@ constexpr UINT WM_DBMGR_LIST = 1066;            // the fingerprint list, older f
 constexpr UINT WM_LOG_FORWARD = 1068;           // the log store is complete
 constexpr UINT WM_DBMGR_LIST_EX = 1074;         // the fingerprint list, newer form
 
-// Flow to flow (IConsoleContext::ForwardTo): the database manager runs its
-// GET FINGERPRINT LIST action (after a deletion that asks for it).
-constexpr UINT WM_DBMGR_REFRESH = 1141;
+// Flow to flow (IConsoleContext::ForwardTo): the service flow sends STATUS
+// or CANCEL for a tool window's button of that name, and shows the answer as
+// for the main form's.
+constexpr UINT WM_SERVICE_STATUS = 1142;
+constexpr UINT WM_SERVICE_CANCEL = 1143;
 
 // Main form to a flow of its own: show a modal box after the handler that
 // decided on it has returned (payload: the text and flags).

@@ -4,9 +4,7 @@
 #include "console/InputIdDlg.h"
 #include "console/RegisterUser.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/Commands.h"
-#include "protocol/Notifications.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/CommandCatalog.h"
 #include "widgets/LiftDlg.h"
 #include "widgets/MsgDlg.h"
 
@@ -85,19 +83,21 @@ const SAnswerRow kMiniDeleteRows[] = {
 };
 const std::size_t kMiniDeleteRowCount = std::size(kMiniDeleteRows);
 
-LRESULT CEnrollFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CEnrollFlow> table[] = {
-        {WM_RX_ENROLL, &CEnrollFlow::OnEnrollAnswer},
-        {WM_RX_ENROLL2, &CEnrollFlow::OnEnroll2Answer},
-        {WM_RX_ENROLL_EX, &CEnrollFlow::OnEnrollExAnswer},
-        {WM_RX_MINI_ENROLL, &CEnrollFlow::OnMiniEnrollAnswer},
-        {WM_RX_DELETE, &CEnrollFlow::OnDeleteAnswer},
-        {WM_RX_MINI_DELETE, &CEnrollFlow::OnMiniDeleteAnswer},
-        {WM_RX_MINI_DELETE_ALL, &CEnrollFlow::OnMiniDeleteAnswer},
+void ShowFingerprintCount(IConsoleContext& console, std::uint32_t count) {
+    console.SetLabel(IDC_COUNT_LABEL, QString::asprintf("Fingerprint Count: %d", static_cast<int>(count)));
+}
+
+void CEnrollFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CEnrollFlow> table[] = {
+        GENERAL_REPLY(CMD_ENROLL, &CEnrollFlow::OnEnrollAnswer),
+        GENERAL_REPLY(CMD_ENROLL2, &CEnrollFlow::OnEnroll2Answer),
+        GENERAL_REPLY(CMD_ENROLL_EX, &CEnrollFlow::OnEnrollExAnswer),
+        MINI_REPLY(MINI_ENROLL, &CEnrollFlow::OnMiniEnrollAnswer),
+        GENERAL_REPLY(CMD_DELETE, &CEnrollFlow::OnDeleteAnswer),
+        MINI_REPLY(MINI_DELETE, &CEnrollFlow::OnMiniDeleteAnswer),
+        MINI_REPLY(MINI_DELETE_ALL, &CEnrollFlow::OnMiniDeleteAnswer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
 }
 
 bool CEnrollFlow::OnCommand(int id, int code) {
@@ -111,12 +111,10 @@ bool CEnrollFlow::OnCommand(int id, int code) {
 // ------------------------------------------------------------------- ENROLL
 
 void CEnrollFlow::OnEnroll() {
-    CPacketManagerWnd& device = m_Console.Device();
     if (!State().IsGeneral()) {
         // The Minimized enrol frame carries no ID, password or type.
         m_Console.SetStatusText(kPutFinger);
-        m_nMiniEnrollStep = 1;
-        device.SendMiniEnroll(0);
+        Request(req::Mini(MINI_ENROLL, 0, 0));
         return;
     }
     CRegisterUser dlg(m_Console.Form());
@@ -124,96 +122,77 @@ void CEnrollFlow::OnEnroll() {
     if (m_Console.Operator().DoModal(dlg) != IDOK) return;
     m_nEnrollType = dlg.m_nUserType;
     const std::string id = Field(dlg.m_strId);
+    m_Console.SetStatusText(kPutFinger);
     if (State().IsZel12()) {
         // The password edit is disabled there: no password goes out.
-        device.SendEnroll(static_cast<std::uint32_t>(m_nEnrollType), id);
+        Request(req::Enroll(static_cast<std::uint32_t>(m_nEnrollType), id));
     } else {
-        device.SendEnrollEx(static_cast<std::uint32_t>(m_nEnrollType), 0, id, Field(dlg.m_strPassword));
+        Request(req::EnrollEx(static_cast<std::uint32_t>(m_nEnrollType), 0, id, Field(dlg.m_strPassword)));
     }
-    m_Console.SetStatusText(kPutFinger);
 }
 
 bool CEnrollFlow::AskLift() {
     return m_Console.LiftDlg().DoModal(m_Console.Operator(), m_Console.Form()) == IDOK;
 }
 
-void CEnrollFlow::SetCount(std::uint32_t count) {
-    m_Console.SetLabel(IDC_COUNT_LABEL, QString::asprintf("Fingerprint Count: %d", static_cast<int>(count)));
-}
-
-LRESULT CEnrollFlow::OnEnrollAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+void CEnrollFlow::OnEnrollAnswer(const CReply& reply) {
+    const std::int32_t result = reply.Result();
     if (ShowAnswer(m_Console, result, kEnrollRows, kEnrollRowCount) && result == RES_SUCCESS) {
-        m_Console.Device().SendEnroll2(static_cast<std::uint32_t>(m_nEnrollType));
+        Request(req::General(CMD_ENROLL2, static_cast<std::uint32_t>(m_nEnrollType)));
     }
-    return 0;
 }
 
-LRESULT CEnrollFlow::OnEnroll2Answer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    const auto result = static_cast<std::int32_t>(answer.m_Param1);
+void CEnrollFlow::OnEnroll2Answer(const CReply& reply) {
+    const std::int32_t result = reply.Result();
     if (ShowAnswer(m_Console, result, kEnroll2Rows, kEnroll2RowCount) && result == RES_SUCCESS) {
-        SetCount(answer.m_Param2);
+        ShowFingerprintCount(m_Console, reply.Packet().m_Param2);
     }
-    return 0;
 }
 
-LRESULT CEnrollFlow::OnEnrollExAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CEnrollFlow::OnEnrollExAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result == RES_SUCCESS && answer.m_Param2 == 0) {
         // First scan taken: the second one after the finger was lifted.
         m_Console.SetStatusText(kLiftFinger);
-        if (AskLift()) m_Console.Device().SendEnrollEx(static_cast<std::uint32_t>(m_nEnrollType), 1);
-        return 0;
+        if (AskLift()) Request(req::EnrollEx(static_cast<std::uint32_t>(m_nEnrollType), 1));
+        return;
     }
     if (ShowAnswer(m_Console, result, kEnrollExRows, kEnrollExRowCount) && result == RES_SUCCESS) {
-        SetCount(answer.m_Param2);
+        ShowFingerprintCount(m_Console, answer.m_Param2);
     }
-    return 0;
 }
 
-LRESULT CEnrollFlow::OnMiniEnrollAnswer(WPARAM wParam, LPARAM) {
-    const std::int32_t result = FrameOf(wParam)[3];
-    if (result == RES_SUCCESS && m_nMiniEnrollStep == 1) {
-        m_nMiniEnrollStep = 0;
+void CEnrollFlow::OnMiniEnrollAnswer(const CReply& reply) {
+    const std::int32_t result = reply.Result();
+    // The answer to the first scan (step 0 in byte 4 of the request).
+    if (result == RES_SUCCESS && reply.Request().param2 == 0) {
         m_Console.SetStatusText(kLiftFinger);
-        if (AskLift()) m_Console.Device().SendMiniEnroll(1);
-        return 0;
+        if (AskLift()) Request(req::Mini(MINI_ENROLL, 0, 1));
+        return;
     }
     ShowAnswer(m_Console, result, kMiniEnrollRows, kMiniEnrollRowCount);
-    return 0;
 }
 
 // ------------------------------------------------------------------- DELETE
 
 void CEnrollFlow::OnDelete() {
-    // A deletion started here never reloads the database manager's list.
-    State().m_bRefreshAfterDelete = false;
     if (!State().IsGeneral()) {
-        m_Console.Device().SendMiniDelete();
+        Request(req::Mini(MINI_DELETE));
         return;
     }
     CInputIdDlg dlg(m_Console.Form());
     if (m_Console.Operator().DoModal(dlg) != IDOK) return;
-    m_Console.Device().SendDelete(Field(dlg.m_strId));
+    Request(req::Delete(Field(dlg.m_strId)));
 }
 
-LRESULT CEnrollFlow::OnDeleteAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    const auto result = static_cast<std::int32_t>(answer.m_Param1);
-    if (!ShowAnswer(m_Console, result, kDeleteRows, kDeleteRowCount) || result != RES_SUCCESS) return 0;
-    SetCount(answer.m_Param2);
-    if (State().m_bRefreshAfterDelete) {
-        // The deletion came from the database manager: it reloads its list.
-        State().m_bRefreshAfterDelete = false;
-        m_Console.ForwardTo(FLOW_DB_MANAGER, WM_DBMGR_REFRESH);
+void CEnrollFlow::OnDeleteAnswer(const CReply& reply) {
+    const std::int32_t result = reply.Result();
+    if (ShowAnswer(m_Console, result, kDeleteRows, kDeleteRowCount) && result == RES_SUCCESS) {
+        ShowFingerprintCount(m_Console, reply.Packet().m_Param2);
     }
-    return 0;
 }
 
-LRESULT CEnrollFlow::OnMiniDeleteAnswer(WPARAM wParam, LPARAM) {
-    ShowAnswer(m_Console, FrameOf(wParam)[3], kMiniDeleteRows, kMiniDeleteRowCount);
-    return 0;
+void CEnrollFlow::OnMiniDeleteAnswer(const CReply& reply) {
+    ShowAnswer(m_Console, reply.Result(), kMiniDeleteRows, kMiniDeleteRowCount);
 }

@@ -11,43 +11,43 @@
 
 // The answer tables, in the order their codes are tested. A row's success
 // action (the next request, the count label) is taken by the handler.
-extern const SAnswerRow kEnrollRows[];        // 1054, CMD_ENROLL
+extern const SAnswerRow kEnrollRows[];        // CMD_ENROLL
 extern const std::size_t kEnrollRowCount;
-extern const SAnswerRow kEnroll2Rows[];       // 1055, CMD_ENROLL2
+extern const SAnswerRow kEnroll2Rows[];       // CMD_ENROLL2
 extern const std::size_t kEnroll2RowCount;
-extern const SAnswerRow kEnrollExRows[];      // 1077, CMD_ENROLL_EX (the second scan's success)
+extern const SAnswerRow kEnrollExRows[];      // CMD_ENROLL_EX (the second scan's success)
 extern const std::size_t kEnrollExRowCount;
-extern const SAnswerRow kMiniEnrollRows[];    // 1132 (the second scan's success)
+extern const SAnswerRow kMiniEnrollRows[];    // the Minimized enrol (the second scan's success)
 extern const std::size_t kMiniEnrollRowCount;
-extern const SAnswerRow kDeleteRows[];        // 1057, CMD_DELETE
+extern const SAnswerRow kDeleteRows[];        // CMD_DELETE (also the database manager's)
 extern const std::size_t kDeleteRowCount;
-extern const SAnswerRow kMiniDeleteRows[];    // 1128 and 1129
+extern const SAnswerRow kMiniDeleteRows[];    // the Minimized delete and delete all
 extern const std::size_t kMiniDeleteRowCount;
+
+// "Fingerprint Count: N" in the count label.
+void ShowFingerprintCount(IConsoleContext& console, std::uint32_t count);
 
 class CEnrollFlow : public CConsoleFlow {
 public:
     explicit CEnrollFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
-    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
 
     // Enrolment type of the enrolment in progress: 0 user, 1 master; sent
     // with every General enrol request.
     std::int32_t m_nEnrollType = 0;
-    // 1 from a Minimized ENROLL until its first successful answer.
-    std::int32_t m_nMiniEnrollStep = 0;
 
 private:
+    void OnAnswer(const CReply& reply) override;
     void OnEnroll();
     void OnDelete();
-    LRESULT OnEnrollAnswer(WPARAM packet, LPARAM);
-    LRESULT OnEnroll2Answer(WPARAM packet, LPARAM);
-    LRESULT OnEnrollExAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniEnrollAnswer(WPARAM frame, LPARAM);
-    LRESULT OnDeleteAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniDeleteAnswer(WPARAM frame, LPARAM);
+    void OnEnrollAnswer(const CReply& reply);
+    void OnEnroll2Answer(const CReply& reply);
+    void OnEnrollExAnswer(const CReply& reply);
+    void OnMiniEnrollAnswer(const CReply& reply);
+    void OnDeleteAnswer(const CReply& reply);
+    void OnMiniDeleteAnswer(const CReply& reply);
 
-    void SetCount(std::uint32_t count);
     // The lift prompt between the two scans; true when the operator pressed OK.
     bool AskLift();
 };

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/WindowUtil.h"
 
 namespace {
@@ -56,12 +55,13 @@ void CInputPasswordDlg::OnOK() {
 
 // ------------------------------------------------------- CMasterPasswordDlg
 
-CMasterPasswordDlg::CMasterPasswordDlg(CPacketManagerWnd& manager, IUiOperator& op, QWidget* parent)
-    : CTemplateDialog(IDD_MASTER_PASSWORD, parent), m_Manager(manager), m_Operator(op) {}
+CMasterPasswordDlg::CMasterPasswordDlg(IUiOperator& op, QWidget* parent)
+    : CTemplateDialog(IDD_MASTER_PASSWORD, parent), m_Operator(op) {}
 
 void CMasterPasswordDlg::OnInitDialog() {
     if (parentWidget()) CenterOver(this, parentWidget());
     m_strPassword.clear();
+    m_nAction = ACTION_NONE;
     SetUpPasswordEdit(this, IDC_DEVICE_PASSWORD);
     OnChangePassword();
 }
@@ -86,13 +86,13 @@ void CMasterPasswordDlg::OnSetPassword() {
     const QString password = GetDlgItemText(this, IDC_DEVICE_PASSWORD);
     if (password.isEmpty()) return;
     m_strPassword = password;
-    m_Manager.SendSetMasterPassword(m_strPassword.toLatin1().toStdString());
+    m_nAction = ACTION_SET;
     QDialog::done(QDialog::Accepted);
 }
 
 void CMasterPasswordDlg::OnDeletePassword() {
     if (m_Operator.MessageBox("Are you sure to delete master password?", "", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    m_Manager.SendDeleteMasterPassword();
+    m_nAction = ACTION_DELETE;
     QDialog::done(QDialog::Accepted);
 }

@@ -56,18 +56,22 @@ protected:
     void OnOK() override;
 };
 
-// Device Password: SET PASSWORD sends the typed password and closes; DELETE
-// PASSWORD asks first and sends the deletion on Yes. There is no Cancel
-// button: Escape and the close box close it without sending anything.
+// Device Password: SET PASSWORD takes the typed password and closes; DELETE
+// PASSWORD asks first and closes on Yes. What was chosen is in m_nAction;
+// the caller sends it. There is no Cancel button: Escape and the close box
+// close it with nothing chosen.
 class CMasterPasswordDlg : public CTemplateDialog {
     Q_OBJECT
 public:
-    // manager: where the requests go; op: asks the deletion question.
-    CMasterPasswordDlg(CPacketManagerWnd& manager, IUiOperator& op, QWidget* parent = nullptr);
+    enum EAction { ACTION_NONE, ACTION_SET, ACTION_DELETE };
+
+    // op: asks the deletion question.
+    explicit CMasterPasswordDlg(IUiOperator& op, QWidget* parent = nullptr);
 
     bool OnCommand(int id, int code) override;
 
     QString m_strPassword;
+    EAction m_nAction = ACTION_NONE;
 
 protected:
     void OnInitDialog() override;
@@ -79,6 +83,5 @@ private:
     void OnSetPassword();
     void OnDeletePassword();
 
-    CPacketManagerWnd& m_Manager;
     IUiOperator& m_Operator;
 };

@@ -5,8 +5,6 @@
 #include "console/InputIdDlg.h"
 #include "console/MasterDlgs.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/Notifications.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/MsgDlg.h"
 
 const SAnswerRow kEnterMasterRows[6] = {
@@ -46,19 +44,17 @@ const SAnswerRow kDeletePasswordRows[3] = {
 
 CMasterFlow::CMasterFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
-LRESULT CMasterFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CMasterFlow> table[] = {
-        {WM_RX_ENTER_MASTER, &CMasterFlow::OnEnterMasterAnswer},
-        {WM_RX_ENTER_MASTER_EX, &CMasterFlow::OnEnterMasterExAnswer},
-        {WM_RX_MINI_ENTER_MASTER, &CMasterFlow::OnMiniEnterMasterAnswer},
-        {WM_RX_LEAVE_MASTER, &CMasterFlow::OnLeaveMasterAnswer},
-        {WM_RX_MINI_LEAVE_MASTER, &CMasterFlow::OnMiniLeaveMasterAnswer},
-        {WM_RX_SET_MASTER_PASSWORD, &CMasterFlow::OnSetPasswordAnswer},
-        {WM_RX_DELETE_MASTER_PASSWORD, &CMasterFlow::OnDeletePasswordAnswer},
+void CMasterFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CMasterFlow> table[] = {
+        GENERAL_REPLY(CMD_ENTER_MASTER, &CMasterFlow::OnEnterMasterAnswer),
+        GENERAL_REPLY(CMD_ENTER_MASTER_EX, &CMasterFlow::OnEnterMasterAnswer),
+        MINI_REPLY(MINI_ENTER_MASTER, &CMasterFlow::OnMiniEnterMasterAnswer),
+        GENERAL_REPLY(CMD_LEAVE_MASTER, &CMasterFlow::OnLeaveMasterAnswer),
+        MINI_REPLY(MINI_LEAVE_MASTER, &CMasterFlow::OnMiniLeaveMasterAnswer),
+        GENERAL_REPLY(CMD_SET_MASTER_PASSWORD, &CMasterFlow::OnSetPasswordAnswer),
+        GENERAL_REPLY(CMD_DELETE_MASTER_PASSWORD, &CMasterFlow::OnDeletePasswordAnswer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
 }
 
 bool CMasterFlow::OnCommand(int id, int code) {
@@ -73,37 +69,26 @@ bool CMasterFlow::OnCommand(int id, int code) {
 
 void CMasterFlow::OnEnterMaster() {
     // Nothing is shown until the answer comes.
-    CPacketManagerWnd& device = m_Console.Device();
     if (State().m_bMasterMode) {
-        if (State().IsGeneral()) {
-            device.SendLeaveMaster();
-        } else {
-            device.SendMiniLeaveMaster();
-        }
+        Request(State().IsGeneral() ? req::General(CMD_LEAVE_MASTER) : req::Mini(MINI_LEAVE_MASTER));
         return;
     }
     if (!State().IsGeneral()) {
         // No credentials travel in the Minimized protocol.
-        device.SendMiniEnterMaster();
+        Request(req::Mini(MINI_ENTER_MASTER));
         return;
     }
     if (!State().IsZel12() || State().m_nFirmwareLevel >= ENTER_MASTER_EX_LEVEL) {
-        device.SendEnterMasterEx(AUTH_NONE);
+        Request(req::EnterMasterEx(AUTH_NONE));
     } else {
-        device.SendEnterMaster(AUTH_NONE);
+        Request(req::EnterMaster(AUTH_NONE));
     }
 }
 
-LRESULT CMasterFlow::OnEnterMasterAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    EnterMasterAnswer(static_cast<std::int32_t>(answer.m_Param1), answer.m_Param2, false);
-    return 0;
-}
-
-LRESULT CMasterFlow::OnEnterMasterExAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    EnterMasterAnswer(static_cast<std::int32_t>(answer.m_Param1), answer.m_Param2, true);
-    return 0;
+void CMasterFlow::OnEnterMasterAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    EnterMasterAnswer(static_cast<std::int32_t>(answer.m_Param1), answer.m_Param2,
+                      reply.Command() == CMD_ENTER_MASTER_EX);
 }
 
 void CMasterFlow::EnterMasterAnswer(std::int32_t result, std::uint32_t step, bool newForm) {
@@ -115,9 +100,8 @@ void CMasterFlow::EnterMasterAnswer(std::int32_t result, std::uint32_t step, boo
     ShowEnterResult(result, kEnterMasterRows, std::size(kEnterMasterRows));
 }
 
-LRESULT CMasterFlow::OnMiniEnterMasterAnswer(WPARAM wParam, LPARAM) {
-    ShowEnterResult(FrameOf(wParam)[3], kMiniEnterMasterRows, std::size(kMiniEnterMasterRows));
-    return 0;
+void CMasterFlow::OnMiniEnterMasterAnswer(const CReply& reply) {
+    ShowEnterResult(reply.Result(), kMiniEnterMasterRows, std::size(kMiniEnterMasterRows));
 }
 
 void CMasterFlow::ShowEnterResult(std::int32_t result, const SAnswerRow* rows, std::size_t count) {
@@ -154,21 +138,17 @@ void CMasterFlow::AskCredentials(bool newForm) {
 
 void CMasterFlow::SendEnter(bool newForm, std::uint32_t authType, const QString& id, const QString& password) {
     if (newForm) {
-        m_Console.Device().SendEnterMasterEx(authType, Field(id), Field(password));
+        Request(req::EnterMasterEx(authType, Field(id), Field(password)));
     } else {
-        m_Console.Device().SendEnterMaster(authType, Field(id), Field(password));
+        Request(req::EnterMaster(authType, Field(id), Field(password)));
     }
 }
 
-LRESULT CMasterFlow::OnLeaveMasterAnswer(WPARAM wParam, LPARAM) {
-    ShowLeaveResult(static_cast<std::int32_t>(PacketOf(wParam).m_Param1));
-    return 0;
-}
+void CMasterFlow::OnLeaveMasterAnswer(const CReply& reply) { ShowLeaveResult(reply.Result()); }
 
-LRESULT CMasterFlow::OnMiniLeaveMasterAnswer(WPARAM wParam, LPARAM) {
+void CMasterFlow::OnMiniLeaveMasterAnswer(const CReply& reply) {
     // Every Minimized refusal means the module was not in master mode.
-    ShowLeaveResult(FrameOf(wParam)[3] == RES_SUCCESS ? RES_SUCCESS : RES_NO_MASTER_MODE);
-    return 0;
+    ShowLeaveResult(reply.Result() == RES_SUCCESS ? RES_SUCCESS : RES_NO_MASTER_MODE);
 }
 
 void CMasterFlow::ShowLeaveResult(std::int32_t result) {
@@ -182,16 +162,19 @@ void CMasterFlow::ShowLeaveResult(std::int32_t result) {
 // ---------------------------------------------------------- Board Password
 
 void CMasterFlow::OnBoardPassword() {
-    CMasterPasswordDlg dialog(m_Console.Device(), m_Console.Operator(), m_Console.Form());
-    m_Console.Operator().DoModal(dialog);
+    CMasterPasswordDlg dialog(m_Console.Operator(), m_Console.Form());
+    if (m_Console.Operator().DoModal(dialog) != IDOK) return;
+    if (dialog.m_nAction == CMasterPasswordDlg::ACTION_SET) {
+        Request(req::SetMasterPassword(Field(dialog.m_strPassword)));
+    } else if (dialog.m_nAction == CMasterPasswordDlg::ACTION_DELETE) {
+        Request(req::General(CMD_DELETE_MASTER_PASSWORD));
+    }
 }
 
-LRESULT CMasterFlow::OnSetPasswordAnswer(WPARAM wParam, LPARAM) {
-    ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kSetPasswordRows);
-    return 0;
+void CMasterFlow::OnSetPasswordAnswer(const CReply& reply) {
+    ShowAnswer(m_Console, reply.Result(), kSetPasswordRows);
 }
 
-LRESULT CMasterFlow::OnDeletePasswordAnswer(WPARAM wParam, LPARAM) {
-    ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kDeletePasswordRows);
-    return 0;
+void CMasterFlow::OnDeletePasswordAnswer(const CReply& reply) {
+    ShowAnswer(m_Console, reply.Result(), kDeletePasswordRows);
 }

@@ -5,9 +5,7 @@
 #include <QSaveFile>
 
 #include "platform/qt/UiOperator.h"
-#include "protocol/Commands.h"
-#include "protocol/Notifications.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/CommandCatalog.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 
@@ -37,14 +35,12 @@ const SAnswerRow kInstantMatchRows[] = {
 };
 const std::size_t kInstantMatchRowCount = std::size(kInstantMatchRows);
 
-LRESULT CMinutiaeFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CMinutiaeFlow> table[] = {
-        {WM_RX_GET_MINUTIAE, &CMinutiaeFlow::OnGetMinutiaeAnswer},
-        {WM_RX_INSTANT_MATCH, &CMinutiaeFlow::OnInstantMatchAnswer},
+void CMinutiaeFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CMinutiaeFlow> table[] = {
+        GENERAL_REPLY(CMD_GET_MINUTIAE, &CMinutiaeFlow::OnGetMinutiaeAnswer),
+        GENERAL_REPLY(CMD_INSTANT_MATCH, &CMinutiaeFlow::OnInstantMatchAnswer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
 }
 
 bool CMinutiaeFlow::OnCommand(int id, int code) {
@@ -62,24 +58,24 @@ void CMinutiaeFlow::Report(const QString& text, const QString& detail) {
 
 // ------------------------------------------------------------ GET MINUTIAE
 
-void CMinutiaeFlow::OnGetMinutiae() { m_Console.Device().SendGetMinutiae(); }
+void CMinutiaeFlow::OnGetMinutiae() { Request(req::General(CMD_GET_MINUTIAE)); }
 
-LRESULT CMinutiaeFlow::OnGetMinutiaeAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CMinutiaeFlow::OnGetMinutiaeAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result != RES_SUCCESS) {
         ShowAnswer(m_Console, result, kGetMinutiaeRows, kGetMinutiaeRowCount);
-        return 0;
+        return;
     }
     if (answer.m_DataSize < static_cast<std::uint32_t>(MINUTIAE_SIZE)) {
         // Padding the record would save a file that looks real and is not.
         Report("The minutiae is incomplete.",
                QString::asprintf("The minutiae is incomplete: %u of %d bytes received; nothing was saved.",
                                  static_cast<unsigned>(answer.m_DataSize), MINUTIAE_SIZE));
-        return 0;
+        return;
     }
     std::string path;
-    if (!m_Console.Operator().GetSaveFileName(kMinutiaeFilter, kMinutiaeDefExt, false, path)) return 0;
+    if (!m_Console.Operator().GetSaveFileName(kMinutiaeFilter, kMinutiaeDefExt, false, path)) return;
     const QString fullPath = PathText(path);
     // Written whole or not at all: a failed write leaves an existing file as it was.
     QSaveFile file(fullPath);
@@ -91,10 +87,9 @@ LRESULT CMinutiaeFlow::OnGetMinutiaeAnswer(WPARAM wParam, LPARAM) {
         const QString reason = file.errorString();
         file.cancelWriting();
         Report("The minutiae could not be saved.", "The minutiae could not be saved as " + fullPath + ": " + reason);
-        return 0;
+        return;
     }
     m_Console.ShowPrompt(MSGFORM_SUCCESS, QString("The minutiae was saved as %1.").arg(fullPath));
-    return 0;
 }
 
 // -------------------------------------------------------- INSTANT MATCHING
@@ -125,11 +120,9 @@ void CMinutiaeFlow::OnInstantMatching() {
                    .arg(MINUTIAE_SIZE));
         return;
     }
-    m_Console.Device().SendInstantMatch(record);
+    Request(req::InstantMatch(record));
 }
 
-LRESULT CMinutiaeFlow::OnInstantMatchAnswer(WPARAM wParam, LPARAM) {
-    ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kInstantMatchRows,
-               kInstantMatchRowCount);
-    return 0;
+void CMinutiaeFlow::OnInstantMatchAnswer(const CReply& reply) {
+    ShowAnswer(m_Console, reply.Result(), kInstantMatchRows, kInstantMatchRowCount);
 }

@@ -17,8 +17,8 @@
 extern const char kMinutiaeFilter[];   // "MIN files(*.min)|*.min|All files|*.*|"
 extern const char kMinutiaeDefExt[];   // "*.MIN"
 
-// Failures of the get-minutiae answer (1047) and every row of the
-// instant-matching answer (1046), in the order their codes are tested.
+// Failures of the get-minutiae answer and every row of the instant-matching
+// answer, in the order their codes are tested.
 extern const SAnswerRow kGetMinutiaeRows[];
 extern const std::size_t kGetMinutiaeRowCount;
 extern const SAnswerRow kInstantMatchRows[];
@@ -28,14 +28,14 @@ class CMinutiaeFlow : public CConsoleFlow {
 public:
     explicit CMinutiaeFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
-    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
 
 private:
+    void OnAnswer(const CReply& reply) override;
     void OnGetMinutiae();
     void OnInstantMatching();
-    LRESULT OnGetMinutiaeAnswer(WPARAM packet, LPARAM);
-    LRESULT OnInstantMatchAnswer(WPARAM packet, LPARAM);
+    void OnGetMinutiaeAnswer(const CReply& reply);
+    void OnInstantMatchAnswer(const CReply& reply);
 
     // Shows text in the warning form of the message prompt and detail (the
     // path and the system's reason) in the status line.

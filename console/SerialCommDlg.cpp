@@ -6,9 +6,8 @@
 #include "console/ControlIds.h"
 #include "console/ConsoleMessages.h"
 
-CSerialCommDlg::CSerialCommDlg(CMsgTarget& view, CPacketManagerWnd& manager, CSerialSettings& settings,
-                               QWidget* parent)
-    : CTemplateDialog(IDD_SERIAL_COMM, parent), m_View(view), m_Manager(manager), m_Settings(settings) {}
+CSerialCommDlg::CSerialCommDlg(CMsgTarget& view, CSerialSettings& settings, QWidget* parent)
+    : CTemplateDialog(IDD_SERIAL_COMM, parent), m_View(view), m_Settings(settings) {}
 
 void CSerialCommDlg::OnInitDialog() {
     m_Settings.LoadSettings();

@@ -7,7 +7,6 @@
 #include "platform/core/MessageLoop.h"
 #include "widgets/DialogTemplate.h"
 
-class CPacketManagerWnd;
 class QComboBox;
 
 class CSerialCommDlg : public CTemplateDialog {
@@ -15,8 +14,7 @@ class CSerialCommDlg : public CTemplateDialog {
 public:
     // view: where the changes are posted; settings: the record shown, read
     // again from its file when the dialog opens.
-    CSerialCommDlg(CMsgTarget& view, CPacketManagerWnd& manager, CSerialSettings& settings,
-                   QWidget* parent = nullptr);
+    CSerialCommDlg(CMsgTarget& view, CSerialSettings& settings, QWidget* parent = nullptr);
 
     bool OnCommand(int id, int code) override;
 
@@ -32,6 +30,5 @@ private:
     void OnSetComPort();
 
     CMsgTarget& m_View;
-    CPacketManagerWnd& m_Manager;
     CSerialSettings& m_Settings;
 };

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/core/SerialDevice.h"
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 
 constexpr const char* SETTINGS_FILE_NAME = "VESKA.INI";
 constexpr const char* SETTINGS_SECTION = "Option";

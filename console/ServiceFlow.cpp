@@ -1,7 +1,7 @@
 #include "console/ServiceFlow.h"
 
 #include "console/AnswerTable.h"
-#include "protocol/PacketManagerWnd.h"
+#include "console/ConsoleMessages.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 #include "widgets/WaitDlg.h"
@@ -19,27 +19,29 @@ const SAnswerRow kVoltageRows[] = {
 };
 
 const char* const kBatteryCanceled = "Battery life test canceled.";
+// Ten voltage checks and no answer.
+const char* const kVoltageLost = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
+const char* const kBatteryJob = "the battery life test";
 
 }  // namespace
 
-CServiceFlow::CServiceFlow(IConsoleContext& console) : CConsoleFlow(console) {}
+CServiceFlow::CServiceFlow(IConsoleContext& console) : CConsoleFlow(console) {
+    // Closing the window gives the link back at once: should the answer
+    // under way never come, the console must not stay busy. The test itself
+    // ends on that answer.
+    QObject::connect(&m_BatteryDlg, &CModelessPrompt::Closed, [this] { Client().Release(*this); });
+}
 
-CServiceFlow::~CServiceFlow() { m_BatteryDlg.Close(); }
+CServiceFlow::~CServiceFlow() {
+    QObject::disconnect(&m_BatteryDlg, nullptr, nullptr, nullptr);
+    m_BatteryDlg.Close();
+}
 
-LRESULT CServiceFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CServiceFlow> table[] = {
-        {WM_RX_STATUS, &CServiceFlow::OnStatusAnswer},
-        {WM_RX_MINI_STATUS, &CServiceFlow::OnMiniStatusAnswer},
-        {WM_RX_CANCEL, &CServiceFlow::OnCancelAnswer},
-        {WM_RX_MINI_CANCEL, &CServiceFlow::OnMiniCancelAnswer},
-        {WM_RX_CHECK_VOLTAGE, &CServiceFlow::OnVoltageAnswer},
-        // Handed over by the verification flow while the battery test runs
-        // (a General-only test).
-        {WM_RX_IDENTIFY, &CServiceFlow::OnIdentifyAnswer},
-    };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+LRESULT CServiceFlow::OnMessage(UINT msg, WPARAM, LPARAM) {
+    // A tool window's STATUS or CANCEL, done as the main form's.
+    if (msg == WM_SERVICE_STATUS) OnStatus();
+    if (msg == WM_SERVICE_CANCEL) OnCancel();
+    return 0;
 }
 
 bool CServiceFlow::OnCommand(int id, int code) {
@@ -52,15 +54,38 @@ bool CServiceFlow::OnCommand(int id, int code) {
     return DispatchCommand(this, table, id, code);
 }
 
+void CServiceFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CServiceFlow> table[] = {
+        GENERAL_REPLY(CMD_STATUS, &CServiceFlow::OnStatusAnswer),
+        MINI_REPLY(MINI_STATUS, &CServiceFlow::OnMiniStatusAnswer),
+        GENERAL_REPLY(CMD_CANCEL, &CServiceFlow::OnCancelAnswer),
+        MINI_REPLY(MINI_CANCEL, &CServiceFlow::OnCancelAnswer),
+        GENERAL_REPLY(CMD_CHECK_VOLTAGE, &CServiceFlow::OnVoltageAnswer),
+        // The battery test's own identifications (a General-only test).
+        GENERAL_REPLY(CMD_IDENTIFY, &CServiceFlow::OnIdentifyAnswer),
+    };
+    DispatchReply(this, table, reply);
+}
+
+void CServiceFlow::OnExchangeEnded(const CReply& reply) {
+    if (reply.End() == EExchangeEnd::TimedOut && reply.Command() == CMD_CHECK_VOLTAGE) {
+        PostBox(kVoltageLost, MB_OK | MB_ICONSTOP);
+        // The test cannot go on without the check's answer.
+        if (m_bBatteryTest) StopBatteryTest();
+        return;
+    }
+    if (m_bBatteryTest && reply.Command() == CMD_IDENTIFY && reply.End() == EExchangeEnd::Superseded) {
+        // IDENTIFY on the main form took the test's place: the test is over
+        // and that identification's answer is shown as usual.
+        StopBatteryTest();
+        return;
+    }
+    CConsoleFlow::OnExchangeEnded(reply);
+}
+
 // ------------------------------------------------------------------ STATUS
 
-void CServiceFlow::OnStatus() {
-    if (State().IsGeneral()) {
-        m_Console.Device().SendStatus();
-    } else {
-        m_Console.Device().SendMiniStatus();
-    }
-}
+void CServiceFlow::OnStatus() { Request(State().IsGeneral() ? req::General(CMD_STATUS) : req::Mini(MINI_STATUS)); }
 
 void CServiceFlow::ShowStatus(const char* text) {
     // The box waits for the operator; it is shown once this handler returns.
@@ -68,8 +93,8 @@ void CServiceFlow::ShowStatus(const char* text) {
     m_Console.SetStatusText(text);
 }
 
-LRESULT CServiceFlow::OnStatusAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CServiceFlow::OnStatusAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     switch (static_cast<std::int32_t>(answer.m_Param1)) {
         case RES_SUCCESS:
             ShowStatus(answer.m_Param2 == 0   ? "Status = Idle"
@@ -79,12 +104,10 @@ LRESULT CServiceFlow::OnStatusAnswer(WPARAM wParam, LPARAM) {
         case RES_FAIL: m_Console.SetStatusText("Status check is failed"); break;
         default: break;
     }
-    return 0;
 }
 
-LRESULT CServiceFlow::OnMiniStatusAnswer(WPARAM wParam, LPARAM) {
-    ShowStatus(FrameOf(wParam)[3] == 0 ? "Status = Idle" : "Status = busy");
-    return 0;
+void CServiceFlow::OnMiniStatusAnswer(const CReply& reply) {
+    ShowStatus(reply.Result() == 0 ? "Status = Idle" : "Status = busy");
 }
 
 // ------------------------------------------------------------------ CANCEL
@@ -92,83 +115,86 @@ LRESULT CServiceFlow::OnMiniStatusAnswer(WPARAM wParam, LPARAM) {
 void CServiceFlow::OnCancel() {
     if (State().IsGeneral()) {
         // An image capture under way stops asking for pieces.
-        State().m_bCaptureCancel = true;
-        m_Console.Device().SendCancel();
+        if (Request(req::General(CMD_CANCEL))) m_Console.NotifyCancelSent();
     } else {
-        m_Console.Device().SendMiniCancel();
+        Request(req::Mini(MINI_CANCEL));
     }
 }
 
-void CServiceFlow::ShowCancelResult(std::int32_t result) { ShowAnswer(m_Console, result, kCancelRows); }
-
-LRESULT CServiceFlow::OnCancelAnswer(WPARAM wParam, LPARAM) {
-    ShowCancelResult(static_cast<std::int32_t>(PacketOf(wParam).m_Param1));
-    return 0;
-}
-
-LRESULT CServiceFlow::OnMiniCancelAnswer(WPARAM wParam, LPARAM) {
-    ShowCancelResult(FrameOf(wParam)[3]);
-    return 0;
-}
+void CServiceFlow::OnCancelAnswer(const CReply& reply) { ShowAnswer(m_Console, reply.Result(), kCancelRows); }
 
 // --------------------------------------------------- voltage and battery test
 
-void CServiceFlow::OnCheckVoltage() { m_Console.Device().SendCheckVoltage(); }
+void CServiceFlow::OnCheckVoltage() { Request(req::General(CMD_CHECK_VOLTAGE)); }
 
 void CServiceFlow::OnBatteryTest() {
     // The menu bar stays usable while the window disables the form: a second
     // start would run a second loop beside the first.
     if (m_BatteryDlg.IsOpen()) {
-        m_BatteryDlg.Create(m_Console.Form(), &m_Console.Device());  // raises the open window
+        m_BatteryDlg.Create(m_Console.Form());  // raises the open window
         return;
     }
-    State().m_bBatteryTest = true;
-    m_BatteryDlg.Create(m_Console.Form(), &m_Console.Device());
-    m_Console.Device().SendIdentify();
+    if (!Client().Claim(*this, kBatteryJob)) {
+        m_Console.SetStatusText(NotSentText(ESendResult::Busy));
+        return;
+    }
+    m_bBatteryTest = true;
+    m_BatteryDlg.Create(m_Console.Form());
+    BatteryStep(req::General(CMD_IDENTIFY));
+}
+
+void CServiceFlow::BatteryStep(SRequest request) {
+    if (Request(std::move(request))) return;
+    m_BatteryDlg.Close();
+    StopBatteryTest();
+}
+
+void CServiceFlow::StopBatteryTest() {
+    m_bBatteryTest = false;
+    Client().Release(*this);
 }
 
 void CServiceFlow::EndBatteryTest() {
     m_Console.ShowPrompt(MSGFORM_WARNING, kBatteryCanceled);
-    State().m_bBatteryTest = false;
+    StopBatteryTest();
 }
 
-LRESULT CServiceFlow::OnIdentifyAnswer(WPARAM, LPARAM) {
-    if (!State().m_bBatteryTest) return 0;
+void CServiceFlow::OnIdentifyAnswer(const CReply&) {
+    if (!m_bBatteryTest) return;
     m_Console.WaitDlg().Close();
     // Whatever the identification found, the voltage is checked next.
     if (!m_BatteryDlg.IsOpen()) {
         EndBatteryTest();
     } else {
-        m_Console.Device().SendCheckVoltage();
+        BatteryStep(req::General(CMD_CHECK_VOLTAGE));
     }
-    return 0;
 }
 
-LRESULT CServiceFlow::OnVoltageAnswer(WPARAM wParam, LPARAM) {
-    const std::uint32_t low = PacketOf(wParam).m_Param2;
-    if (!State().m_bBatteryTest) {
+void CServiceFlow::OnVoltageAnswer(const CReply& reply) {
+    const std::uint32_t low = reply.Packet().m_Param2;
+    if (!m_bBatteryTest) {
         ShowAnswer(m_Console, static_cast<std::int32_t>(low), kVoltageRows);
-        return 0;
+        return;
     }
     if (!m_BatteryDlg.IsOpen()) {
         EndBatteryTest();
     } else if (low == 1) {
         ++m_BatteryDlg.m_nLowCount;
         m_BatteryDlg.ShowLowCount();
-        m_Console.Device().SendIdentify();
+        BatteryStep(req::General(CMD_IDENTIFY));
     } else if (low == 0) {
         ++m_BatteryDlg.m_nHighCount;
         m_BatteryDlg.ShowHighCount();
-        m_Console.Device().SendIdentify();
+        BatteryStep(req::General(CMD_IDENTIFY));
+    } else {
+        // Any other value stops the loop; the window stays open.
+        StopBatteryTest();
     }
-    // Any other value stops the loop; the window stays open.
-    return 0;
 }
 
 void CServiceFlow::OnLinkClosed() {
-    // Nothing more will answer: the test ends with the link.
-    if (State().m_bBatteryTest || m_BatteryDlg.IsOpen()) {
-        m_BatteryDlg.Close();
-        State().m_bBatteryTest = false;
-    }
+    // Nothing more will answer: the test ends with the link (the connection
+    // flow says why the link closed).
+    m_BatteryDlg.Close();
+    m_bBatteryTest = false;
 }

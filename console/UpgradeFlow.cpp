@@ -1,7 +1,7 @@
 #include "console/UpgradeFlow.h"
 
+#include "console/UpgradeTexts.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 
@@ -10,22 +10,16 @@ namespace {
 const char* const kHexFilter = "INTEL HEX files(*.hex)|*.hex|All files|*.*|";
 const char* const kBinFilter = "Binary files(*.bin)|*.bin|All files|*.*|";
 const char* const kQuitQuestion = "Do you really want to quit upgrade process?\nThis would cause a illegal operation.";
+// Ten sends of a piece and no answer (or every one refused).
+const char* const kUpgradeCanceled = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
+const char* const kUpgradeJob = "the firmware upgrade";
 
 }  // namespace
 
-CUpgradeFlow::CUpgradeFlow(IConsoleContext& console) : CConsoleFlow(console), m_Session(console.Device()) {}
+CUpgradeFlow::CUpgradeFlow(IConsoleContext& console)
+    : CConsoleFlow(console), m_Session(console.Client(), *this) {}
 
 CUpgradeFlow::~CUpgradeFlow() { m_ProgDlg.Close(); }
-
-LRESULT CUpgradeFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CUpgradeFlow> table[] = {
-        {WM_RX_UPGRADE, &CUpgradeFlow::OnUpgradeAnswer},
-        {WM_FW_TRANSFER_ENDED, &CUpgradeFlow::OnTransferEnded},
-    };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
-}
 
 bool CUpgradeFlow::OnCommand(int id, int code) {
     static const CommandEntry<CUpgradeFlow> table[] = {
@@ -34,23 +28,32 @@ bool CUpgradeFlow::OnCommand(int id, int code) {
     return DispatchCommand(this, table, id, code);
 }
 
+void CUpgradeFlow::Report(const SUpgradeError& error) {
+    m_Console.ShowPrompt(MSGFORM_WARNING, QString::fromStdString(UpgradeErrorText(error)));
+}
+
 void CUpgradeFlow::OnUpgradeFirmware() {
     // The menu bar stays usable while the progress window disables the form:
-    // a second upgrade must not take the answers of the one under way. Once
-    // the operator has closed the window (a module that stopped answering),
-    // a new upgrade replaces the old one.
-    if (m_Session.IsRunning() && m_ProgDlg.IsOpen()) {
+    // a second upgrade must not take the answers of the one under way.
+    if (m_Session.IsRunning()) {
         m_Console.ShowPrompt(MSGFORM_WARNING, "A firmware upgrade is already running.");
+        return;
+    }
+    if (Client().IsClaimed() && !Client().IsClaimedBy(*this)) {
+        m_Console.SetStatusText(NotSentText(ESendResult::Busy));
         return;
     }
     const bool hex = State().IsZel12();
     std::string path;
     if (!m_Console.Operator().GetOpenFileName(hex ? kHexFilter : kBinFilter, hex ? "*.HEX" : "*.BIN", path)) return;
-    Finish();
     // The whole file is checked before the first request: a broken file must
     // not leave the module half written.
     if (!m_Session.Prepare(hex ? EUpgradeFormat::Hex : EUpgradeFormat::Bin, path)) {
-        m_Console.ShowPrompt(MSGFORM_WARNING, QString::fromStdString(m_Session.Error()));
+        Report(m_Session.Error());
+        return;
+    }
+    if (!Client().Claim(*this, kUpgradeJob)) {
+        m_Console.SetStatusText(NotSentText(ESendResult::Busy));
         return;
     }
     m_ProgDlg.Create(m_Console.Form());
@@ -59,33 +62,28 @@ void CUpgradeFlow::OnUpgradeFirmware() {
     m_ProgDlg.StepIt();
     if (!m_Session.SendFirst()) {
         Finish();
-        m_Console.ShowPrompt(MSGFORM_WARNING, QString::fromStdString(m_Session.Error()));
+        Report(m_Session.Error());
     }
 }
 
-LRESULT CUpgradeFlow::OnUpgradeAnswer(WPARAM wParam, LPARAM) {
-    // An answer with no upgrade running (one abandoned, a late duplicate) asks nothing.
-    if (!m_Session.IsRunning()) return 0;
-    const CPacket& answer = *reinterpret_cast<const CPacket*>(wParam);
-    // A duplicate answer delivered while the question below waits is not a
-    // second piece taken: only one request is ever under way.
-    if (m_bAsking) return 0;
-    if (!m_ProgDlg.IsOpen()) {
+void CUpgradeFlow::OnUpgradeReply(const CReply& reply) {
+    // A reply with no upgrade running (one abandoned, the link closed) asks nothing.
+    if (!m_Session.IsRunning() || m_bAsking) return;
+    if (reply.IsAnswered() && !m_ProgDlg.IsOpen()) {
         // The operator closed the progress window: only now, with the module
         // waiting for the next piece, is the upgrade abandoned or resumed.
         m_bAsking = true;
-        const int choice =
-            m_Console.Operator().MessageBox(kQuitQuestion, "", MB_YESNO | MB_ICONEXCLAMATION);
+        const int choice = m_Console.Operator().MessageBox(kQuitQuestion, "", MB_YESNO | MB_ICONEXCLAMATION);
         m_bAsking = false;
         // The link may have closed while the question waited.
-        if (!m_Session.IsRunning()) return 0;
+        if (!m_Session.IsRunning()) return;
         if (choice == IDYES) {
             Finish();
-            return 0;
+            return;
         }
         m_ProgDlg.Create(m_Console.Form());
     }
-    switch (m_Session.OnAnswer(answer)) {
+    switch (m_Session.OnReply(reply)) {
         case CUpgradeSession::ANSWER_NEXT: m_ProgDlg.StepIt(); break;
         case CUpgradeSession::ANSWER_COMPLETE:
             Finish();
@@ -101,28 +99,28 @@ LRESULT CUpgradeFlow::OnUpgradeAnswer(WPARAM wParam, LPARAM) {
             Finish();
             m_Console.ShowPrompt(MSGFORM_WARNING, "F/W upgrade is canceled.");
             break;
+        case CUpgradeSession::ANSWER_LOST:
+            // The window goes first, so the box is not hidden behind it.
+            Finish();
+            PostBox(kUpgradeCanceled, MB_OK | MB_ICONSTOP);
+            break;
         case CUpgradeSession::ANSWER_FAILED:
             Finish();
-            m_Console.ShowPrompt(MSGFORM_WARNING, QString::fromStdString(m_Session.Error()));
+            Report(m_Session.Error());
             break;
         case CUpgradeSession::ANSWER_RESENT:
-        case CUpgradeSession::ANSWER_NONE: break;
+        case CUpgradeSession::ANSWER_NONE:
+            if (!m_Session.IsRunning()) Finish();
+            break;
     }
-    return 0;
-}
-
-LRESULT CUpgradeFlow::OnTransferEnded(WPARAM, LPARAM) {
-    // The packet manager gave up and shows its own box; the window must go
-    // with the upgrade, or the form would stay disabled.
-    if (m_Session.IsRunning()) Finish();
-    return 0;
 }
 
 void CUpgradeFlow::OnLinkClosed() {
-    if (m_Session.IsRunning()) Finish();
+    if (m_Session.IsRunning() || m_ProgDlg.IsOpen()) Finish();
 }
 
 void CUpgradeFlow::Finish() {
     m_Session.End();
     m_ProgDlg.Close();
+    Client().Release(*this);
 }

@@ -1,12 +1,12 @@
 #pragma once
 // Tools > Upgrade Firmware: the file dialog (Intel HEX on "ZEL12" boards, raw
 // BIN on the others), the progress window with its guarded CANCEL, and the
-// answers to every record or chunk (notification 1105) up to the completion
-// text. The transfer itself is the packet manager's; what to send next is
-// decided by CUpgradeSession. Every ending closes the progress window and
+// replies to every record or chunk up to the completion text. What to send
+// next is decided by CUpgradeSession; the upgrade owns the link while it
+// runs. Every ending closes the progress window, gives the link back and
 // leaves the flow idle: completion, a refusal by the module, a file that
-// breaks part-way, the packet manager giving up after its re-sends
-// (WM_FW_TRANSFER_ENDED), the link closing, and the operator abandoning it.
+// breaks part-way, no answer after the last re-send, the link closing, and
+// the operator abandoning it.
 #include "console/ConsoleFlow.h"
 #include "console/ProgDlg.h"
 #include "protocol/UpgradeSession.h"
@@ -16,7 +16,6 @@ public:
     explicit CUpgradeFlow(IConsoleContext& console);
     ~CUpgradeFlow() override;
 
-    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
     void OnLinkClosed() override;
 
@@ -25,11 +24,13 @@ public:
     bool IsRunning() const { return m_Session.IsRunning(); }
 
 private:
+    void OnAnswer(const CReply& reply) override { OnUpgradeReply(reply); }
+    void OnExchangeEnded(const CReply& reply) override { OnUpgradeReply(reply); }
     void OnUpgradeFirmware();
-    LRESULT OnUpgradeAnswer(WPARAM packet, LPARAM);
-    LRESULT OnTransferEnded(WPARAM command, LPARAM);
-    // Closes the progress window and forgets the upgrade.
+    void OnUpgradeReply(const CReply& reply);
+    // Closes the progress window, forgets the upgrade and gives the link back.
     void Finish();
+    void Report(const SUpgradeError& error);
 
     CProgDlg m_ProgDlg;
     CUpgradeSession m_Session;

@@ -5,8 +5,6 @@
 #include "console/InputIdDlg.h"
 #include "console/VerifyDlgs.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/Notifications.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/MsgDlg.h"
 #include "widgets/WaitDlg.h"
 
@@ -44,15 +42,13 @@ QString IdentifiedId(const CPacket& answer) {
 
 CVerifyFlow::CVerifyFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
-LRESULT CVerifyFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CVerifyFlow> table[] = {
-        {WM_RX_VERIFY, &CVerifyFlow::OnVerifyAnswer},
-        {WM_RX_IDENTIFY, &CVerifyFlow::OnIdentifyAnswer},
-        {WM_RX_MINI_IDENTIFY, &CVerifyFlow::OnMiniIdentifyAnswer},
+void CVerifyFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CVerifyFlow> table[] = {
+        GENERAL_REPLY(CMD_VERIFY, &CVerifyFlow::OnVerifyAnswer),
+        GENERAL_REPLY(CMD_IDENTIFY, &CVerifyFlow::OnIdentifyAnswer),
+        MINI_REPLY(MINI_IDENTIFY, &CVerifyFlow::OnMiniIdentifyAnswer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
 }
 
 bool CVerifyFlow::OnCommand(int id, int code) {
@@ -77,62 +73,44 @@ void CVerifyFlow::OnVerify() {
         CInputIdPassword input(m_Console.Form());
         if (m_Console.Operator().DoModal(input) != IDOK) return;
         m_Console.SetStatusText("Put your fingertip on the reader");
-        m_Console.Device().SendVerify(VERIFY_BY_PASSWORD, Field(input.m_strId), Field(input.m_strPassword));
+        Request(req::Verify(VERIFY_BY_PASSWORD, Field(input.m_strId), Field(input.m_strPassword)));
         return;
     }
     CInputIdDlg input(m_Console.Form());
     if (m_Console.Operator().DoModal(input) != IDOK) return;
     m_Console.SetStatusText("Put your fingertip on the reader");
-    m_Console.Device().SendVerify(VERIFY_BY_FINGERPRINT, Field(input.m_strId));
+    Request(req::Verify(VERIFY_BY_FINGERPRINT, Field(input.m_strId)));
 }
 
-LRESULT CVerifyFlow::OnVerifyAnswer(WPARAM wParam, LPARAM) {
+void CVerifyFlow::OnVerifyAnswer(const CReply& reply) {
     m_Console.WaitDlg().Close();
-    ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kVerifyRows);
-    return 0;
+    ShowAnswer(m_Console, reply.Result(), kVerifyRows);
 }
 
 // ---------------------------------------------------------------- IDENTIFY
 
 void CVerifyFlow::OnIdentify() {
     m_Console.SetStatusText("Put your fingertip on the reader");
-    // Pressing IDENTIFY ends a running battery life test: the next
-    // identification answer is shown as usual.
-    State().m_bBatteryTest = false;
-    if (State().IsGeneral()) {
-        m_Console.Device().SendIdentify();
-    } else {
-        m_Console.Device().SendMiniIdentify();
-    }
+    // An identification of a battery life test still open is superseded:
+    // the test ends, and this answer is shown as usual.
+    Request(State().IsGeneral() ? req::General(CMD_IDENTIFY) : req::Mini(MINI_IDENTIFY));
 }
 
-LRESULT CVerifyFlow::OnIdentifyAnswer(WPARAM wParam, LPARAM lParam) {
+void CVerifyFlow::OnIdentifyAnswer(const CReply& reply) {
     m_Console.WaitDlg().Close();
-    if (State().m_bBatteryTest) {
-        BatteryTestStep(wParam, lParam);
-        return 0;
-    }
-    const CPacket& answer = PacketOf(wParam);
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     const SAnswerRow* row = FindAnswer(result, kIdentifyRows);
     if (row && result == RES_SUCCESS) {
         m_Console.ShowPrompt(row->form, QString(row->prompt) + QString("(ID: %1)").arg(IdentifiedId(answer)));
         m_Console.SetStatusText(row->status);
-        return 0;
+        return;
     }
     ShowAnswer(m_Console, result, kIdentifyRows);
-    return 0;
 }
 
-LRESULT CVerifyFlow::OnMiniIdentifyAnswer(WPARAM wParam, LPARAM) {
-    // The Minimized answer names no ID and is never the battery test's.
-    ShowAnswer(m_Console, FrameOf(wParam)[3], kMiniIdentifyRows);
-    return 0;
-}
-
-void CVerifyFlow::BatteryTestStep(WPARAM wParam, LPARAM lParam) {
-    // The battery life test's heartbeat: the service flow goes on with the
-    // test or ends it; the result code is not looked at here.
-    m_Console.ForwardTo(FLOW_SERVICE, WM_RX_IDENTIFY, wParam, lParam);
+void CVerifyFlow::OnMiniIdentifyAnswer(const CReply& reply) {
+    // The Minimized answer names no ID.
+    ShowAnswer(m_Console, reply.Result(), kMiniIdentifyRows);
 }
 

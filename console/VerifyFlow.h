@@ -3,8 +3,8 @@
 // password, against one enrolled ID (General protocol only); IDENTIFY
 // searches the whole database for the live finger, in both protocols. One
 // request, one answer; the answers are shown from the tables in
-// VerifyFlow.cpp. While the battery life test runs, the General
-// identification answers are its heartbeat and go to the service flow.
+// VerifyFlow.cpp. (The battery life test sends identifications of its own;
+// their answers go to the service flow, which sent them.)
 #include <QString>
 #include <cstdint>
 
@@ -13,7 +13,7 @@
 
 class CPacket;
 
-// The answer tables, by notification: 1044, 1045 and 1126. The success row of
+// The answer tables of CMD_VERIFY, CMD_IDENTIFY and the Minimized identify. The success row of
 // kIdentifyRows carries the beginning of the prompt; the identified ID
 // follows it as "(ID: %s)".
 extern const SAnswerRow kVerifyRows[5];
@@ -29,17 +29,13 @@ class CVerifyFlow : public CConsoleFlow {
 public:
     explicit CVerifyFlow(IConsoleContext& console);
 
-    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
 
 private:
+    void OnAnswer(const CReply& reply) override;
     void OnVerify();
     void OnIdentify();
-    LRESULT OnVerifyAnswer(WPARAM packet, LPARAM);
-    LRESULT OnIdentifyAnswer(WPARAM packet, LPARAM);
-    LRESULT OnMiniIdentifyAnswer(WPARAM frame, LPARAM);
-
-    // A General identification answer while the battery life test runs:
-    // handed to the service flow, which owns the test.
-    void BatteryTestStep(WPARAM packet, LPARAM lParam);
+    void OnVerifyAnswer(const CReply& reply);
+    void OnIdentifyAnswer(const CReply& reply);
+    void OnMiniIdentifyAnswer(const CReply& reply);
 };

@@ -1,13 +1,11 @@
-// Firmware transfer: Intel HEX records (CMD_UPGRADE_HEX) and raw image chunks
-// (CMD_UPGRADE_BIN). The file is reopened for every piece, so a re-send just
-// reads the same piece again.
+#include "protocol/FirmwareTransfer.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "protocol/HexDigit.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/Packet.h"
 
 namespace {
 
@@ -31,16 +29,13 @@ bool ReadHex(std::FILE* f, int digits, std::uint32_t& value, std::uint32_t& posi
 
 }  // namespace
 
-std::FILE* CPacketManagerWnd::OpenFirmware(const std::string& fileName) const {
-    return m_FwOpen ? m_FwOpen(fileName) : std::fopen(fileName.c_str(), "rb");
+std::FILE* CFirmwareTransfer::OpenFile(const std::string& fileName) const {
+    return m_Open ? m_Open(fileName) : std::fopen(fileName.c_str(), "rb");
 }
 
-bool CPacketManagerWnd::SendHexRecord(const std::string& fileName, std::uint32_t& position, std::uint32_t record) {
-    m_FwFileName = fileName;
-    m_FwFileOffset = position;
-    m_FwIndex = record;
-
-    FilePtr file(OpenFirmware(fileName));
+bool CFirmwareTransfer::HexRecord(const std::string& fileName, std::uint32_t& position, std::uint32_t record,
+                                  SRequest& out) {
+    FilePtr file(OpenFile(fileName));
     if (!file || std::fseek(file.get(), static_cast<long>(position), SEEK_SET) != 0) return false;
 
     // Skip everything up to the record mark: line ends, blanks and the
@@ -61,7 +56,7 @@ bool CPacketManagerWnd::SendHexRecord(const std::string& fileName, std::uint32_t
 
     std::uint8_t data[FW_HEX_MAX_RECORD];
     std::uint32_t param1 = 0;
-    std::uint32_t upper = m_FwUpperAddress;
+    std::uint32_t upper = m_UpperAddress;
     switch (type) {
         case 0x00: {
             for (std::uint32_t i = 0; i < length; ++i) {
@@ -88,47 +83,31 @@ bool CPacketManagerWnd::SendHexRecord(const std::string& fileName, std::uint32_t
             length = 0;
             break;
     }
-    file.reset();
 
-    m_FwUpperAddress = upper;
+    m_UpperAddress = upper;
     position = pos;
-
-    Begin(CMD_UPGRADE_HEX, param1, record, length + 10);
-    PutBE32(m_TxPacket.m_Data, m_FwUpperAddress);
-    PutBE32(m_TxPacket.m_Data + 4, address);
-    PutBE16(m_TxPacket.m_Data + 8, static_cast<std::uint16_t>(length));
-    std::memcpy(m_TxPacket.m_Data + 10, data, length);
-    m_TxPacket.PrepareForSend();
-    SendGuarded(TIMEOUT_UPGRADE);
-    SendPacket(m_TxPacket);
+    out = req::General(CMD_UPGRADE_HEX, param1, record);
+    out.data.resize(10 + length);
+    PutBE32(out.data.data(), m_UpperAddress);
+    PutBE32(out.data.data() + 4, address);
+    PutBE16(out.data.data() + 8, static_cast<std::uint16_t>(length));
+    std::memcpy(out.data.data() + 10, data, length);
     return true;
 }
 
-bool CPacketManagerWnd::ResendHexRecord() {
-    std::uint32_t position = m_FwFileOffset;
-    std::string fileName = m_FwFileName;
-    return SendHexRecord(fileName, position, m_FwIndex);
-}
-
-bool CPacketManagerWnd::SendBinChunk(const std::string& fileName, std::uint32_t chunk) {
-    m_FwFileName = fileName;
-    m_FwIndex = chunk;
-
-    std::uint64_t offset = static_cast<std::uint64_t>(chunk) * FW_BIN_CHUNK;
+bool CFirmwareTransfer::BinChunk(const std::string& fileName, std::uint32_t fileSize, std::uint32_t lastChunk,
+                                 std::uint32_t chunk, SRequest& out) {
+    const std::uint64_t offset = static_cast<std::uint64_t>(chunk) * FW_BIN_CHUNK;
     std::uint64_t count = 0;
-    if (offset < m_FwFileSize) count = std::min<std::uint64_t>(m_FwFileSize - offset, FW_BIN_CHUNK);
+    if (offset < fileSize) count = std::min<std::uint64_t>(fileSize - offset, FW_BIN_CHUNK);
 
-    Begin(CMD_UPGRADE_BIN, 0, chunk * 256u + m_FwLastChunk, 4 + FW_BIN_CHUNK);
-    PutBE32(m_TxPacket.m_Data, m_FwFileSize);
-    FilePtr file(OpenFirmware(fileName));
+    SRequest r = req::General(CMD_UPGRADE_BIN, 0, chunk * 256u + lastChunk);
+    // The end of the last chunk lies beyond the file: zeros there.
+    r.data.assign(4 + FW_BIN_CHUNK, 0);
+    PutBE32(r.data.data(), fileSize);
+    FilePtr file(OpenFile(fileName));
     if (!file || std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) return false;
-    if (std::fread(m_TxPacket.m_Data + 4, 1, count, file.get()) != count) return false;
-    // The end of the last chunk lies beyond the file: send zeros there.
-    std::memset(m_TxPacket.m_Data + 4 + count, 0, FW_BIN_CHUNK - count);
-    file.reset();
-
-    m_TxPacket.PrepareForSend();
-    SendGuarded(TIMEOUT_UPGRADE);
-    SendPacket(m_TxPacket);
+    if (std::fread(r.data.data() + 4, 1, count, file.get()) != count) return false;
+    out = std::move(r);
     return true;
 }

@@ -5,8 +5,7 @@
 #include "console/AnswerTable.h"
 #include "console/ConsoleMessages.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/Notifications.h"
-#include "protocol/PacketManagerWnd.h"
+#include "console/EnrollFlow.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 
@@ -66,17 +65,23 @@ CDbMgrFlow::~CDbMgrFlow() = default;
 LRESULT CDbMgrFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CDbMgrFlow> table[] = {
         {WM_DBMGR_BUTTON, &CDbMgrFlow::OnButton},
-        {WM_DBMGR_REFRESH, &CDbMgrFlow::OnRefresh},
-        {WM_RX_GET_FP_LIST, &CDbMgrFlow::OnFpList},
-        {WM_RX_GET_MASTER_LIST, &CDbMgrFlow::OnMasterList},
-        {WM_RX_GET_FP_LIST_EX, &CDbMgrFlow::OnFpListEx},
-        {WM_RX_GET_MASTER_LIST_EX, &CDbMgrFlow::OnMasterListEx},
-        {WM_RX_DELETE_ALL, &CDbMgrFlow::OnDeleteAll},
-        {WM_RX_SET_MASTER, &CDbMgrFlow::OnSetMaster},
     };
     LRESULT result = 0;
     DispatchMessage(this, table, msg, wParam, lParam, &result);
     return result;
+}
+
+void CDbMgrFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CDbMgrFlow> table[] = {
+        GENERAL_REPLY(CMD_GET_FP_LIST, &CDbMgrFlow::OnFpList),
+        GENERAL_REPLY(CMD_GET_MASTER_LIST, &CDbMgrFlow::OnMasterList),
+        GENERAL_REPLY(CMD_GET_FP_LIST_EX, &CDbMgrFlow::OnFpListEx),
+        GENERAL_REPLY(CMD_GET_MASTER_LIST_EX, &CDbMgrFlow::OnMasterListEx),
+        GENERAL_REPLY(CMD_DELETE, &CDbMgrFlow::OnDelete),
+        GENERAL_REPLY(CMD_DELETE_ALL, &CDbMgrFlow::OnDeleteAll),
+        GENERAL_REPLY(CMD_SET_MASTER, &CDbMgrFlow::OnSetMaster),
+    };
+    DispatchReply(this, table, reply);
 }
 
 bool CDbMgrFlow::OnCommand(int id, int code) {
@@ -110,8 +115,10 @@ LRESULT CDbMgrFlow::OnButton(WPARAM id, LPARAM) {
     case IDC_DB_DELETE_ALL_MASTER: DeleteAll(2, "Are you sure to delete all users?"); break;
     case IDC_DB_SET_MASTER: ChangeMaster(MASTER_MODE_SET); break;
     case IDC_DB_RESET_MASTER: ChangeMaster(MASTER_MODE_RESET); break;
-    case IDC_DB_STATUS_CHECK: StatusCheck(); break;
-    case IDC_DB_CANCEL: Cancel(); break;
+    // As the main form's STATUS and CANCEL: the service flow sends them and
+    // shows their answers.
+    case IDC_DB_STATUS_CHECK: m_Console.ForwardTo(FLOW_SERVICE, WM_SERVICE_STATUS); break;
+    case IDC_DB_CANCEL: m_Console.ForwardTo(FLOW_SERVICE, WM_SERVICE_CANCEL); break;
     default: break;
     }
     return 0;
@@ -123,16 +130,10 @@ bool CDbMgrFlow::Ask(const char* question) {
 
 void CDbMgrFlow::GetFingerprintList() {
     m_Dlg.ClearList();
-    if (State().m_nFirmwareLevel < FIRMWARE_LEVEL_LIST_EX) {
-        m_Console.Device().SendGetFpList();
-    } else {
-        m_Console.Device().SendGetFpListEx();
-    }
+    Request(req::General(State().m_nFirmwareLevel < FIRMWARE_LEVEL_LIST_EX ? CMD_GET_FP_LIST : CMD_GET_FP_LIST_EX));
 }
 
 void CDbMgrFlow::DeleteRecord() {
-    // Set before anything else: the main form's DELETE clears it again.
-    State().m_bRefreshAfterDelete = true;
     const int row = m_Dlg.SelectedRow();
     if (row < 0) {
         m_Console.Operator().MessageBox("There is no selected item.", "", MB_OK);
@@ -140,14 +141,11 @@ void CDbMgrFlow::DeleteRecord() {
     }
     // The ID goes back byte for byte as the module sent it.
     const std::string id = Field(m_Dlg.RowText(row, 0));
-    if (Ask("Are you sure to delete the selected record?")) m_Console.Device().SendDelete(id);
+    if (Ask("Are you sure to delete the selected record?")) Request(req::Delete(id));
 }
 
 void CDbMgrFlow::DeleteAll(std::uint32_t which, const char* question) {
-    // Set as by DELETE RECORD; a successful delete-all reads the list again
-    // whatever the flag says.
-    State().m_bRefreshAfterDelete = true;
-    if (Ask(question)) m_Console.Device().SendDeleteAll(which);
+    if (Ask(question)) Request(req::General(CMD_DELETE_ALL, which));
 }
 
 void CDbMgrFlow::ChangeMaster(int mode) {
@@ -173,53 +171,28 @@ void CDbMgrFlow::ChangeMaster(int mode) {
                                : "Do you want to change the selected record to general record?";
     if (Ask(question)) {
         const std::string id = Field(m_Dlg.m_strPendingId);
-        m_Console.Device().SendSetMaster(static_cast<std::uint32_t>(mode), id);
-    }
-}
-
-void CDbMgrFlow::StatusCheck() {
-    // As the main form's STATUS: its flow shows the answer.
-    if (State().IsGeneral()) {
-        m_Console.Device().SendStatus();
-    } else {
-        m_Console.Device().SendMiniStatus();
-    }
-}
-
-void CDbMgrFlow::Cancel() {
-    // As the main form's CANCEL: a capture under way learns of it too.
-    if (State().IsGeneral()) {
-        State().m_bCaptureCancel = true;
-        m_Console.Device().SendCancel();
-    } else {
-        m_Console.Device().SendMiniCancel();
+        Request(req::SetMaster(static_cast<std::uint32_t>(mode), id));
     }
 }
 
 // ------------------------------------------------------------- the answers
 
-LRESULT CDbMgrFlow::OnRefresh(WPARAM, LPARAM) {
-    GetFingerprintList();
-    return 0;
-}
-
 void CDbMgrFlow::ShowForwarded(UINT msg) {
     if (m_Dlg.IsOpen()) m_Dlg.WindowProc(msg, reinterpret_cast<WPARAM>(&m_FpList), 0);
 }
 
-LRESULT CDbMgrFlow::OnFpList(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CDbMgrFlow::OnFpList(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
         m_FpList.SetFpList(answer.m_Data, OlderCount(answer));
-        m_Console.Device().SendGetMasterList();
+        Request(req::General(CMD_GET_MASTER_LIST));
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListRows);
     }
-    return 0;
 }
 
-LRESULT CDbMgrFlow::OnMasterList(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CDbMgrFlow::OnMasterList(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
         m_FpList.SetMasterList(answer.m_Data, OlderCount(answer));
         m_FpList.MarkMasters();
@@ -227,22 +200,20 @@ LRESULT CDbMgrFlow::OnMasterList(WPARAM wParam, LPARAM) {
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListRows);
     }
-    return 0;
 }
 
-LRESULT CDbMgrFlow::OnFpListEx(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CDbMgrFlow::OnFpListEx(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
         m_FpList.SetFpList(answer.m_Data + 4, NewerCount(answer));
-        m_Console.Device().SendGetMasterListEx();
+        Request(req::General(CMD_GET_MASTER_LIST_EX));
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListExRows);
     }
-    return 0;
 }
 
-LRESULT CDbMgrFlow::OnMasterListEx(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CDbMgrFlow::OnMasterListEx(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
         m_FpList.SetMasterList(answer.m_Data + 4, NewerCount(answer));
         m_FpList.MarkMasters();
@@ -250,27 +221,32 @@ LRESULT CDbMgrFlow::OnMasterListEx(WPARAM wParam, LPARAM) {
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kMasterListExRows);
     }
-    return 0;
 }
 
-LRESULT CDbMgrFlow::OnDeleteAll(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CDbMgrFlow::OnDelete(const CReply& reply) {
+    // Shown as the main form's DELETE; on success the list is read again.
+    const std::int32_t result = reply.Result();
+    if (ShowAnswer(m_Console, result, kDeleteRows, kDeleteRowCount) && result == RES_SUCCESS) {
+        ShowFingerprintCount(m_Console, reply.Packet().m_Param2);
+        GetFingerprintList();
+    }
+}
+
+void CDbMgrFlow::OnDeleteAll(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     ShowAnswer(m_Console, ResultOf(answer), kDeleteAllRows);
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_Console.SetLabel(IDC_COUNT_LABEL,
-                           QString::asprintf("Fingerprint Count: %d", static_cast<int>(answer.m_Param2)));
+        ShowFingerprintCount(m_Console, answer.m_Param2);
         // Read again whether or not the window is open.
         GetFingerprintList();
     }
-    return 0;
 }
 
-LRESULT CDbMgrFlow::OnSetMaster(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CDbMgrFlow::OnSetMaster(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
         if (m_Dlg.IsOpen()) m_Dlg.WindowProc(WM_DBMGR_MASTER_CHANGED, 0, 0);
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kSetMasterRows);
     }
-    return 0;
 }

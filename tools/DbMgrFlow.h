@@ -5,14 +5,12 @@
 // form's CFpList: fingerprint list, then master list (commands 40/41 below
 // firmware level 0x103, else 48/49), then the rows go to the open window.
 // DELETE RECORD, the three DELETE ALL buttons, SET and RESET MASTER ask first;
-// STATUS CHECK and CANCEL send as the main form's STATUS and CANCEL do, whose
-// flow shows their answers.
+// STATUS CHECK and CANCEL are handed to the service flow, which sends them as
+// the main form's STATUS and CANCEL and shows their answers.
 //
-// Refresh after a deletion: DELETE RECORD sets State().m_bRefreshAfterDelete;
-// the enrolment flow, on a successful delete answer with the flag set, clears
-// it and forwards WM_DBMGR_REFRESH here, which reads the list again. A
-// successful DELETE ALL always reads it again (also with the window closed:
-// the answers are then only stored).
+// A successful DELETE RECORD (shown as the main form's DELETE) or DELETE ALL
+// reads the list again (also with the window closed: the answers are then
+// only stored).
 #include <QString>
 #include <cstdint>
 
@@ -40,21 +38,20 @@ public:
     CDbMgrDlg m_Dlg;
 
 private:
+    void OnAnswer(const CReply& reply) override;
     void OnViewDbManager();
     LRESULT OnButton(WPARAM id, LPARAM);
-    LRESULT OnRefresh(WPARAM, LPARAM);
-    LRESULT OnFpList(WPARAM packet, LPARAM);
-    LRESULT OnMasterList(WPARAM packet, LPARAM);
-    LRESULT OnFpListEx(WPARAM packet, LPARAM);
-    LRESULT OnMasterListEx(WPARAM packet, LPARAM);
-    LRESULT OnDeleteAll(WPARAM packet, LPARAM);
-    LRESULT OnSetMaster(WPARAM packet, LPARAM);
+    void OnFpList(const CReply& reply);
+    void OnMasterList(const CReply& reply);
+    void OnFpListEx(const CReply& reply);
+    void OnMasterListEx(const CReply& reply);
+    void OnDelete(const CReply& reply);
+    void OnDeleteAll(const CReply& reply);
+    void OnSetMaster(const CReply& reply);
 
     void DeleteRecord();
     void DeleteAll(std::uint32_t which, const char* question);
     void ChangeMaster(int mode);
-    void StatusCheck();
-    void Cancel();
     bool Ask(const char* question);
     void ShowForwarded(UINT msg);
 };

@@ -5,7 +5,6 @@
 
 #include "console/ConsoleMessages.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
 #include "tools/FieldCheck.h"
 #include "tools/LogData.h"
 #include "widgets/DialogTemplate.h"
@@ -17,8 +16,8 @@ const int kSearchRadios[] = {IDC_LOG_NTH_PREVIOUS, IDC_LOG_OLDEST_UNREAD, IDC_LO
 
 }  // namespace
 
-CLogDataDlg::CLogDataDlg(IMessageLoop& loop, CPacketManagerWnd& device, IUiOperator& op)
-    : CMsgTarget(loop), CToolWindow(IDD_LOG_DATA), m_Device(device), m_Operator(op) {}
+CLogDataDlg::CLogDataDlg(IMessageLoop& loop, IUiOperator& op)
+    : CMsgTarget(loop), CToolWindow(IDD_LOG_DATA), m_Operator(op) {}
 
 CLogDataDlg::~CLogDataDlg() = default;
 
@@ -91,13 +90,14 @@ void CLogDataDlg::OnNChanged() {
 }
 
 void CLogDataDlg::OnRead() {
+    if (!m_fnRead) return;
     if (m_nModuleType == 0) {
-        m_Device.SendGetLog(0);
+        m_fnRead(-1, 0);
         return;
     }
     // N only for "Nth previous log"; the block-wise types start at block 0.
     const std::uint32_t value = m_nSearchType == 0 ? static_cast<std::uint32_t>(m_nN) : 0;
-    m_Device.SendGetLogEx(static_cast<std::uint32_t>(m_nSearchType), value);
+    m_fnRead(m_nSearchType, value);
 }
 
 void CLogDataDlg::OnStatus() {

@@ -15,7 +15,6 @@
 #include "tools/ToolWindow.h"
 
 class CLogData;
-class CPacketManagerWnd;
 class IUiOperator;
 class QWidget;
 
@@ -39,7 +38,7 @@ constexpr const char* LOG_FILE_EXT = "LOG";
 
 class CLogDataDlg : public CMsgTarget, public CToolWindow {
 public:
-    CLogDataDlg(IMessageLoop& loop, CPacketManagerWnd& device, IUiOperator& op);
+    CLogDataDlg(IMessageLoop& loop, IUiOperator& op);
     ~CLogDataDlg() override;
 
     // Creates the window as a modeless child of parent, centred over it, and
@@ -56,8 +55,11 @@ public:
     int m_nSearchType = 0;  // 0..4, from the radio buttons
     int m_nN = 0;           // the N of "Nth previous log"
 
-    // STATUS and CANCEL do what the main form's buttons of those names do;
-    // the main form's log flow supplies them.
+    // READ asks the log flow for the log: searchType -1 for the older
+    // request's whole log, else the search type and its value. STATUS and
+    // CANCEL do what the main form's buttons of those names do. The log
+    // flow supplies all three.
+    std::function<void(int searchType, std::uint32_t value)> m_fnRead;
     std::function<void()> m_fnStatus;
     std::function<void()> m_fnCancel;
 
@@ -75,7 +77,6 @@ private:
     // the file cannot be created or written.
     static bool WriteLogFile(CLogData& store, const std::string& path);
 
-    CPacketManagerWnd& m_Device;
     IUiOperator& m_Operator;
     bool m_bSaving = false;
     bool m_bFilling = false;  // the window fills the N field itself

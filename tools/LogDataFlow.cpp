@@ -3,7 +3,6 @@
 #include "console/AnswerTable.h"
 #include "widgets/DialogTemplate.h"
 #include "console/ConsoleMessages.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/MsgDlg.h"
 
 namespace {
@@ -17,6 +16,8 @@ const SAnswerRow kLogExFailRows[] = {
 };
 
 const char kNoLogData[] = "There is no log data.";
+// Ten sends of a block request and no answer.
+const char kLogLost[] = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
 const char kPacketDataError[] = "Packet data error";
 
 // Bytes before the records in an answer to CMD_GET_LOG_EX: the record count
@@ -26,38 +27,38 @@ constexpr std::uint32_t LOG_EX_HEADER_SIZE = 4;
 }  // namespace
 
 CLogDataFlow::CLogDataFlow(IConsoleContext& console)
-    : CConsoleFlow(console), m_Dlg(console.MessageLoop(), console.Device(), console.Operator()) {
-    m_Dlg.m_fnStatus = [this] { SendStatus(); };
-    m_Dlg.m_fnCancel = [this] { SendCancel(); };
+    : CConsoleFlow(console), m_Dlg(console.MessageLoop(), console.Operator()) {
+    m_Dlg.m_fnRead = [this](int searchType, std::uint32_t value) { Read(searchType, value); };
+    // The window's STATUS and CANCEL, as the main form's buttons: the service
+    // flow sends them and shows their answers.
+    m_Dlg.m_fnStatus = [this] { m_Console.ForwardTo(FLOW_SERVICE, WM_SERVICE_STATUS); };
+    m_Dlg.m_fnCancel = [this] { m_Console.ForwardTo(FLOW_SERVICE, WM_SERVICE_CANCEL); };
 }
 
-// The window's STATUS and CANCEL, as the main form's buttons: the answers
-// reach the main form's status and cancel handlers.
-void CLogDataFlow::SendStatus() {
-    if (State().IsGeneral()) {
-        m_Console.Device().SendStatus();
-    } else {
-        m_Console.Device().SendMiniStatus();
-    }
-}
+LRESULT CLogDataFlow::OnMessage(UINT, WPARAM, LPARAM) { return 0; }
 
-void CLogDataFlow::SendCancel() {
-    if (State().IsGeneral()) {
-        State().m_bCaptureCancel = true;
-        m_Console.Device().SendCancel();
-    } else {
-        m_Console.Device().SendMiniCancel();
-    }
-}
-
-LRESULT CLogDataFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CLogDataFlow> table[] = {
-        {WM_RX_GET_LOG, &CLogDataFlow::OnLogAnswer},
-        {WM_RX_GET_LOG_EX, &CLogDataFlow::OnLogExAnswer},
+void CLogDataFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CLogDataFlow> table[] = {
+        GENERAL_REPLY(CMD_GET_LOG, &CLogDataFlow::OnLogAnswer),
+        GENERAL_REPLY(CMD_GET_LOG_EX, &CLogDataFlow::OnLogExAnswer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
+}
+
+void CLogDataFlow::OnExchangeEnded(const CReply& reply) {
+    if (reply.End() == EExchangeEnd::TimedOut) {
+        PostBox(kLogLost, MB_OK | MB_ICONSTOP);
+        return;
+    }
+    CConsoleFlow::OnExchangeEnded(reply);
+}
+
+void CLogDataFlow::Read(int searchType, std::uint32_t value) {
+    if (searchType < 0) {
+        Request(req::General(CMD_GET_LOG, 0));
+    } else {
+        Request(req::General(CMD_GET_LOG_EX, static_cast<std::uint32_t>(searchType), value));
+    }
 }
 
 bool CLogDataFlow::OnCommand(int id, int code) {
@@ -90,41 +91,40 @@ void CLogDataFlow::Complete() {
     if (m_Dlg.IsOpen()) Loop().Post(&m_Dlg, WM_LOG_FORWARD, reinterpret_cast<WPARAM>(&m_Store), 0);
 }
 
-LRESULT CLogDataFlow::OnLogAnswer(WPARAM wParam, LPARAM) {
+void CLogDataFlow::OnLogAnswer(const CReply& reply) {
     // The older form has no result code: m_Param1 is the block number.
-    const CPacket& answer = PacketOf(wParam);
+    const CPacket& answer = reply.Packet();
     const std::uint32_t block = answer.m_Param1;
     if (block == 0) m_Store.Clear();
     if (answer.m_DataSize == 0) {
         m_Console.ShowPrompt(MSGFORM_WARNING, kNoLogData);
-        return 0;
+        return;
     }
     const std::uint32_t count = answer.m_Param2;
     if (answer.m_DataSize / LOG_RECORD_SIZE != count) {
         m_Console.ShowPrompt(MSGFORM_ERROR, kPacketDataError);
-        return 0;
+        return;
     }
-    if (!StoreBlock(answer.m_Data, count)) return 0;
+    if (!StoreBlock(answer.m_Data, count)) return;
     if (block == LOG_LAST_BLOCK) {
         Complete();
     } else {
-        m_Console.Device().SendGetLog(block + 1);
+        Request(req::General(CMD_GET_LOG, block + 1));
     }
-    return 0;
 }
 
-LRESULT CLogDataFlow::OnLogExAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CLogDataFlow::OnLogExAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result != RES_SUCCESS) {
         ShowAnswer(m_Console, result, kLogExFailRows);
-        return 0;
+        return;
     }
     const std::uint32_t blocks = answer.m_Param2;
     if (blocks == 0) m_Store.Clear();
     if (answer.m_DataSize == 0) {
         m_Console.ShowPrompt(MSGFORM_WARNING, kNoLogData);
-        return 0;
+        return;
     }
     const std::uint32_t block = blocks >> 8, lastBlock = blocks & 0xFF;
     const std::uint32_t count = answer.m_DataSize >= 2 ? (std::uint32_t{answer.m_Data[0]} << 8) | answer.m_Data[1] : 0;
@@ -133,16 +133,15 @@ LRESULT CLogDataFlow::OnLogExAnswer(WPARAM wParam, LPARAM) {
     if (answer.m_DataSize < LOG_EX_HEADER_SIZE ||
         (answer.m_DataSize - LOG_EX_HEADER_SIZE) / LOG_RECORD_SIZE < count || block > lastBlock) {
         m_Console.ShowPrompt(MSGFORM_ERROR, kPacketDataError);
-        return 0;
+        return;
     }
-    if (!StoreBlock(answer.m_Data + LOG_EX_HEADER_SIZE, count)) return 0;
+    if (!StoreBlock(answer.m_Data + LOG_EX_HEADER_SIZE, count)) return;
     if (block == lastBlock) {
         Complete();
-        return 0;
+        return;
     }
     // Only "All log" and "From oldest unread to last" come in several blocks;
     // for the other types the read ends here, without the save step.
-    const std::uint32_t type = m_Console.Device().m_LogSearchType;
-    if (type == 3 || type == 4) m_Console.Device().SendGetLogEx(type, block + 1);
-    return 0;
+    const std::uint32_t type = reply.Request().param1;
+    if (type == 3 || type == 4) Request(req::General(CMD_GET_LOG_EX, type, block + 1));
 }

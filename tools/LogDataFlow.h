@@ -1,9 +1,11 @@
 #pragma once
 // The main form's side of the log read: the View menu toggle of the log data
-// window and its check mark, and the answers to CMD_GET_LOG (blocks numbered
-// up to 0xFFFF) and CMD_GET_LOG_EX (five search types). Records are collected
-// in the store, the next block is asked for, and the finished store is handed
-// to the open window (message 1068), which offers to save it.
+// window and its check mark, the window's READ, and the answers to
+// CMD_GET_LOG (blocks numbered up to 0xFFFF) and CMD_GET_LOG_EX (five search
+// types). Records are collected in the store, the next block is asked for,
+// and the finished store is handed to the open window (WM_LOG_FORWARD),
+// which offers to save it. The window's STATUS and CANCEL are handed to the
+// service flow.
 //
 // A block is stored whole or not at all: one that would overflow the store,
 // or whose record count reaches past its data, is refused with a message and
@@ -32,11 +34,12 @@ public:
     CLogDataDlg& Dialog() { return m_Dlg; }
 
 private:
+    void OnAnswer(const CReply& reply) override;
+    void OnExchangeEnded(const CReply& reply) override;
     void OnViewLogData();
-    void SendStatus();
-    void SendCancel();
-    LRESULT OnLogAnswer(WPARAM packet, LPARAM);
-    LRESULT OnLogExAnswer(WPARAM packet, LPARAM);
+    void Read(int searchType, std::uint32_t value);
+    void OnLogAnswer(const CReply& reply);
+    void OnLogExAnswer(const CReply& reply);
     // Stores count records; refuses a block that does not fit (false).
     bool StoreBlock(const std::uint8_t* records, std::size_t count);
     // The read is complete: hand the store to the window if it is open.

@@ -18,6 +18,7 @@ namespace {
 const char* const kHeadings[TRACE_COLUMNS] = {"DIR", "COMMAND", "PARAM1", "PARAM2", "DATA SIZE", "ERR CODE"};
 const int kWidths[TRACE_COLUMNS] = {35, 85, 85, 85, 85, 85};
 const QColor kTextColour(0, 10, 50);  // dark blue
+const QColor kStaleColour(140, 140, 140);  // grey: dropped, answering nothing
 }  // namespace
 
 // The rows: direction and the five header values, as numbers.
@@ -26,6 +27,7 @@ public:
     struct Row {
         bool received;
         std::uint32_t values[5];
+        bool stale = false;  // an answer to no request under way, dropped
     };
 
     explicit CPacketTraceModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -42,7 +44,10 @@ public:
         switch (role) {
             case Qt::DisplayRole: return Text(index.row(), index.column());
             case Qt::TextAlignmentRole: return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-            case Qt::ForegroundRole: return kTextColour;
+            case Qt::ForegroundRole: return IsStale(index.row()) ? kStaleColour : kTextColour;
+            case Qt::ToolTipRole:
+                if (IsStale(index.row())) return QStringLiteral("Stale answer: no request was waiting for it; dropped.");
+                return QVariant();
             default: return QVariant();
         }
     }
@@ -59,6 +64,8 @@ public:
         if (column == 0) return r.received ? QStringLiteral("RCV") : QStringLiteral("SND");
         return QStringLiteral("0x") + QString::number(r.values[column - 1], 16);
     }
+
+    bool IsStale(int row) const { return m_Rows[static_cast<std::size_t>(row)].stale; }
 
     void Append(const Row& row) {
         const int n = rowCount();
@@ -190,11 +197,12 @@ void CPacketTraceDlg::Toggle(QWidget* parent) {
     else Create(parent);
 }
 
-void CPacketTraceDlg::AddPacket(const CPacket& packet, int direction) {
+void CPacketTraceDlg::AddPacket(const CPacket& packet, int direction, bool stale) {
     if (!m_pWnd || !m_pModel) return;
     m_pModel->Append(CPacketTraceModel::Row{
         direction != 0,
-        {packet.m_Command, packet.m_Param1, packet.m_Param2, packet.m_DataSize, packet.m_ErrCode}});
+        {packet.m_Command, packet.m_Param1, packet.m_Param2, packet.m_DataSize, packet.m_ErrCode},
+        stale});
     ++m_nRowCounter;
     if (m_pModel->rowCount() > TRACE_MAX_ROWS) m_pModel->RemoveFirst();
     ScrollToNewest();
@@ -211,6 +219,10 @@ void CPacketTraceDlg::ScrollToNewest() {
 }
 
 int CPacketTraceDlg::RowCount() const { return m_pModel ? m_pModel->rowCount() : 0; }
+
+bool CPacketTraceDlg::IsStaleRow(int row) const {
+    return m_pModel && row >= 0 && row < m_pModel->rowCount() && m_pModel->IsStale(row);
+}
 
 QStringList CPacketTraceDlg::RowTexts(int row) const {
     QStringList texts;

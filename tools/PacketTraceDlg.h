@@ -45,10 +45,13 @@ public:
     // Adds one row: "SND" for direction 0, "RCV" for any other; command,
     // param1, param2, data size and error code as "0x%x". Keeps the newest
     // row in view and drops the oldest beyond 1000 rows. Nothing when closed.
-    void AddPacket(const CPacket& packet, int direction);
+    // stale: an answer that answered no request under way and was dropped
+    // (shown grey, with a tooltip saying so).
+    void AddPacket(const CPacket& packet, int direction, bool stale = false);
 
     // Rows now listed, and rows added since the window opened.
     int RowCount() const;
+    bool IsStaleRow(int row) const;
     std::uint64_t RowCounter() const { return m_nRowCounter; }
     // The six cell texts of a row (0 = oldest), empty when out of range.
     QStringList RowTexts(int row) const;

@@ -5,8 +5,6 @@
 #include "console/AnswerTable.h"
 #include "console/ConsoleMessages.h"
 #include "platform/qt/UiOperator.h"
-#include "protocol/Notifications.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 
@@ -73,22 +71,34 @@ LRESULT CSysInfoFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CSysInfoFlow> table[] = {
         {WM_SYSINFO_BUTTON, &CSysInfoFlow::OnButton},
         {WM_SYSINFO_READ, &CSysInfoFlow::OnRead},
-        {WM_RX_SET_OPP_OPTION, &CSysInfoFlow::OnSetOppOption},
-        {WM_RX_GET_OPP_OPTION, &CSysInfoFlow::OnGetOppOption},
-        {WM_RX_SET_SECURITY_LEVEL, &CSysInfoFlow::OnSetSecurityLevel},
-        {WM_RX_GET_SECURITY_LEVEL, &CSysInfoFlow::OnGetSecurityLevel},
-        {WM_RX_SET_LATENT_OPTION, &CSysInfoFlow::OnSetLatentOption},
-        {WM_RX_GET_LATENT_OPTION, &CSysInfoFlow::OnGetLatentOption},
-        {WM_RX_SET_DB_INIT_OPTION, &CSysInfoFlow::OnSetDbInitOption},
-        {WM_RX_GET_DB_INIT_OPTION, &CSysInfoFlow::OnGetDbInitOption},
-        {WM_RX_SET_LOG_OPTION, &CSysInfoFlow::OnSetLogOption},
-        {WM_RX_GET_LOG_OPTION, &CSysInfoFlow::OnGetLogOption},
-        {WM_RX_SET_CAPTURE_PERIOD, &CSysInfoFlow::OnSetCapturePeriod},
-        {WM_RX_GET_CAPTURE_PERIOD, &CSysInfoFlow::OnGetCapturePeriod},
     };
     LRESULT result = 0;
     DispatchMessage(this, table, msg, wParam, lParam, &result);
     return result;
+}
+
+void CSysInfoFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CSysInfoFlow> table[] = {
+        GENERAL_REPLY(CMD_SET_OPP_OPTION, &CSysInfoFlow::OnSetOppOption),
+        GENERAL_REPLY(CMD_GET_OPP_OPTION, &CSysInfoFlow::OnGetOppOption),
+        GENERAL_REPLY(CMD_SET_SECURITY_LEVEL, &CSysInfoFlow::OnSetSecurityLevel),
+        GENERAL_REPLY(CMD_GET_SECURITY_LEVEL, &CSysInfoFlow::OnGetSecurityLevel),
+        GENERAL_REPLY(CMD_SET_LATENT_OPTION, &CSysInfoFlow::OnSetLatentOption),
+        GENERAL_REPLY(CMD_GET_LATENT_OPTION, &CSysInfoFlow::OnGetLatentOption),
+        GENERAL_REPLY(CMD_SET_DB_INIT_OPTION, &CSysInfoFlow::OnSetDbInitOption),
+        GENERAL_REPLY(CMD_GET_DB_INIT_OPTION, &CSysInfoFlow::OnGetDbInitOption),
+        GENERAL_REPLY(CMD_SET_LOG_OPTION, &CSysInfoFlow::OnSetLogOption),
+        GENERAL_REPLY(CMD_GET_LOG_OPTION, &CSysInfoFlow::OnGetLogOption),
+        GENERAL_REPLY(CMD_SET_CAPTURE_PERIOD, &CSysInfoFlow::OnSetCapturePeriod),
+        GENERAL_REPLY(CMD_GET_CAPTURE_PERIOD, &CSysInfoFlow::OnGetCapturePeriod),
+    };
+    DispatchReply(this, table, reply);
+}
+
+void CSysInfoFlow::OnExchangeEnded(const CReply& reply) {
+    // A step of a default run that was not answered ends the run.
+    m_Dlg.m_bDefaultRun = false;
+    CConsoleFlow::OnExchangeEnded(reply);
 }
 
 bool CSysInfoFlow::OnCommand(int id, int code) {
@@ -114,38 +124,37 @@ void CSysInfoFlow::OnViewSystemInfo() {
 LRESULT CSysInfoFlow::OnButton(WPARAM id, LPARAM) {
     // A press still queued when the window closed does nothing.
     if (!m_Dlg.IsOpen()) return 0;
-    CPacketManagerWnd& device = m_Console.Device();
     IOperator& op = m_Console.Operator();
+    // Another button ends a default run still waiting for an answer: its
+    // answers must not go on with the run.
+    m_Dlg.m_bDefaultRun = false;
     switch (static_cast<int>(id)) {
     case IDC_SI_GET_INFO: PostMessage(WM_SYSINFO_READ); break;
     case IDC_SI_SET_IMAGE:
-        if (m_Dlg.ReadForm(op)) {
-            device.SendSetOppOption(U(m_Dlg.m_nGain), U(m_Dlg.m_nBrightness), U(m_Dlg.m_nContrast));
-        }
+        if (m_Dlg.ReadForm(op)) Request(req::SetOppOption(U(m_Dlg.m_nGain), U(m_Dlg.m_nBrightness), U(m_Dlg.m_nContrast)));
         break;
     case IDC_SI_SET_SECURITY:
-        if (m_Dlg.ReadForm(op)) device.SendSetSecurityLevel(U(m_Dlg.m_nVerifyLevel), U(m_Dlg.m_nIdentifyLevel));
+        if (m_Dlg.ReadForm(op)) Request(req::SetSecurityLevel(U(m_Dlg.m_nVerifyLevel), U(m_Dlg.m_nIdentifyLevel)));
         break;
     case IDC_SI_SET_CAPTURE_PERIOD:
-        if (m_Dlg.ReadForm(op)) device.SendSetCapturePeriod(U(m_Dlg.m_nCapturePeriod));
+        if (m_Dlg.ReadForm(op)) Request(req::General(CMD_SET_CAPTURE_PERIOD, 0, U(m_Dlg.m_nCapturePeriod)));
         break;
     // A check box is never invalid: it is sent as shown, whatever another
     // field says (the operator is told of that field all the same).
     case IDC_SI_SET_LATENT:
         m_Dlg.ReadForm(op);
         m_Dlg.m_nLatentOption = m_Dlg.IsLatentChecked() ? 1 : 0;
-        device.SendSetLatentOption(U(m_Dlg.m_nLatentOption));
+        Request(req::General(CMD_SET_LATENT_OPTION, 0, U(m_Dlg.m_nLatentOption)));
         break;
     case IDC_SI_SET_LOG:
         m_Dlg.ReadForm(op);
         m_Dlg.m_nLogOption = m_Dlg.IsLogChecked() ? 1 : 0;
-        device.SendSetLogOption(U(m_Dlg.m_nLogOption));
+        Request(req::General(CMD_SET_LOG_OPTION, 0, U(m_Dlg.m_nLogOption)));
         break;
     case IDC_SI_SET_DEFAULT: {
         m_Dlg.ChooseDefaults();
-        m_Dlg.m_bDefaultRun = true;
         const SSysInfoDefaults& d = m_Dlg.m_Defaults;
-        device.SendSetOppOption(U(d.m_nGain), U(d.m_nBrightness), U(d.m_nContrast));
+        m_Dlg.m_bDefaultRun = Request(req::SetOppOption(U(d.m_nGain), U(d.m_nBrightness), U(d.m_nContrast)));
         break;
     }
     default: break;
@@ -167,114 +176,112 @@ bool CSysInfoFlow::SetAnswer(const CPacket& answer, const SAnswerRow* rows, std:
     return false;
 }
 
-LRESULT CSysInfoFlow::OnSetOppOption(WPARAM wParam, LPARAM) {
-    if (SetAnswer(PacketOf(wParam), kSetOppRows, std::size(kSetOppRows))) {
+void CSysInfoFlow::OnSetOppOption(const CReply& reply) {
+    if (SetAnswer(reply.Packet(), kSetOppRows, std::size(kSetOppRows))) {
         const SSysInfoDefaults& d = m_Dlg.m_Defaults;
-        m_Console.Device().SendSetSecurityLevel(U(d.m_nVerifyLevel), U(d.m_nIdentifyLevel));
+        DefaultStep(req::SetSecurityLevel(U(d.m_nVerifyLevel), U(d.m_nIdentifyLevel)));
     }
-    return 0;
 }
 
-LRESULT CSysInfoFlow::OnSetSecurityLevel(WPARAM wParam, LPARAM) {
-    if (SetAnswer(PacketOf(wParam), kSetSecurityRows, std::size(kSetSecurityRows))) {
-        m_Console.Device().SendSetLatentOption(U(m_Dlg.m_Defaults.m_nLatentOption));
+void CSysInfoFlow::OnSetSecurityLevel(const CReply& reply) {
+    if (SetAnswer(reply.Packet(), kSetSecurityRows, std::size(kSetSecurityRows))) {
+        DefaultStep(req::General(CMD_SET_LATENT_OPTION, 0, U(m_Dlg.m_Defaults.m_nLatentOption)));
     }
-    return 0;
 }
 
-LRESULT CSysInfoFlow::OnSetLatentOption(WPARAM wParam, LPARAM) {
-    if (SetAnswer(PacketOf(wParam), kSetLatentRows, std::size(kSetLatentRows))) {
-        m_Console.Device().SendSetLogOption(U(m_Dlg.m_Defaults.m_nLogOption));
+void CSysInfoFlow::OnSetLatentOption(const CReply& reply) {
+    if (SetAnswer(reply.Packet(), kSetLatentRows, std::size(kSetLatentRows))) {
+        DefaultStep(req::General(CMD_SET_LOG_OPTION, 0, U(m_Dlg.m_Defaults.m_nLogOption)));
     }
-    return 0;
 }
 
-LRESULT CSysInfoFlow::OnSetLogOption(WPARAM wParam, LPARAM) {
-    if (SetAnswer(PacketOf(wParam), kSetLogRows, std::size(kSetLogRows))) {
-        m_Console.Device().SendSetCapturePeriod(U(m_Dlg.m_Defaults.m_nCapturePeriod));
+void CSysInfoFlow::OnSetLogOption(const CReply& reply) {
+    if (SetAnswer(reply.Packet(), kSetLogRows, std::size(kSetLogRows))) {
+        DefaultStep(req::General(CMD_SET_CAPTURE_PERIOD, 0, U(m_Dlg.m_Defaults.m_nCapturePeriod)));
     }
-    return 0;
 }
 
-LRESULT CSysInfoFlow::OnSetCapturePeriod(WPARAM wParam, LPARAM) {
+void CSysInfoFlow::OnSetCapturePeriod(const CReply& reply) {
     // The last write of a default run: read everything back.
-    if (SetAnswer(PacketOf(wParam), kSetCaptureRows, std::size(kSetCaptureRows))) PostMessage(WM_SYSINFO_READ);
-    return 0;
+    if (SetAnswer(reply.Packet(), kSetCaptureRows, std::size(kSetCaptureRows))) PostMessage(WM_SYSINFO_READ);
 }
 
-LRESULT CSysInfoFlow::OnSetDbInitOption(WPARAM wParam, LPARAM) {
-    switch (ResultOf(PacketOf(wParam))) {
+void CSysInfoFlow::OnSetDbInitOption(const CReply& reply) {
+    switch (ResultOf(reply.Packet())) {
     case RES_SUCCESS: PostBox("To set DB init option succeeded.", MB_OK | MB_ICONINFORMATION); break;
     case RES_NO_MASTER_MODE: PostBox("To set DB init option failed. (Not master mode)", MB_OK | MB_ICONSTOP); break;
     default: break;
     }
-    return 0;
 }
 
 // ------------------------------------------------------- the read sequence
 
 bool CSysInfoFlow::GetAnswer(const CPacket& answer, const SAnswerRow* rows, std::size_t count) {
     if (ResultOf(answer) == RES_SUCCESS) return true;
+    // The read-back failed: a default run cannot be reported as done.
+    m_Dlg.m_bDefaultRun = false;
     ShowAnswer(m_Console, ResultOf(answer), rows, count);
     return false;
 }
 
+void CSysInfoFlow::DefaultStep(SRequest request) {
+    if (!Request(std::move(request))) m_Dlg.m_bDefaultRun = false;
+}
+
+void CSysInfoFlow::ReadStep(std::uint32_t command) {
+    if (!Request(req::General(command))) m_Dlg.m_bDefaultRun = false;
+}
+
 LRESULT CSysInfoFlow::OnRead(WPARAM, LPARAM) {
-    m_Console.Device().SendGetOppOption();
+    ReadStep(CMD_GET_OPP_OPTION);
     return 0;
 }
 
-LRESULT CSysInfoFlow::OnGetOppOption(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    if (!GetAnswer(answer, kGetOppRows, std::size(kGetOppRows))) return 0;
+void CSysInfoFlow::OnGetOppOption(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    if (!GetAnswer(answer, kGetOppRows, std::size(kGetOppRows))) return;
     m_Record.m_nGain = static_cast<std::int32_t>((answer.m_Param2 >> 16) & 0xFF);
     m_Record.m_nBrightness = static_cast<std::int32_t>((answer.m_Param2 >> 8) & 0xFF);
     m_Record.m_nContrast = static_cast<std::int32_t>(answer.m_Param2 & 0xFF);
-    m_Console.Device().SendGetSecurityLevel();
-    return 0;
+    ReadStep(CMD_GET_SECURITY_LEVEL);
 }
 
-LRESULT CSysInfoFlow::OnGetSecurityLevel(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    if (!GetAnswer(answer, kGetSecurityRows, std::size(kGetSecurityRows))) return 0;
+void CSysInfoFlow::OnGetSecurityLevel(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    if (!GetAnswer(answer, kGetSecurityRows, std::size(kGetSecurityRows))) return;
     m_Record.m_nVerifyLevel = static_cast<std::int32_t>(answer.m_Param2 >> 16);
     m_Record.m_nIdentifyLevel = static_cast<std::int32_t>(answer.m_Param2 & 0xFFFF);
-    m_Console.Device().SendGetLatentOption();
-    return 0;
+    ReadStep(CMD_GET_LATENT_OPTION);
 }
 
-LRESULT CSysInfoFlow::OnGetLatentOption(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    if (!GetAnswer(answer, kGetLatentRows, std::size(kGetLatentRows))) return 0;
+void CSysInfoFlow::OnGetLatentOption(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    if (!GetAnswer(answer, kGetLatentRows, std::size(kGetLatentRows))) return;
     m_Record.m_nLatentOption = static_cast<std::int32_t>(answer.m_Param2);
-    m_Console.Device().SendGetLogOption();
-    return 0;
+    ReadStep(CMD_GET_LOG_OPTION);
 }
 
-LRESULT CSysInfoFlow::OnGetDbInitOption(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    if (!GetAnswer(answer, kGetDbInitRows, std::size(kGetDbInitRows))) return 0;
+void CSysInfoFlow::OnGetDbInitOption(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    if (!GetAnswer(answer, kGetDbInitRows, std::size(kGetDbInitRows))) return;
     m_Record.m_nDbInitOption = static_cast<std::int32_t>(answer.m_Param2);
-    m_Console.Device().SendGetLogOption();
-    return 0;
+    ReadStep(CMD_GET_LOG_OPTION);
 }
 
-LRESULT CSysInfoFlow::OnGetLogOption(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    if (!GetAnswer(answer, kGetLogRows, std::size(kGetLogRows))) return 0;
+void CSysInfoFlow::OnGetLogOption(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    if (!GetAnswer(answer, kGetLogRows, std::size(kGetLogRows))) return;
     m_Record.m_nLogOption = static_cast<std::int32_t>(answer.m_Param2);
-    m_Console.Device().SendGetCapturePeriod();
-    return 0;
+    ReadStep(CMD_GET_CAPTURE_PERIOD);
 }
 
-LRESULT CSysInfoFlow::OnGetCapturePeriod(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
-    if (!GetAnswer(answer, kGetCaptureRows, std::size(kGetCaptureRows))) return 0;
+void CSysInfoFlow::OnGetCapturePeriod(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
+    if (!GetAnswer(answer, kGetCaptureRows, std::size(kGetCaptureRows))) return;
     m_Record.m_nCapturePeriod = static_cast<std::int32_t>(answer.m_Param2);
     if (m_Dlg.m_bDefaultRun) {
         m_Dlg.m_bDefaultRun = false;
         m_Console.ShowPrompt(MSGFORM_SUCCESS, "To set default option is succeeded.");
     }
     if (m_Dlg.IsOpen()) m_Dlg.WindowProc(WM_SYSINFO_FORWARD, reinterpret_cast<WPARAM>(&m_Record), 0);
-    return 0;
 }

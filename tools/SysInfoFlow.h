@@ -7,7 +7,9 @@
 // The SET buttons read the form and send one request each; SET DEFAULT
 // OPTION writes the module type's defaults in a chain (image option,
 // security levels, latent, log, capture period) and reads everything back,
-// then shows "To set default option is succeeded." once.
+// then shows "To set default option is succeeded." once. The run ends at
+// its first failure, at a request that ends without an answer, when the
+// link closes and when the operator presses another button.
 #include <cstddef>
 #include <cstdint>
 
@@ -26,26 +28,29 @@ public:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
     bool IsMenuChecked(int command) const override;
+    void OnLinkClosed() override { m_Dlg.m_bDefaultRun = false; }
 
     SSysInfoRecord m_Record;
     CSysInfoDlg m_Dlg;
 
 private:
+    void OnAnswer(const CReply& reply) override;
+    void OnExchangeEnded(const CReply& reply) override;
     void OnViewSystemInfo();
     LRESULT OnButton(WPARAM id, LPARAM);
     LRESULT OnRead(WPARAM, LPARAM);
-    LRESULT OnSetOppOption(WPARAM packet, LPARAM);
-    LRESULT OnSetSecurityLevel(WPARAM packet, LPARAM);
-    LRESULT OnSetLatentOption(WPARAM packet, LPARAM);
-    LRESULT OnSetLogOption(WPARAM packet, LPARAM);
-    LRESULT OnSetCapturePeriod(WPARAM packet, LPARAM);
-    LRESULT OnSetDbInitOption(WPARAM packet, LPARAM);
-    LRESULT OnGetOppOption(WPARAM packet, LPARAM);
-    LRESULT OnGetSecurityLevel(WPARAM packet, LPARAM);
-    LRESULT OnGetLatentOption(WPARAM packet, LPARAM);
-    LRESULT OnGetLogOption(WPARAM packet, LPARAM);
-    LRESULT OnGetCapturePeriod(WPARAM packet, LPARAM);
-    LRESULT OnGetDbInitOption(WPARAM packet, LPARAM);
+    void OnSetOppOption(const CReply& reply);
+    void OnSetSecurityLevel(const CReply& reply);
+    void OnSetLatentOption(const CReply& reply);
+    void OnSetLogOption(const CReply& reply);
+    void OnSetCapturePeriod(const CReply& reply);
+    void OnSetDbInitOption(const CReply& reply);
+    void OnGetOppOption(const CReply& reply);
+    void OnGetSecurityLevel(const CReply& reply);
+    void OnGetLatentOption(const CReply& reply);
+    void OnGetLogOption(const CReply& reply);
+    void OnGetCapturePeriod(const CReply& reply);
+    void OnGetDbInitOption(const CReply& reply);
 
     // A set answer: true when the default run goes on with its next step.
     // Otherwise shows the answer's text (a success only outside a default
@@ -53,4 +58,8 @@ private:
     bool SetAnswer(const CPacket& answer, const SAnswerRow* rows, std::size_t count);
     // A get answer: true on success; otherwise its text, and the sequence ends.
     bool GetAnswer(const CPacket& answer, const SAnswerRow* rows, std::size_t count);
+    // The next request of a default run or of the read sequence; a request
+    // not sent ends a default run.
+    void DefaultStep(SRequest request);
+    void ReadStep(std::uint32_t command);
 };

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 
 #include "platform/qt/UiOperator.h"
-#include "protocol/PacketManagerWnd.h"
 #include "tools/FieldCheck.h"
 #include "widgets/DialogTemplate.h"
 
@@ -21,8 +20,8 @@ QString AsciiUpper(const QString& text) {
 
 }  // namespace
 
-CUserDataDlg::CUserDataDlg(CPacketManagerWnd& device, IUiOperator& op)
-    : CToolWindow(IDD_USER_DATA), m_Device(device), m_Operator(op) {}
+CUserDataDlg::CUserDataDlg(IUiOperator& op)
+    : CToolWindow(IDD_USER_DATA), m_Operator(op) {}
 
 CUserDataDlg::~CUserDataDlg() = default;
 
@@ -149,20 +148,23 @@ void CUserDataDlg::OnRead() {
     // Sent whatever the reading found: an out-of-range number goes as typed
     // and the module answers with its own result.
     ReadForm();
-    m_Device.SendReadUserData(static_cast<std::uint32_t>(m_nReadAddress), static_cast<std::uint32_t>(m_nReadSize));
+    if (m_fnRequest) {
+        m_fnRequest(req::General(CMD_READ_USER_DATA, static_cast<std::uint32_t>(m_nReadAddress),
+                                 static_cast<std::uint32_t>(m_nReadSize)));
+    }
 }
 
 void CUserDataDlg::OnWrite() {
     ReadForm();
     if (!IsOpen()) return;
     TakeWriteData();
-    if (m_nWriteSize == 0) return;
-    m_Device.SendWriteUserData(static_cast<std::uint32_t>(m_nWriteAddress), static_cast<std::uint32_t>(m_nWriteSize),
-                               m_strWriteData.toLatin1().toStdString());
+    if (m_nWriteSize == 0 || !m_fnRequest) return;
+    m_fnRequest(req::WriteUserData(static_cast<std::uint32_t>(m_nWriteAddress),
+                                   static_cast<std::uint32_t>(m_nWriteSize), m_strWriteData.toLatin1().toStdString()));
 }
 
 void CUserDataDlg::OnErase() {
     ClearForm();
     ShowForm();
-    m_Device.SendEraseUserData();
+    if (m_fnRequest) m_fnRequest(req::General(CMD_ERASE_USER_DATA));
 }

@@ -2,8 +2,8 @@
 // The user data window (template 155): a modeless window of the View menu
 // over the module's 8192-byte user memory. It reads a stretch of it (the
 // bytes are shown as text), writes the typed text into it and erases the
-// whole block. Requests go through the packet manager; the answers reach the
-// main form, whose user-data flow fills the read field and shows the outcome.
+// whole block. Its requests go out through the user-data flow (m_fnRequest),
+// which receives their answers, fills the read field and shows the outcome.
 //
 // The form is read field by field in a fixed order (read address, write
 // address, read size, read data, write size, write data), stopping at the
@@ -12,9 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <functional>
+
+#include "protocol/Requests.h"
 #include "tools/ToolWindow.h"
 
-class CPacketManagerWnd;
 class IUiOperator;
 class QWidget;
 
@@ -35,8 +37,11 @@ constexpr int USER_DATA_WRITE_MAX = 256;  // characters of one write
 
 class CUserDataDlg : public CToolWindow {
 public:
-    CUserDataDlg(CPacketManagerWnd& device, IUiOperator& op);
+    explicit CUserDataDlg(IUiOperator& op);
     ~CUserDataDlg() override;
+
+    // Where READ, WRITE and ERASE send their requests (the user-data flow).
+    std::function<void(SRequest)> m_fnRequest;
 
     // Creates the window as a modeless child of parent with an empty form
     // and shows it; true when open (also when it was open already).
@@ -78,7 +83,6 @@ private:
     // Takes the write data from its field (in upper case) with its size.
     void TakeWriteData();
 
-    CPacketManagerWnd& m_Device;
     IUiOperator& m_Operator;
     bool m_bShowing = false;  // the form is being filled: its change notices are ours
 };

@@ -4,7 +4,6 @@
 
 #include "console/AnswerTable.h"
 #include "widgets/DialogTemplate.h"
-#include "protocol/PacketManagerWnd.h"
 #include "widgets/MsgDlg.h"
 
 namespace {
@@ -23,18 +22,17 @@ const SAnswerRow kWriteRows[] = {
 
 }  // namespace
 
-CUserDataFlow::CUserDataFlow(IConsoleContext& console)
-    : CConsoleFlow(console), m_Dlg(console.Device(), console.Operator()) {}
+CUserDataFlow::CUserDataFlow(IConsoleContext& console) : CConsoleFlow(console), m_Dlg(console.Operator()) {
+    m_Dlg.m_fnRequest = [this](SRequest request) { Request(std::move(request)); };
+}
 
-LRESULT CUserDataFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const MessageEntry<CUserDataFlow> table[] = {
-        {WM_RX_READ_USER_DATA, &CUserDataFlow::OnReadAnswer},
-        {WM_RX_WRITE_USER_DATA, &CUserDataFlow::OnWriteAnswer},
-        {WM_RX_ERASE_USER_DATA, &CUserDataFlow::OnEraseAnswer},
+void CUserDataFlow::OnAnswer(const CReply& reply) {
+    static const ReplyEntry<CUserDataFlow> table[] = {
+        GENERAL_REPLY(CMD_READ_USER_DATA, &CUserDataFlow::OnReadAnswer),
+        GENERAL_REPLY(CMD_WRITE_USER_DATA, &CUserDataFlow::OnWriteAnswer),
+        GENERAL_REPLY(CMD_ERASE_USER_DATA, &CUserDataFlow::OnEraseAnswer),
     };
-    LRESULT result = 0;
-    DispatchMessage(this, table, msg, wParam, lParam, &result);
-    return result;
+    DispatchReply(this, table, reply);
 }
 
 bool CUserDataFlow::OnCommand(int id, int code) {
@@ -48,29 +46,24 @@ bool CUserDataFlow::IsMenuChecked(int command) const { return command == ID_VIEW
 
 void CUserDataFlow::OnViewUserData() { m_Dlg.Toggle(m_Console.Form()); }
 
-LRESULT CUserDataFlow::OnReadAnswer(WPARAM wParam, LPARAM) {
-    const CPacket& answer = PacketOf(wParam);
+void CUserDataFlow::OnReadAnswer(const CReply& reply) {
+    const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result != RES_SUCCESS) {
         ShowAnswer(m_Console, result, kReadRows);
-        return 0;
+        return;
     }
     // m_Param2 says how many bytes came; only bytes that did come are read.
     const std::size_t count = std::min<std::size_t>({answer.m_Param2, answer.m_DataSize, PACKET_DATA_SIZE});
     m_Dlg.ShowReadData(answer.m_Data, count);
-    return 0;
 }
 
-LRESULT CUserDataFlow::OnWriteAnswer(WPARAM wParam, LPARAM) {
-    ShowAnswer(m_Console, static_cast<std::int32_t>(PacketOf(wParam).m_Param1), kWriteRows);
-    return 0;
-}
+void CUserDataFlow::OnWriteAnswer(const CReply& reply) { ShowAnswer(m_Console, reply.Result(), kWriteRows); }
 
-LRESULT CUserDataFlow::OnEraseAnswer(WPARAM wParam, LPARAM) {
-    if (static_cast<std::int32_t>(PacketOf(wParam).m_Param1) == RES_SUCCESS) {
+void CUserDataFlow::OnEraseAnswer(const CReply& reply) {
+    if (reply.Result() == RES_SUCCESS) {
         m_Console.ShowPrompt(MSGFORM_SUCCESS, "To erase user data block succeeded.");
     } else {
         m_Console.ShowPrompt(MSGFORM_WARNING, "To erase user data block failed.");
     }
-    return 0;
 }

@@ -49,8 +49,7 @@ void CWaitDlg::OpenClip() {
     animation->Play(-1);
 }
 
-bool CWaitDlg::Popup(int templateId, QWidget* parent, CPacketManagerWnd* manager) {
-    m_pManager = manager;
+bool CWaitDlg::Popup(int templateId, QWidget* parent) {
     return OpenWindow(parent, [&](QWidget* host) { return new CWindow(*this, templateId, host); });
 }
 

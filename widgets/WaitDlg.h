@@ -9,7 +9,6 @@
 #include "widgets/ModelessPrompt.h"
 
 class CAnimateCtrl;
-class CPacketManagerWnd;
 class QDialog;
 class QWidget;
 
@@ -30,14 +29,13 @@ public:
     void SetMode(int mode);
     // Stores the text; an open window shows it at once.
     void SetMessage(const QString& text);
-    // Stores parent and manager, disables parent and creates the window owned
-    // by parent, centred over it, playing the mode's clip. When the prompt is
-    // open already, the open window is kept.
-    bool Popup(int templateId, QWidget* parent, CPacketManagerWnd* manager);
+    // Disables parent and creates the window owned by parent, centred over
+    // it, playing the mode's clip. When the prompt is open already, the open
+    // window is kept.
+    bool Popup(int templateId, QWidget* parent);
 
     int Mode() const { return m_nMode; }
     QString Message() const { return m_strMessage; }
-    CPacketManagerWnd* Manager() const { return m_pManager; }
     // The open window's animation control, or nullptr.
     CAnimateCtrl* Animation() const;
 
@@ -48,6 +46,5 @@ private:
     void OnDestroyWindow(CTemplateDialog* window) override;
 
     int m_nMode = WAITMODE_FINGER;
-    CPacketManagerWnd* m_pManager = nullptr;
     QString m_strMessage = QStringLiteral("Put your fingertip on the reader...");
 };

@@ -7,6 +7,13 @@ bool IMessageLoop::Post(CMsgTarget* target, UINT msg, WPARAM wParam, LPARAM lPar
     return true;
 }
 
+bool IMessageLoop::PostTo(std::uint64_t handle, UINT msg, WPARAM wParam, LPARAM lParam,
+                          std::shared_ptr<const void> payload) {
+    if (!IsAlive(handle)) return false;
+    Enqueue(PostedMessage{handle, msg, wParam, lParam, std::move(payload)});
+    return true;
+}
+
 LRESULT IMessageLoop::Send(CMsgTarget* target, UINT msg, WPARAM wParam, LPARAM lParam) {
     return target ? target->WindowProc(msg, wParam, lParam) : 0;
 }

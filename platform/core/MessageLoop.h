@@ -38,6 +38,10 @@ public:
     // Thread-safe. Returns false when the target no longer exists.
     bool Post(CMsgTarget* target, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0,
               std::shared_ptr<const void> payload = {});
+    // The same for a target known by its handle: one that may be gone by now
+    // is no danger, the message is dropped.
+    bool PostTo(std::uint64_t handle, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0,
+                std::shared_ptr<const void> payload = {});
     // Loop thread only: runs the target's handler at once and returns its result.
     LRESULT Send(CMsgTarget* target, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 

@@ -11,10 +11,10 @@
 #include "platform/core/MessageLoop.h"
 #include "platform/core/SerialDevice.h"
 
-class CCommThread {
+class CSerialChannel {
 public:
-    CCommThread();
-    ~CCommThread();
+    CSerialChannel();
+    ~CSerialChannel();
 
     // Where the watch thread posts WM_COMM_READ, WM_COMM_PORT_LOST and
     // WM_COMM_ALERT. Set once by the owner before the first OpenPort.
@@ -44,7 +44,7 @@ public:
     const std::string& DevicePath() const { return m_strDevicePath; }
     const std::string& LastError() const { return m_strLastError; }
 
-    static void ThreadWatchComm(CCommThread* comm);
+    static void ThreadWatchComm(CSerialChannel* comm);
 
     // Received bytes dropped because the queue was full, since the port was
     // opened. "m_QueueRead FULL!" is posted for the first drop only, and

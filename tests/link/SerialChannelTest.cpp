@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "link/CommThread.h"
+#include "link/SerialChannel.h"
 #include "platform/core/ManualMessageLoop.h"
 #include "protocol/Notifications.h"
 
@@ -135,7 +135,7 @@ public:
     }
 };
 
-class CommThreadTest : public ::testing::Test {
+class SerialChannelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(m_Pty.m_strSlave.empty()) << "no pseudo-terminal: " << std::strerror(errno);
@@ -156,12 +156,12 @@ protected:
     CPtyMaster m_Pty;
     CManualMessageLoop m_Loop;
     CRecorder m_Owner{m_Loop};
-    CCommThread m_Comm;  // declared last: closed before its owner goes
+    CSerialChannel m_Comm;  // declared last: closed before its owner goes
 };
 
 }  // namespace
 
-TEST_F(CommThreadTest, BytesFromTheModuleAreQueuedAndWakeTheOwner) {
+TEST_F(SerialChannelTest, BytesFromTheModuleAreQueuedAndWakeTheOwner) {
     ASSERT_TRUE(m_Comm.m_QueueRead.PutByte('K'));  // opening and closing leave the queue alone
     m_Pty.Write("STALE");                         // arrived while closed: discarded at open
     m_Comm.m_PortMap.Set("COM3", m_Pty.m_strSlave);
@@ -195,7 +195,7 @@ TEST_F(CommThreadTest, BytesFromTheModuleAreQueuedAndWakeTheOwner) {
 }
 
 // Every byte value, over far more than the terminal buffers hold (partial writes, EAGAIN).
-TEST_F(CommThreadTest, WrittenBytesArriveExactly) {
+TEST_F(SerialChannelTest, WrittenBytesArriveExactly) {
     std::vector<std::uint8_t> sent(300000), received(sent.size());
     for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<std::uint8_t>(i * 13 % 256);
     EXPECT_EQ(m_Comm.WriteComm(sent.data(), 2), 0u);  // closed: nothing written
@@ -216,7 +216,7 @@ TEST_F(CommThreadTest, WrittenBytesArriveExactly) {
 // A request written just before the port closes (the rate change) must reach
 // the line: the driver's queue is drained, the transmitter emptied, and only
 // then is the input discarded and the port closed.
-TEST_F(CommThreadTest, ClosingLetsWrittenBytesReachTheLineBeforeDiscardingInput) {
+TEST_F(SerialChannelTest, ClosingLetsWrittenBytesReachTheLineBeforeDiscardingInput) {
     CLineOpsRecorder ops;
     m_Comm.SetLineOps(&ops);
     Open(9600);
@@ -234,7 +234,7 @@ TEST_F(CommThreadTest, ClosingLetsWrittenBytesReachTheLineBeforeDiscardingInput)
 
 // A dead adapter never empties its queue: the close gives up after the time
 // the bytes need plus a margin, discards both directions and closes.
-TEST_F(CommThreadTest, ClosingGivesUpOnALineThatDoesNotMove) {
+TEST_F(SerialChannelTest, ClosingGivesUpOnALineThatDoesNotMove) {
     CLineOpsRecorder ops;
     m_Comm.SetLineOps(&ops);
     for (int queued : {25, 4125, 1 << 20}) {
@@ -255,7 +255,7 @@ TEST_F(CommThreadTest, ClosingGivesUpOnALineThatDoesNotMove) {
     }
 }
 
-TEST_F(CommThreadTest, WriteToAStalledPeerEndsAfterTheLimit) {
+TEST_F(SerialChannelTest, WriteToAStalledPeerEndsAfterTheLimit) {
     CSerialDevice device;  // the master never reads: the terminal buffers fill up
     ASSERT_TRUE(device.Open(m_Pty.m_strSlave, 9600)) << device.error();
     device.SetWriteStallLimit(150);
@@ -268,7 +268,7 @@ TEST_F(CommThreadTest, WriteToAStalledPeerEndsAfterTheLimit) {
 }
 
 // Raw 8N1 at each rate; reopening replaces the watch thread; closing joins it at once.
-TEST_F(CommThreadTest, OpenCloseCyclesAtEachRateLeakNoThreadOrDescriptor) {
+TEST_F(SerialChannelTest, OpenCloseCyclesAtEachRateLeakNoThreadOrDescriptor) {
     const int threads = SettledThreadCount();
     const int fds = FdCount();
     const std::pair<int, speed_t> rates[] = {{9600, B9600}, {19200, B19200}, {38400, B38400},
@@ -308,7 +308,7 @@ TEST_F(CommThreadTest, OpenCloseCyclesAtEachRateLeakNoThreadOrDescriptor) {
     EXPECT_EQ(FdCount(), fds);
 }
 
-TEST_F(CommThreadTest, HangUpEndsTheWatchThreadWithoutSpinningAndReportsPortLost) {
+TEST_F(SerialChannelTest, HangUpEndsTheWatchThreadWithoutSpinningAndReportsPortLost) {
     const int threads = SettledThreadCount();
     const int fds = FdCount();
     Open(115200, 5);
@@ -328,7 +328,7 @@ TEST_F(CommThreadTest, HangUpEndsTheWatchThreadWithoutSpinningAndReportsPortLost
 }
 
 // Failed opens leave nothing open and the holder undisturbed; closing frees the port.
-TEST_F(CommThreadTest, OpenFailuresNameThePathAndTheReason) {
+TEST_F(SerialChannelTest, OpenFailuresNameThePathAndTheReason) {
     // Someone else keeps the terminal alive (as the simulated module does).
     const int keeper = ::open(m_Pty.m_strSlave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(keeper, 0);
@@ -336,7 +336,7 @@ TEST_F(CommThreadTest, OpenFailuresNameThePathAndTheReason) {
     const int fds = FdCount();
     const std::string pty = m_Pty.m_strSlave, rates = " (use 9600, 19200, 38400, 57600 or 115200)";
     struct Case { std::string path; int baud; std::string error; };
-    CCommThread other;
+    CSerialChannel other;
     for (const Case& c : {Case{pty, 9600, pty + ": Device or resource busy (the port is in use by another program)"},
                           Case{"/dev/pravik-no-such-port", 9600, "/dev/pravik-no-such-port: No such file or directory"},
                           Case{"/dev/null", 9600, "/dev/null: Inappropriate ioctl for device (not a serial port)"},

@@ -1,4 +1,4 @@
-#include "link/CommThread.h"
+#include "link/SerialChannel.h"
 
 #include <cerrno>
 #include <cstring>
@@ -25,11 +25,11 @@ void PostAlert(CMsgTarget* owner, WPARAM kind, const std::string& text) {
 
 }  // namespace
 
-CCommThread::CCommThread() = default;
+CSerialChannel::CSerialChannel() = default;
 
-CCommThread::~CCommThread() { ClosePort(); }
+CSerialChannel::~CSerialChannel() { ClosePort(); }
 
-bool CCommThread::OpenPort(const std::string& portName, int baudRate, std::uint16_t wakeParam) {
+bool CSerialChannel::OpenPort(const std::string& portName, int baudRate, std::uint16_t wakeParam) {
     // The console always closes first; a second open on a running channel
     // must not leave the old watch thread and descriptor behind.
     ClosePort();
@@ -60,7 +60,7 @@ bool CCommThread::OpenPort(const std::string& portName, int baudRate, std::uint1
 
     m_bConnected = true;
     try {
-        m_WatchThread = std::thread(&CCommThread::ThreadWatchComm, this);
+        m_WatchThread = std::thread(&CSerialChannel::ThreadWatchComm, this);
     } catch (const std::system_error& e) {
         m_strLastError = m_strDevicePath + ": cannot start the watch thread: " + e.what();
         ClosePort();
@@ -69,7 +69,7 @@ bool CCommThread::OpenPort(const std::string& portName, int baudRate, std::uint1
     return true;
 }
 
-void CCommThread::ClosePort() {
+void CSerialChannel::ClosePort() {
     if (!m_Device.IsOpen() && !m_WatchThread.joinable() && m_WakeFd < 0) return;
     m_bConnected = false;
     // poll on a pseudo-terminal is not released when another thread closes
@@ -92,13 +92,13 @@ void CCommThread::ClosePort() {
     m_Device.DrainAndClose();
 }
 
-std::size_t CCommThread::WriteComm(const std::uint8_t* bytes, std::size_t count) {
+std::size_t CSerialChannel::WriteComm(const std::uint8_t* bytes, std::size_t count) {
     if (m_WriteTap) m_WriteTap(bytes, count);
     if (!m_Device.IsOpen() || count == 0) return 0;
     return m_Device.Write(bytes, count);
 }
 
-std::size_t CCommThread::ReadComm(std::uint8_t* buffer, std::size_t maxCount) {
+std::size_t CSerialChannel::ReadComm(std::uint8_t* buffer, std::size_t maxCount) {
     if (!m_Device.IsOpen() || maxCount == 0) return 0;
     long n = m_Device.Read(buffer, maxCount);
     if (n < 0) {
@@ -108,9 +108,9 @@ std::size_t CCommThread::ReadComm(std::uint8_t* buffer, std::size_t maxCount) {
     return static_cast<std::size_t>(n);
 }
 
-bool CCommThread::SetRts(bool on) { return m_Device.SetRts(on); }
+bool CSerialChannel::SetRts(bool on) { return m_Device.SetRts(on); }
 
-void CCommThread::ThreadWatchComm(CCommThread* comm) {
+void CSerialChannel::ThreadWatchComm(CSerialChannel* comm) {
     CMsgTarget* owner = comm->m_pOwner;
     const WPARAM wake = comm->m_wWakeParam;
     auto post = [owner](UINT msg, WPARAM w) {
