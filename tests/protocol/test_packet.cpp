@@ -1,7 +1,7 @@
 // Frame formats and checksums, byte for byte.
 #include <gtest/gtest.h>
 
-#include "PmHarness.h"
+#include "ClientHarness.h"
 
 namespace {
 
