@@ -1,6 +1,6 @@
 #pragma once
-// The console's real packet manager and serial channel talking to the simulated module over a
-// pseudo-terminal; the manual loop pumps the watch thread's messages and runs the re-send timer.
+// The console's real module client and serial channel talking to the simulated module over a
+// pseudo-terminal; the manual loop pumps the watch thread's messages and runs the re-send guards.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,12 +9,14 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/core/ManualMessageLoop.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/ModuleClient.h"
 #include "sim/SimPty.h"
 
+// An answer as the tests read it.
 struct SViewMessage {
     std::shared_ptr<CPacket> packet = std::make_shared<CPacket>();  // General answers
     std::vector<std::uint8_t> mini;                                  // Minimized answers
@@ -36,23 +38,40 @@ inline SimOptions Board(int type, std::uint16_t firmware = 0x0105, int baud = 11
     return o;
 }
 
-// Stands in for the main form: keeps every notification, by message.
-class CSimTestView : public CMsgTarget {
+// Stands in for a flow: keeps every reply, by the request's command.
+class CSimTestFlow : public CMsgTarget {
 public:
     using CMsgTarget::CMsgTarget;
-    std::map<UINT, std::vector<SViewMessage>> got;
+    struct SGot {
+        EExchangeEnd end;
+        std::uint64_t id;
+        SViewMessage answer;
+    };
+    std::map<std::pair<bool, std::uint32_t>, std::vector<SGot>> got;  // by (Minimized, command)
+    std::map<EExchangeEnd, std::size_t> ends;
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
-        SViewMessage m;
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(wParam);
-        if (msg >= WM_RX_CONNECT && msg <= WM_RX_CHECK_VOLTAGE)
-            m.packet->CopyUsedFrom(*reinterpret_cast<const CPacket*>(wParam));
-        else if (msg >= WM_RX_MINI_CONNECT && msg <= WM_RX_MINI_STATUS)
-            m.mini.assign(bytes, bytes + MINI_FRAME_SIZE);
-        if (msg != WM_PACKET_TRACE) got[msg].push_back(std::move(m));
+        if (msg != WM_EXCHANGE_ENDED) return 0;
+        const CReply& reply = *reinterpret_cast<const CReply*>(wParam);
+        SGot g{reply.End(), reply.Id(), {}};
+        if (reply.IsAnswered() && reply.IsMini()) g.answer.mini.assign(reply.Frame(), reply.Frame() + MINI_FRAME_SIZE);
+        if (reply.IsAnswered() && !reply.IsMini()) g.answer.packet->CopyUsedFrom(reply.Packet());
+        ++ends[reply.End()];
+        got[{reply.IsMini(), reply.Command()}].push_back(std::move(g));
         return 0;
     }
-    std::size_t Count(UINT msg) { return got[msg].size(); }
+    std::size_t Count(EExchangeEnd end) { return ends[end]; }
+};
+
+class CSimLinkEvents : public CMsgTarget {
+public:
+    using CMsgTarget::CMsgTarget;
+    std::map<UINT, std::size_t> counts;
+    LRESULT WindowProc(UINT msg, WPARAM, LPARAM) override {
+        ++counts[msg];
+        return 0;
+    }
+    std::size_t Count(UINT msg) { return counts[msg]; }
 };
 
 class CSimLinkTest : public ::testing::Test {
@@ -60,20 +79,20 @@ protected:
     // (Re)starts the simulator, without finger delay; opens the console's
     // port at consoleBaud (0: the module's own speed).
     void StartLink(SimOptions options = {}, int consoleBaud = 0) {
-        pm.m_Comm.ClosePort();
+        client.Close();
         options.fingerDelayMs = 0;
         ASSERT_TRUE(sim.Start(options)) << sim.LastError();
-        pm.Create(&view);
-        ASSERT_TRUE(pm.OpenCommPort(sim.SlavePath(), consoleBaud ? consoleBaud : options.baud))
-            << pm.m_Comm.LastError();
+        client.SetLinkListener(&link);
+        ASSERT_TRUE(client.Open(sim.SlavePath(), consoleBaud ? consoleBaud : options.baud))
+            << client.Channel().LastError();
     }
     // Closes and reopens the console's port: the terminal must survive it.
     void Reopen(int baud) {
-        pm.m_Comm.ClosePort();
-        ASSERT_TRUE(pm.OpenCommPort(sim.SlavePath(), baud)) << pm.m_Comm.LastError();
+        client.Close();
+        ASSERT_TRUE(client.Open(sim.SlavePath(), baud)) << client.Channel().LastError();
     }
     void TearDown() override {
-        pm.m_Comm.ClosePort();
+        client.Close();
         sim.Stop();
     }
 
@@ -87,20 +106,38 @@ protected:
         }
         return done();
     }
-    // The next notification msg not yet taken; fails the test when none comes.
-    SViewMessage Next(UINT msg, int timeoutMs = 5000) {
-        std::size_t& taken = m_Taken[msg];
-        if (WaitFor([&] { return view.Count(msg) > taken; }, timeoutMs)) return view.got[msg][taken++];
-        ADD_FAILURE() << "no notification " << msg;
+    ESendResult Send(SRequest request) { return client.Send(flow, std::move(request)); }
+    // The next answer to command not yet taken (exchanges that ended
+    // without one, closed or superseded, are passed over); fails the test
+    // when none comes.
+    SViewMessage Next(std::uint32_t command, bool mini = false, int timeoutMs = 5000) {
+        const auto key = std::make_pair(mini, command);
+        std::size_t& taken = m_Taken[key];
+        auto& replies = flow.got[key];
+        auto answered = [&] {
+            while (taken < replies.size() && replies[taken].end != EExchangeEnd::Answered) ++taken;
+            return taken < replies.size();
+        };
+        if (WaitFor(answered, timeoutMs)) return replies[taken++].answer;
+        ADD_FAILURE() << "no answer to command " << command;
         return {};
     }
-    // Sends through send() and takes the notification msg that answers it.
-    template <typename F>
-    SViewMessage Ask(UINT msg, F send) {
-        send();
-        return Next(msg);
+    SViewMessage NextMini(std::uint8_t command) { return Next(command, true); }
+    // Sends request and takes the answer to it.
+    SViewMessage Ask(SRequest request) {
+        const bool mini = request.IsMini();
+        const std::uint32_t command = request.command;
+        EXPECT_EQ(Send(std::move(request)), ESendResult::Sent);
+        return Next(command, mini);
     }
-    // Waits for the module's answer to the request sent after `mark`, letting the re-send timer fire
+    // Answers to command so far (taken or not).
+    std::size_t Answered(std::uint32_t command, bool mini = false) {
+        std::size_t n = 0;
+        for (const auto& g : flow.got[{mini, command}]) n += g.end == EExchangeEnd::Answered;
+        return n;
+    }
+    std::size_t AnsweredMini(std::uint8_t command) { return Answered(command, true); }
+    // Waits for the module's answer to the request sent after `mark`, letting the re-send guard fire
     // (virtual time) each time the module dropped it. Returns the number of re-sends.
     int AnswerWithResends(SimStats mark, unsigned resendMs) {
         for (int resends = 0;; ++resends) {
@@ -115,11 +152,11 @@ protected:
     }
 
     CManualMessageLoop loop;
-    CScriptedOperator op;
-    CSimTestView view{loop};
-    CPacketManagerWnd pm{loop, op};
+    CSimTestFlow flow{loop};
+    CSimLinkEvents link{loop};
+    CModuleClient client{loop};
     CSimPty sim;
 
 private:
-    std::map<UINT, std::size_t> m_Taken;
+    std::map<std::pair<bool, std::uint32_t>, std::size_t> m_Taken;
 };

@@ -8,7 +8,7 @@
 #include <memory>
 #include <tuple>
 
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 #include "protocol/Packet.h"
 #include "sim/SimImage.h"
 #include "sim/SimLog.h"

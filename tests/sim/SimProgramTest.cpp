@@ -71,14 +71,13 @@ TEST_F(SimProgram, ServesAConsoleUntilStandardInputCloses) {
     SSimProcess p({"--baud", "57600", "--type", "1", "--firmware", "0x0210", "--finger-delay", "50"});
     std::string path = p.FirstLine();
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << "first line: '" << path << "'";
-    pm.Create(&view);
-    ASSERT_TRUE(pm.OpenCommPort(path, 57600)) << pm.m_Comm.LastError();
-    EXPECT_EQ(Ask(WM_RX_CONNECT, [&] { pm.SendConnect(); }).Result(), std::uint32_t(RES_SUCCESS));
-    EXPECT_EQ(Ask(WM_RX_GET_DEVICE_INFO, [&] { pm.SendGetDeviceInfo(); }).Param2(), 1u);
-    EXPECT_EQ(Ask(WM_RX_GET_VERSION_EX, [&] { pm.SendGetVersionEx(); }).Param2(), 0x0210u);
+    ASSERT_TRUE(client.Open(path, 57600)) << client.Channel().LastError();
+    EXPECT_EQ(Ask(req::General(CMD_CONNECT)).Result(), std::uint32_t(RES_SUCCESS));
+    EXPECT_EQ(Ask(req::General(CMD_GET_DEVICE_INFO)).Param2(), 1u);
+    EXPECT_EQ(Ask(req::General(CMD_GET_VERSION_EX)).Param2(), 0x0210u);
     // After the finger delay; nothing is enrolled.
-    EXPECT_EQ(Ask(WM_RX_IDENTIFY, [&] { pm.SendIdentify(); }).Result(), std::uint32_t(RES_FAIL));
-    pm.m_Comm.ClosePort();
+    EXPECT_EQ(Ask(req::General(CMD_IDENTIFY)).Result(), std::uint32_t(RES_FAIL));
+    client.Close();
     close(p.fd[0]);
     p.fd[0] = -1;
     EXPECT_EQ(p.Wait(), 0);

@@ -1,4 +1,4 @@
-// The console's packet manager and serial channel against the simulated module over a pseudo-terminal:
+// The console's module client and serial channel against the simulated module over a pseudo-terminal:
 // every command family in both protocols, in the answer layouts the console reads; faults of the line.
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "sim/PtyHarness.h"
+#include "protocol/FirmwareTransfer.h"
 #include "sim/SimImage.h"
 #include "sim/SimLog.h"
 
@@ -22,7 +23,7 @@ class SimPty : public CSimLinkTest {
 protected:
     void StartInMasterMode() {
         StartLink();
-        ASSERT_EQ(Ask(WM_RX_ENTER_MASTER_EX, [&] { pm.SendEnterMasterEx(3); }).Result(), OK);
+        ASSERT_EQ(Ask(req::EnterMasterEx(3)).Result(), OK);
     }
 };
 
@@ -31,26 +32,26 @@ using SimPtyLink = SimPty;
 TEST_F(SimPtyLink, ConnectOnlyAtTheRightSpeedBothProtocols) {
     StartLink(Board(0, 0x0105, 57600), 9600);
     sim.RunLocked([](CSimModule& m) { m.AddRecord({"1", 1, false, ""}); });
-    pm.SendConnect();
-    pm.SendMiniConnect();
+    Send(req::General(CMD_CONNECT));
+    Send(req::Mini(MINI_CONNECT));
     ASSERT_TRUE(WaitFor([&] { return sim.Stats().discardedBytes >= 25 + 6; }, 3000));
     EXPECT_EQ(sim.Stats().answers, 0u);
 
     Reopen(57600);  // what the console's baud search does next
-    EXPECT_EQ(Ask(WM_RX_CONNECT, [&] { pm.SendConnect(); }).Both(), Pair(OK, 1u)) << "the fingerprint count";
-    EXPECT_EQ(Ask(WM_RX_MINI_CONNECT, [&] { pm.SendMiniConnect(); }).Both(), Pair(OK, 1u));
+    EXPECT_EQ(Ask(req::General(CMD_CONNECT)).Both(), Pair(OK, 1u)) << "the fingerprint count";
+    EXPECT_EQ(Ask(req::Mini(MINI_CONNECT)).Both(), Pair(OK, 1u));
 }
 
 TEST_F(SimPtyLink, BaudChangeAnswersAtTheOldSpeedThenSwitches) {
     StartLink();
-    EXPECT_EQ(Ask(WM_RX_SET_BAUDRATE, [&] { pm.SendSetBaudRate(1); }).Result(), OK);  // 57600
-    pm.SendConnect();
+    EXPECT_EQ(Ask(req::General(CMD_SET_BAUDRATE, 0, 1)).Result(), OK);  // 57600
+    Send(req::General(CMD_CONNECT));
     ASSERT_TRUE(WaitFor([&] { return sim.Stats().discardedBytes >= 25; }, 3000)) << "the old speed is now wrong";
     Reopen(57600);  // the terminal survives the console closing its port
-    EXPECT_EQ(Ask(WM_RX_CONNECT, [&] { pm.SendConnect(); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_MINI_SET_BAUDRATE, [&] { pm.SendMiniSetBaudRate(4); }).Result(), OK);  // 9600
+    EXPECT_EQ(Ask(req::General(CMD_CONNECT)).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_SET_BAUDRATE, 4)).Result(), OK);  // 9600
     Reopen(9600);
-    EXPECT_EQ(Ask(WM_RX_MINI_CONNECT, [&] { pm.SendMiniConnect(); }).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_CONNECT)).Result(), OK);
 }
 
 TEST_F(SimPtyLink, IdentityAndImageOptionByBoardAndFirmware) {
@@ -64,103 +65,103 @@ TEST_F(SimPtyLink, IdentityAndImageOptionByBoardAndFirmware) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "type " << c.type << " firmware " << std::hex << c.firmware);
         StartLink(Board(c.type, c.firmware));
-        SViewMessage info = Ask(WM_RX_GET_DEVICE_INFO, [&] { pm.SendGetDeviceInfo(); });
+        SViewMessage info = Ask(req::General(CMD_GET_DEVICE_INFO));
         EXPECT_EQ(info.packet->m_ErrCode, c.errCode);
         EXPECT_TRUE(c.errCode || info.Param2() == std::uint32_t(c.type)) << info.Param2();
-        EXPECT_EQ(Ask(WM_RX_GET_VERSION, [&] { pm.SendGetVersion(); }).Result(), c.firmware) << "in m_Param1";
-        EXPECT_EQ(Ask(WM_RX_GET_VERSION_EX, [&] { pm.SendGetVersionEx(); }).Param2(), c.firmware);
-        EXPECT_EQ(Ask(WM_RX_ENTER_MASTER_EX, [&] { pm.SendEnterMasterEx(3); }).Result(), OK);
-        EXPECT_EQ(Ask(WM_RX_GET_OPP_OPTION, [&] { pm.SendGetOppOption(); }).Param2(), c.imageOption);
+        EXPECT_EQ(Ask(req::General(CMD_GET_VERSION)).Result(), c.firmware) << "in m_Param1";
+        EXPECT_EQ(Ask(req::General(CMD_GET_VERSION_EX)).Param2(), c.firmware);
+        EXPECT_EQ(Ask(req::EnterMasterEx(3)).Result(), OK);
+        EXPECT_EQ(Ask(req::General(CMD_GET_OPP_OPTION)).Param2(), c.imageOption);
     }
-    EXPECT_TRUE(op.boxes.empty()) << "error code 5 is no checksum error";
+    EXPECT_EQ(flow.Count(EExchangeEnd::ChecksumRefused), 0u) << "error code 5 is no checksum error";
 }
 
 TEST_F(SimPtyLink, MasterModeEntryWithTheAuthTypeInParam2) {
     SimOptions o;
     o.password = "pw";
     StartLink(o);
-    EXPECT_EQ(Ask(WM_RX_ENTER_MASTER, [&] { pm.SendEnterMaster(3); }).Both(), Pair(FAIL, 3u)) << "credentials wanted";
-    EXPECT_EQ(Ask(WM_RX_ENTER_MASTER, [&] { pm.SendEnterMaster(2, "", "pw"); }).Both(), Pair(OK, 2u));
-    EXPECT_EQ(Ask(WM_RX_LEAVE_MASTER, [&] { pm.SendLeaveMaster(); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_LEAVE_MASTER, [&] { pm.SendLeaveMaster(); }).Result(), std::uint32_t(RES_NO_MASTER_MODE));
-    EXPECT_EQ(Ask(WM_RX_ENTER_MASTER_EX, [&] { pm.SendEnterMasterEx(2, "", "wrong"); }).Both(), Pair(FAIL, 2u));
-    EXPECT_EQ(Ask(WM_RX_ENTER_MASTER_EX, [&] { pm.SendEnterMasterEx(2, "", "pw"); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_DELETE_MASTER_PASSWORD, [&] { pm.SendDeleteMasterPassword(); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_MINI_LEAVE_MASTER, [&] { pm.SendMiniLeaveMaster(); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_ENTER_MASTER_EX, [&] { pm.SendEnterMasterEx(3); }).Both(), Pair(OK, 3u)) << "fresh again";
-    EXPECT_EQ(Ask(WM_RX_MINI_ENTER_MASTER, [&] { pm.SendMiniEnterMaster(); }).Result(), OK);
+    EXPECT_EQ(Ask(req::EnterMaster(3)).Both(), Pair(FAIL, 3u)) << "credentials wanted";
+    EXPECT_EQ(Ask(req::EnterMaster(2, "", "pw")).Both(), Pair(OK, 2u));
+    EXPECT_EQ(Ask(req::General(CMD_LEAVE_MASTER)).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_LEAVE_MASTER)).Result(), std::uint32_t(RES_NO_MASTER_MODE));
+    EXPECT_EQ(Ask(req::EnterMasterEx(2, "", "wrong")).Both(), Pair(FAIL, 2u));
+    EXPECT_EQ(Ask(req::EnterMasterEx(2, "", "pw")).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_DELETE_MASTER_PASSWORD)).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_LEAVE_MASTER)).Result(), OK);
+    EXPECT_EQ(Ask(req::EnterMasterEx(3)).Both(), Pair(OK, 3u)) << "fresh again";
+    EXPECT_EQ(Ask(req::Mini(MINI_ENTER_MASTER)).Result(), OK);
 }
 
 using SimPtyScans = SimPty;
 
 TEST_F(SimPtyScans, EnrolInAllThreeFormsVerifyIdentifyAndMatch) {
     StartInMasterMode();
-    EXPECT_EQ(Ask(WM_RX_ENROLL, [&] { pm.SendEnroll(0, "7"); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_ENROLL2, [&] { pm.SendEnroll2(0); }).Both(), Pair(OK, 1u)) << "the new count";
-    EXPECT_EQ(Ask(WM_RX_ENROLL, [&] { pm.SendEnroll(0, "7"); }).Result(), std::uint32_t(RES_USED_ID));
+    EXPECT_EQ(Ask(req::Enroll(0, "7")).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_ENROLL2, 0)).Both(), Pair(OK, 1u)) << "the new count";
+    EXPECT_EQ(Ask(req::Enroll(0, "7")).Result(), std::uint32_t(RES_USED_ID));
     sim.SetFinger(2);
-    EXPECT_EQ(Ask(WM_RX_ENROLL_EX, [&] { pm.SendEnrollEx(1, 0, "12", "abc"); }).Both(), Pair(OK, 0u));
-    EXPECT_EQ(Ask(WM_RX_ENROLL_EX, [&] { pm.SendEnrollEx(1, 1); }).Both(), Pair(OK, 2u));
+    EXPECT_EQ(Ask(req::EnrollEx(1, 0, "12", "abc")).Both(), Pair(OK, 0u));
+    EXPECT_EQ(Ask(req::EnrollEx(1, 1)).Both(), Pair(OK, 2u));
     sim.SetFinger(3);
-    EXPECT_EQ(Ask(WM_RX_MINI_ENROLL, [&] { pm.SendMiniEnroll(0); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_MINI_ENROLL, [&] { pm.SendMiniEnroll(1); }).Both(), Pair(OK, 1u)) << "named \"1\"";
-    EXPECT_EQ(Ask(WM_RX_ENROLL, [&] { pm.SendEnroll(0, "8"); }).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_ENROLL, 0, 0)).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_ENROLL, 0, 1)).Both(), Pair(OK, 1u)) << "named \"1\"";
+    EXPECT_EQ(Ask(req::Enroll(0, "8")).Result(), OK);
     sim.SetFinger(4);
-    EXPECT_EQ(Ask(WM_RX_ENROLL2, [&] { pm.SendEnroll2(0); }).Result(), std::uint32_t(RES_ANOTHER_FINGER));
+    EXPECT_EQ(Ask(req::General(CMD_ENROLL2, 0)).Result(), std::uint32_t(RES_ANOTHER_FINGER));
 
     sim.SetFinger(2);
-    SViewMessage id = Ask(WM_RX_IDENTIFY, [&] { pm.SendIdentify(); });
+    SViewMessage id = Ask(req::General(CMD_IDENTIFY));
     EXPECT_EQ(id.Result(), OK);
     EXPECT_EQ(id.packet->m_DataSize, 10u);
     EXPECT_EQ(id.Text(), "12");
-    EXPECT_EQ(Ask(WM_RX_VERIFY, [&] { pm.SendVerify(0, "12"); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_VERIFY, [&] { pm.SendVerify(0, "7"); }).Result(), FAIL);
-    EXPECT_EQ(Ask(WM_RX_VERIFY, [&] { pm.SendVerify(0, "99"); }).Result(), BAD_ID);
+    EXPECT_EQ(Ask(req::Verify(0, "12")).Result(), OK);
+    EXPECT_EQ(Ask(req::Verify(0, "7")).Result(), FAIL);
+    EXPECT_EQ(Ask(req::Verify(0, "99")).Result(), BAD_ID);
     sim.SetFinger(0);  // password verification needs no finger
-    EXPECT_EQ(Ask(WM_RX_VERIFY, [&] { pm.SendVerify(1, "12", "abc"); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_VERIFY, [&] { pm.SendVerify(1, "12", "abd"); }).Result(), FAIL);
-    EXPECT_EQ(Ask(WM_RX_VERIFY, [&] { pm.SendVerify(1, "13", "abc"); }).Result(), BAD_ID);
+    EXPECT_EQ(Ask(req::Verify(1, "12", "abc")).Result(), OK);
+    EXPECT_EQ(Ask(req::Verify(1, "12", "abd")).Result(), FAIL);
+    EXPECT_EQ(Ask(req::Verify(1, "13", "abc")).Result(), BAD_ID);
     sim.SetFinger(3);
-    EXPECT_EQ(Ask(WM_RX_MINI_IDENTIFY, [&] { pm.SendMiniIdentify(); }).Both(), Pair(OK, 1u));
+    EXPECT_EQ(Ask(req::Mini(MINI_IDENTIFY)).Both(), Pair(OK, 1u));
     sim.SetFinger(9);
-    EXPECT_EQ(Ask(WM_RX_IDENTIFY, [&] { pm.SendIdentify(); }).Result(), FAIL);
+    EXPECT_EQ(Ask(req::General(CMD_IDENTIFY)).Result(), FAIL);
     sim.RunLocked([](CSimModule& m) {  // fill the database
         for (int i = 100; m.AddRecord({std::to_string(i), i, false, ""});) ++i;
     });
-    EXPECT_EQ(Ask(WM_RX_ENROLL_EX, [&] { pm.SendEnrollEx(0, 0, "new", ""); }).Result(), std::uint32_t(RES_DB_FULL));
-    EXPECT_EQ(Ask(WM_RX_MINI_ENROLL, [&] { pm.SendMiniEnroll(0); }).Result(), std::uint32_t(RES_DB_FULL));
+    EXPECT_EQ(Ask(req::EnrollEx(0, 0, "new", "")).Result(), std::uint32_t(RES_DB_FULL));
+    EXPECT_EQ(Ask(req::Mini(MINI_ENROLL, 0, 0)).Result(), std::uint32_t(RES_DB_FULL));
     sim.SetFinger(5);
-    std::vector<std::uint8_t> minutiae = Ask(WM_RX_GET_MINUTIAE, [&] { pm.SendGetMinutiae(); }).Data();
+    std::vector<std::uint8_t> minutiae = Ask(req::General(CMD_GET_MINUTIAE)).Data();
     ASSERT_EQ(minutiae.size(), 400u);
     EXPECT_EQ(minutiae, SimFingerMinutiae(5));
     EXPECT_NE(minutiae, SimFingerMinutiae(6));
-    EXPECT_EQ(Ask(WM_RX_INSTANT_MATCH, [&] { pm.SendInstantMatch(minutiae.data()); }).Result(), OK);
+    EXPECT_EQ(Ask(req::InstantMatch(minutiae.data())).Result(), OK);
     sim.SetFinger(6);
-    EXPECT_EQ(Ask(WM_RX_INSTANT_MATCH, [&] { pm.SendInstantMatch(minutiae.data()); }).Result(), FAIL);
+    EXPECT_EQ(Ask(req::InstantMatch(minutiae.data())).Result(), FAIL);
 }
 
 TEST_F(SimPtyScans, StatusCancelAndVoltage) {
     StartLink();
     sim.SetFinger(0);
-    EXPECT_EQ(Ask(WM_RX_STATUS, [&] { pm.SendStatus(); }).Param2(), 0u);
-    pm.SendIdentify();
-    EXPECT_EQ(Ask(WM_RX_STATUS, [&] { pm.SendStatus(); }).Param2(), 1u) << "busy";
-    pm.SendCancel();
-    EXPECT_EQ(Next(WM_RX_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
-    EXPECT_EQ(Next(WM_RX_CANCEL).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_CANCEL, [&] { pm.SendCancel(); }).Result(), std::uint32_t(RES_IDLE));
+    EXPECT_EQ(Ask(req::General(CMD_STATUS)).Param2(), 0u);
+    Send(req::General(CMD_IDENTIFY));
+    EXPECT_EQ(Ask(req::General(CMD_STATUS)).Param2(), 1u) << "busy";
+    Send(req::General(CMD_CANCEL));
+    EXPECT_EQ(Next(CMD_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(Next(CMD_CANCEL).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_CANCEL)).Result(), std::uint32_t(RES_IDLE));
 
-    pm.SendMiniIdentify();
-    EXPECT_EQ(Ask(WM_RX_MINI_STATUS, [&] { pm.SendMiniStatus(); }).Result(), 1u);
-    pm.SendMiniCancel();
-    EXPECT_EQ(Next(WM_RX_MINI_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
-    EXPECT_EQ(Next(WM_RX_MINI_CANCEL).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_MINI_CANCEL, [&] { pm.SendMiniCancel(); }).Result(), std::uint32_t(RES_IDLE));
-    EXPECT_EQ(Ask(WM_RX_MINI_STATUS, [&] { pm.SendMiniStatus(); }).Result(), 0u);
+    Send(req::Mini(MINI_IDENTIFY));
+    EXPECT_EQ(Ask(req::Mini(MINI_STATUS)).Result(), 1u);
+    Send(req::Mini(MINI_CANCEL));
+    EXPECT_EQ(NextMini(MINI_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(NextMini(MINI_CANCEL).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_CANCEL)).Result(), std::uint32_t(RES_IDLE));
+    EXPECT_EQ(Ask(req::Mini(MINI_STATUS)).Result(), 0u);
 
-    EXPECT_EQ(Ask(WM_RX_CHECK_VOLTAGE, [&] { pm.SendCheckVoltage(); }).Param2(), 0u);
+    EXPECT_EQ(Ask(req::General(CMD_CHECK_VOLTAGE)).Param2(), 0u);
     sim.SetLowVoltage(true);
-    EXPECT_EQ(Ask(WM_RX_CHECK_VOLTAGE, [&] { pm.SendCheckVoltage(); }).Param2(), 1u);
+    EXPECT_EQ(Ask(req::General(CMD_CHECK_VOLTAGE)).Param2(), 1u);
 }
 
 // Both answers of a cancel in one write (as a USB adapter delivers them):
@@ -171,17 +172,17 @@ TEST_F(SimPtyScans, BothAnswersOfACancelInOneWriteReachTheConsole) {
     options.cancelInOneWrite = true;
     StartLink(options);
     sim.SetFinger(0);
-    pm.SendIdentify();
-    EXPECT_EQ(Ask(WM_RX_STATUS, [&] { pm.SendStatus(); }).Param2(), 1u) << "busy";
-    pm.SendCancel();
-    EXPECT_EQ(Next(WM_RX_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
-    EXPECT_EQ(Next(WM_RX_CANCEL).Result(), OK);
+    Send(req::General(CMD_IDENTIFY));
+    EXPECT_EQ(Ask(req::General(CMD_STATUS)).Param2(), 1u) << "busy";
+    Send(req::General(CMD_CANCEL));
+    EXPECT_EQ(Next(CMD_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(Next(CMD_CANCEL).Result(), OK);
 
-    pm.SendMiniIdentify();
-    EXPECT_EQ(Ask(WM_RX_MINI_STATUS, [&] { pm.SendMiniStatus(); }).Result(), 1u);
-    pm.SendMiniCancel();
-    EXPECT_EQ(Next(WM_RX_MINI_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
-    EXPECT_EQ(Next(WM_RX_MINI_CANCEL).Result(), OK);
+    Send(req::Mini(MINI_IDENTIFY));
+    EXPECT_EQ(Ask(req::Mini(MINI_STATUS)).Result(), 1u);
+    Send(req::Mini(MINI_CANCEL));
+    EXPECT_EQ(NextMini(MINI_IDENTIFY).Result(), std::uint32_t(RES_CANCELED));
+    EXPECT_EQ(NextMini(MINI_CANCEL).Result(), OK);
 }
 
 using SimPtyStores = SimPty;
@@ -202,29 +203,29 @@ TEST_F(SimPtyStores, ListsInBothLayoutsAndDeletion) {
             m.AddRecord({id, int(m.Records().size()) + 1, std::string(id) == "10", ""});
     });
     const std::vector<std::string> all{"9", "10", "1", "x"}, masters{"10"};
-    SViewMessage fp = Ask(WM_RX_GET_FP_LIST, [&] { pm.SendGetFpList(); });
+    SViewMessage fp = Ask(req::General(CMD_GET_FP_LIST));
     EXPECT_EQ(fp.Param2(), 4u);
     EXPECT_EQ(Ids(fp, 0), all);
-    SViewMessage ml = Ask(WM_RX_GET_MASTER_LIST, [&] { pm.SendGetMasterList(); });
+    SViewMessage ml = Ask(req::General(CMD_GET_MASTER_LIST));
     EXPECT_EQ(ml.Param2(), 1u);
     EXPECT_EQ(Ids(ml, 0), masters);
-    SViewMessage fpx = Ask(WM_RX_GET_FP_LIST_EX, [&] { pm.SendGetFpListEx(); });
+    SViewMessage fpx = Ask(req::General(CMD_GET_FP_LIST_EX));
     EXPECT_EQ(GetBE16(fpx.packet->m_Data), 4u) << "count";
     EXPECT_EQ(GetBE16(fpx.packet->m_Data + 2), 100u) << "capacity";
     EXPECT_EQ(Ids(fpx, 4), all);
-    SViewMessage mlx = Ask(WM_RX_GET_MASTER_LIST_EX, [&] { pm.SendGetMasterListEx(); });
+    SViewMessage mlx = Ask(req::General(CMD_GET_MASTER_LIST_EX));
     EXPECT_EQ(Ids(mlx, 4), masters);
 
-    EXPECT_EQ(Ask(WM_RX_SET_MASTER, [&] { pm.SendSetMaster(1, "9"); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_SET_MASTER, [&] { pm.SendSetMaster(1, "nope"); }).Result(), BAD_ID);
-    EXPECT_EQ(Ask(WM_RX_DELETE, [&] { pm.SendDelete("1"); }).Both(), Pair(OK, 3u)) << "the count left";
-    EXPECT_EQ(Ask(WM_RX_DELETE, [&] { pm.SendDelete("1"); }).Result(), BAD_ID);
+    EXPECT_EQ(Ask(req::SetMaster(1, "9")).Result(), OK);
+    EXPECT_EQ(Ask(req::SetMaster(1, "nope")).Result(), BAD_ID);
+    EXPECT_EQ(Ask(req::Delete("1")).Both(), Pair(OK, 3u)) << "the count left";
+    EXPECT_EQ(Ask(req::Delete("1")).Result(), BAD_ID);
     sim.SetFinger(4);  // the Minimized delete takes the finger on the sensor: "x"
-    EXPECT_EQ(Ask(WM_RX_MINI_DELETE, [&] { pm.SendMiniDelete(); }).Both(), Pair(OK, 2u));
-    EXPECT_EQ(Ask(WM_RX_MINI_DELETE, [&] { pm.SendMiniDelete(); }).Result(), FAIL);
-    EXPECT_EQ(Ask(WM_RX_DELETE_ALL, [&] { pm.SendDeleteAll(1); }).Both(), Pair(OK, 2u)) << "users only: masters stay";
-    EXPECT_EQ(Ask(WM_RX_DELETE_ALL, [&] { pm.SendDeleteAll(2); }).Param2(), 0u);
-    EXPECT_EQ(Ask(WM_RX_MINI_DELETE_ALL, [&] { pm.SendMiniDeleteAll(); }).Result(), OK);
+    EXPECT_EQ(Ask(req::Mini(MINI_DELETE)).Both(), Pair(OK, 2u));
+    EXPECT_EQ(Ask(req::Mini(MINI_DELETE)).Result(), FAIL);
+    EXPECT_EQ(Ask(req::General(CMD_DELETE_ALL, 1)).Both(), Pair(OK, 2u)) << "users only: masters stay";
+    EXPECT_EQ(Ask(req::General(CMD_DELETE_ALL, 2)).Param2(), 0u);
+    EXPECT_EQ(Ask(req::Mini(MINI_DELETE_ALL)).Result(), OK);
 }
 
 TEST_F(SimPtyStores, LogReadInSeveralBlocksBothForms) {
@@ -237,7 +238,7 @@ TEST_F(SimPtyStores, LogReadInSeveralBlocksBothForms) {
     std::vector<std::uint32_t> blocks;
     std::vector<std::uint8_t> records;
     for (std::uint32_t block = 0; block < 10 && (blocks.empty() || blocks.back() != 0xFFFF); ++block) {
-        SViewMessage a = Ask(WM_RX_GET_LOG, [&] { pm.SendGetLog(block); });
+        SViewMessage a = Ask(req::General(CMD_GET_LOG, block));
         blocks.push_back(a.Result());
         ASSERT_EQ(a.packet->m_DataSize, a.Param2() * 28);
         records.insert(records.end(), a.packet->m_Data, a.packet->m_Data + a.packet->m_DataSize);
@@ -254,7 +255,7 @@ TEST_F(SimPtyStores, LogReadInSeveralBlocksBothForms) {
         std::size_t count = 0;
         for (std::uint32_t block = 0; block < 10 && (param2s.empty() || param2s.back() >> 8 != (param2s.back() & 0xFF));
              ++block) {
-            SViewMessage a = Ask(WM_RX_GET_LOG_EX, [&] { pm.SendGetLogEx(type, block); });
+            SViewMessage a = Ask(req::General(CMD_GET_LOG_EX, type, block));
             ASSERT_EQ(a.Result(), OK);
             param2s.push_back(a.Param2());
             count += GetBE16(a.packet->m_Data);
@@ -263,58 +264,59 @@ TEST_F(SimPtyStores, LogReadInSeveralBlocksBothForms) {
         EXPECT_EQ(param2s, (std::vector<std::uint32_t>{0x0002, 0x0102, 0x0202})) << type;
         EXPECT_EQ(count, 28u) << type;
     }
-    EXPECT_EQ(Ask(WM_RX_GET_LOG_EX, [&] { pm.SendGetLogEx(1, 0); }).packet->m_DataSize, 0u) << "all read by type 4";
-    SViewMessage nth = Ask(WM_RX_GET_LOG_EX, [&] { pm.SendGetLogEx(0, 2); });  // the second before the last
+    EXPECT_EQ(Ask(req::General(CMD_GET_LOG_EX, 1, 0)).packet->m_DataSize, 0u) << "all read by type 4";
+    SViewMessage nth = Ask(req::General(CMD_GET_LOG_EX, 0, 2));  // the second before the last
     EXPECT_EQ(nth.Param2(), 0u);
     EXPECT_EQ(nth.Text(4 + 6), "25");
 }
 
 TEST_F(SimPtyStores, UserDataAndItsBounds) {
     StartInMasterMode();
-    EXPECT_EQ(Ask(WM_RX_WRITE_USER_DATA, [&] { pm.SendWriteUserData(100, 5, "HELLO"); }).Result(), OK);
-    SViewMessage r = Ask(WM_RX_READ_USER_DATA, [&] { pm.SendReadUserData(99, 7); });
+    EXPECT_EQ(Ask(req::WriteUserData(100, 5, "HELLO")).Result(), OK);
+    SViewMessage r = Ask(req::General(CMD_READ_USER_DATA, 99, 7));
     EXPECT_EQ(r.Both(), Pair(OK, 7u));
     EXPECT_EQ(r.Data(), (std::vector<std::uint8_t>{0, 'H', 'E', 'L', 'L', 'O', 0}));
-    SViewMessage whole = Ask(WM_RX_READ_USER_DATA, [&] { pm.SendReadUserData(0, 8192); });  // an 8221-byte answer
+    SViewMessage whole = Ask(req::General(CMD_READ_USER_DATA, 0, 8192));  // an 8221-byte answer
     EXPECT_EQ(whole.Param2(), 8192u);
     ASSERT_EQ(whole.packet->m_DataSize, 8192u);
     EXPECT_EQ(whole.packet->m_Data[104], 'O');
-    EXPECT_TRUE(op.boxes.empty()) << "the console's receive queue kept up";
+    EXPECT_TRUE(link.Count(WM_COMM_ALERT) == 0 && client.Channel().DroppedBytes() == 0)
+        << "the console's receive queue kept up";
     for (auto [at, size] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
              {8000, 193}, {8190, 3}, {8192, 0}, {8192, 1}, {0xFFFFFFFF, 2}})
-        EXPECT_EQ(Ask(WM_RX_READ_USER_DATA, [&] { pm.SendReadUserData(at, size); }).Result(), INVALID) << at;
-    EXPECT_EQ(Ask(WM_RX_WRITE_USER_DATA, [&] { pm.SendWriteUserData(8188, 5, "HELLO"); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_ERASE_USER_DATA, [&] { pm.SendEraseUserData(); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_READ_USER_DATA, [&] { pm.SendReadUserData(100, 5); }).Data(), std::vector<std::uint8_t>(5, 0));
+        EXPECT_EQ(Ask(req::General(CMD_READ_USER_DATA, at, size)).Result(), INVALID) << at;
+    EXPECT_EQ(Ask(req::WriteUserData(8188, 5, "HELLO")).Result(), INVALID);
+    EXPECT_EQ(Ask(req::General(CMD_ERASE_USER_DATA)).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_READ_USER_DATA, 100, 5)).Data(), std::vector<std::uint8_t>(5, 0));
 }
 
 TEST_F(SimPtyStores, OptionsDefaultsEncodingsAndRanges) {
     StartInMasterMode();
     // Image option (gain, brightness, contrast), security levels (verify, identify), latent, log, DB init, capture.
     auto options = [&] {
-        return std::vector<std::uint32_t>{Ask(WM_RX_GET_OPP_OPTION, [&] { pm.SendGetOppOption(); }).Param2(),
-                                          Ask(WM_RX_GET_SECURITY_LEVEL, [&] { pm.SendGetSecurityLevel(); }).Param2(),
-                                          Ask(WM_RX_GET_LATENT_OPTION, [&] { pm.SendGetLatentOption(); }).Param2(),
-                                          Ask(WM_RX_GET_LOG_OPTION, [&] { pm.SendGetLogOption(); }).Param2(),
-                                          Ask(WM_RX_GET_DB_INIT_OPTION, [&] { pm.SendGetDbInitOption(); }).Param2(),
-                                          Ask(WM_RX_GET_CAPTURE_PERIOD, [&] { pm.SendGetCapturePeriod(); }).Param2()};
+        return std::vector<std::uint32_t>{Ask(req::General(CMD_GET_OPP_OPTION)).Param2(),
+                                          Ask(req::General(CMD_GET_SECURITY_LEVEL)).Param2(),
+                                          Ask(req::General(CMD_GET_LATENT_OPTION)).Param2(),
+                                          Ask(req::General(CMD_GET_LOG_OPTION)).Param2(),
+                                          Ask(req::General(CMD_GET_DB_INIT_OPTION)).Param2(),
+                                          Ask(req::General(CMD_GET_CAPTURE_PERIOD)).Param2()};
     };
     EXPECT_EQ(options(), (std::vector<std::uint32_t>{0x000F6403, 0x00050008, 1, 1, 0, 5})) << "defaults";
-    EXPECT_EQ(Ask(WM_RX_SET_OPP_OPTION, [&] { pm.SendSetOppOption(63, 0, 100); }).Result(), OK);
+    EXPECT_EQ(Ask(req::SetOppOption(63, 0, 100)).Result(), OK);
     for (auto [g, b, c] : {std::array{0u, 0u, 1u}, {64u, 0u, 1u}, {1u, 101u, 0u}, {1u, 0u, 101u}})  // gain 1-63, 0-100
-        EXPECT_EQ(Ask(WM_RX_SET_OPP_OPTION, [&] { pm.SendSetOppOption(g, b, c); }).Result(), INVALID) << g << ' ' << b;
-    EXPECT_EQ(Ask(WM_RX_SET_SECURITY_LEVEL, [&] { pm.SendSetSecurityLevel(9, 1); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_SET_SECURITY_LEVEL, [&] { pm.SendSetSecurityLevel(10, 1); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_SET_SECURITY_LEVEL, [&] { pm.SendSetSecurityLevel(1, 0); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_SET_LATENT_OPTION, [&] { pm.SendSetLatentOption(0); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_SET_LATENT_OPTION, [&] { pm.SendSetLatentOption(2); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_SET_LOG_OPTION, [&] { pm.SendSetLogOption(0); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_SET_LOG_OPTION, [&] { pm.SendSetLogOption(2); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_SET_DB_INIT_OPTION, [&] { pm.SendSetDbInitOption(1); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_SET_DB_INIT_OPTION, [&] { pm.SendSetDbInitOption(2); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_SET_CAPTURE_PERIOD, [&] { pm.SendSetCapturePeriod(255); }).Result(), OK);
-    EXPECT_EQ(Ask(WM_RX_SET_CAPTURE_PERIOD, [&] { pm.SendSetCapturePeriod(0); }).Result(), INVALID);
-    EXPECT_EQ(Ask(WM_RX_SET_CAPTURE_PERIOD, [&] { pm.SendSetCapturePeriod(256); }).Result(), INVALID);
+        EXPECT_EQ(Ask(req::SetOppOption(g, b, c)).Result(), INVALID) << g << ' ' << b;
+    EXPECT_EQ(Ask(req::SetSecurityLevel(9, 1)).Result(), OK);
+    EXPECT_EQ(Ask(req::SetSecurityLevel(10, 1)).Result(), INVALID);
+    EXPECT_EQ(Ask(req::SetSecurityLevel(1, 0)).Result(), INVALID);
+    EXPECT_EQ(Ask(req::General(CMD_SET_LATENT_OPTION, 0, 0)).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_SET_LATENT_OPTION, 0, 2)).Result(), INVALID);
+    EXPECT_EQ(Ask(req::General(CMD_SET_LOG_OPTION, 0, 0)).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_SET_LOG_OPTION, 0, 2)).Result(), INVALID);
+    EXPECT_EQ(Ask(req::General(CMD_SET_DB_INIT_OPTION, 0, 1)).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_SET_DB_INIT_OPTION, 0, 2)).Result(), INVALID);
+    EXPECT_EQ(Ask(req::General(CMD_SET_CAPTURE_PERIOD, 0, 255)).Result(), OK);
+    EXPECT_EQ(Ask(req::General(CMD_SET_CAPTURE_PERIOD, 0, 0)).Result(), INVALID);
+    EXPECT_EQ(Ask(req::General(CMD_SET_CAPTURE_PERIOD, 0, 256)).Result(), INVALID);
     EXPECT_EQ(options(), (std::vector<std::uint32_t>{0x003F0064, 0x00090001, 0, 0, 1, 255})) << "refused: no change";
 }
 
@@ -327,9 +329,9 @@ protected:
         std::vector<std::uint8_t> image;
         for (pieces = 0; pieces < 200;) {
             SimStats mark = sim.Stats();
-            second ? pm.SendGetImage2(pieces) : pm.SendGetImage(pieces);
+            second ? Send(req::General(CMD_GET_IMAGE2, 0, pieces)) : Send(req::General(CMD_GET_IMAGE, 0, pieces));
             resends += AnswerWithResends(mark, second ? TIMEOUT_GET_IMAGE2 : TIMEOUT_GET_IMAGE);
-            SViewMessage a = Next(second ? WM_RX_GET_IMAGE2 : WM_RX_GET_IMAGE);
+            SViewMessage a = Next(second ? CMD_GET_IMAGE2 : CMD_GET_IMAGE);
             EXPECT_EQ(a.Result(), OK);
             const std::uint32_t index = second ? (a.Param2() >> 8) & 0xFF : a.Param2();
             EXPECT_EQ(index, std::uint32_t(pieces++));
@@ -360,7 +362,7 @@ TEST_F(SimPtyImages, BothMethodsReassembleTheWholeImageDespiteLostPieces) {
     EXPECT_EQ(image, SimFingerImage(7));
     EXPECT_NE(image, SimFingerImage(4));
     EXPECT_GT(resends, 20);
-    EXPECT_TRUE(op.boxes.empty()) << "never ten losses in a row";
+    EXPECT_EQ(flow.Count(EExchangeEnd::TimedOut), 0u) << "never ten losses in a row";
 }
 
 TEST_F(SimPtyImages, ThrottledTransferTakesItsLineTime) {
@@ -384,16 +386,16 @@ TEST_F(SimPtyImages, APacedAnswerArrivesNoSoonerThanItsLastBitAndSoonAfter) {
     o.throttle = true;
     o.fingerDelayMs = 0;
     StartLink(o);
-    pm.SendGetImage2(0);  // the image is taken; the other pieces answer at once
-    ASSERT_EQ(Next(WM_RX_GET_IMAGE2).Result(), OK);
+    Send(req::General(CMD_GET_IMAGE2, 0, 0));  // the image is taken; the other pieces answer at once
+    ASSERT_EQ(Next(CMD_GET_IMAGE2).Result(), OK);
     // A request of 25 bytes, then an answer of 29 + 512: no byte is handed
     // over before its 10 bits have crossed the line.
     const double line = (25 + 29 + 512) * 10.0 / 115200;
     std::vector<double> took;
     for (std::uint32_t piece = 1; piece <= 20; ++piece) {
         auto start = std::chrono::steady_clock::now();
-        pm.SendGetImage2(piece);
-        SViewMessage a = Next(WM_RX_GET_IMAGE2);
+        Send(req::General(CMD_GET_IMAGE2, 0, piece));
+        SViewMessage a = Next(CMD_GET_IMAGE2);
         took.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         ASSERT_EQ(a.Result(), OK);
         EXPECT_GE(took.back(), line) << "piece " << piece;
@@ -407,6 +409,7 @@ TEST_F(SimPtyImages, APacedAnswerArrivesNoSoonerThanItsLastBitAndSoonAfter) {
 class SimPtyUpgrade : public SimPty {
 protected:
     ~SimPtyUpgrade() override { std::remove(path.c_str()); }
+    CFirmwareTransfer transfer;
     std::string path = ::testing::TempDir() + "pravik-sim-test-" + std::to_string(getpid());
 };
 
@@ -436,9 +439,11 @@ TEST_F(SimPtyUpgrade, HexFileReceivedByteForByteDespiteALostAnswer) {
     sim.RunLocked([](CSimModule& m) { m.DropNext(1); });
     for (; records < 20; ++records) {
         SimStats mark = sim.Stats();
-        ASSERT_TRUE(pm.SendHexRecord(path, position, record));
+        SRequest piece;
+        ASSERT_TRUE(transfer.HexRecord(path, position, record, piece));
+        Send(piece);
         resends += AnswerWithResends(mark, TIMEOUT_UPGRADE);  // the same record again
-        SViewMessage a = Next(WM_RX_UPGRADE);
+        SViewMessage a = Next(CMD_UPGRADE_HEX);
         ASSERT_EQ(a.packet->m_ErrCode, 0u);
         if (a.Result() == OK) break;
         ASSERT_EQ(a.Result(), 0u);
@@ -449,7 +454,7 @@ TEST_F(SimPtyUpgrade, HexFileReceivedByteForByteDespiteALostAnswer) {
     std::map<std::uint32_t, std::vector<std::uint8_t>> image;
     sim.RunLocked([&](CSimModule& m) { image = m.FirmwareReceiver().HexImage(); });
     EXPECT_EQ(image, (std::map<std::uint32_t, std::vector<std::uint8_t>>{{0x08000100u, low}, {0x08010000u, high}}));
-    EXPECT_EQ(Ask(WM_RX_GET_VERSION, [&] { pm.SendGetVersion(); }).Result(), 0x0106u) << "the new firmware's version";
+    EXPECT_EQ(Ask(req::General(CMD_GET_VERSION)).Result(), 0x0106u) << "the new firmware's version";
 }
 
 TEST_F(SimPtyUpgrade, BinImageReceivedByteForByte) {
@@ -458,22 +463,26 @@ TEST_F(SimPtyUpgrade, BinImageReceivedByteForByte) {
     for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>((i * 31) ^ (i >> 7));
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    pm.m_FwFileSize = static_cast<std::uint32_t>(file.size());
-    pm.m_FwLastChunk = 2;
+    const auto size = static_cast<std::uint32_t>(file.size());
+    auto sendChunk = [&](std::uint32_t chunk) {
+        SRequest piece;
+        if (!transfer.BinChunk(path, size, 2, chunk, piece)) return false;
+        return Send(piece) == ESendResult::Sent;
+    };
     for (std::uint32_t chunk = 0; chunk <= 2; ++chunk) {
-        ASSERT_TRUE(pm.SendBinChunk(path, chunk));
-        SViewMessage a = Next(WM_RX_UPGRADE);
+        ASSERT_TRUE(sendChunk(chunk));
+        SViewMessage a = Next(CMD_UPGRADE_BIN);
         ASSERT_EQ(a.Result(), OK);
         EXPECT_EQ(a.Param2(), chunk * 256 + 2) << "this chunk's number and the last one's";
     }
     std::vector<std::uint8_t> received;
     sim.RunLocked([&](CSimModule& m) { received = m.FirmwareReceiver().BinImage(); });
     EXPECT_EQ(received, file);
-    EXPECT_EQ(Ask(WM_RX_GET_VERSION_EX, [&] { pm.SendGetVersionEx(); }).Param2(), 0x0106u);
-    ASSERT_TRUE(pm.SendBinChunk(path, 2));  // the last chunk again (as after a lost answer)
-    EXPECT_EQ(Next(WM_RX_UPGRADE).Result(), OK);
-    ASSERT_TRUE(pm.SendBinChunk(path, 1));  // out of turn: a new upgrade starts with chunk 0
-    EXPECT_EQ(Next(WM_RX_UPGRADE).Result(), FAIL);
+    EXPECT_EQ(Ask(req::General(CMD_GET_VERSION_EX)).Param2(), 0x0106u);
+    ASSERT_TRUE(sendChunk(2));  // the last chunk again (as after a lost answer)
+    EXPECT_EQ(Next(CMD_UPGRADE_BIN).Result(), OK);
+    ASSERT_TRUE(sendChunk(1));  // out of turn: a new upgrade starts with chunk 0
+    EXPECT_EQ(Next(CMD_UPGRADE_BIN).Result(), FAIL);
 }
 
 using SimPtyFaults = SimPty;
@@ -482,22 +491,22 @@ TEST_F(SimPtyFaults, DroppedAnswersAreRecoveredByTheResendTimer) {
     StartLink();
     sim.RunLocked([](CSimModule& m) { m.DropNext(2); });
     SimStats mark = sim.Stats();
-    pm.SendCheckVoltage();
+    Send(req::General(CMD_CHECK_VOLTAGE));
     EXPECT_EQ(AnswerWithResends(mark, TIMEOUT_CHECK_VOLTAGE), 2);
-    EXPECT_EQ(Next(WM_RX_CHECK_VOLTAGE).Result(), OK);
+    EXPECT_EQ(Next(CMD_CHECK_VOLTAGE).Result(), OK);
     EXPECT_EQ(sim.Stats().answers, mark.answers + 3);
-    EXPECT_TRUE(op.boxes.empty());
+    EXPECT_EQ(flow.Count(EExchangeEnd::TimedOut), 0u);
 }
 
 TEST_F(SimPtyFaults, CorruptedAnswersAreReportedAsChecksumErrors) {
     StartLink();
     sim.RunLocked([](CSimModule& m) { m.CorruptNext(60); });
     for (int i = 0; i < 60; ++i) {  // data-less, Minimized and data answers, each with one byte changed
-        i % 3 == 0 ? pm.SendGetVersionEx() : i % 3 == 1 ? pm.SendMiniStatus() : pm.SendGetMinutiae();
-        ASSERT_TRUE(WaitFor([&] { return view.Count(WM_CHECKSUM_ERROR) == std::size_t(i + 1); }, 3000)) << i;
+        i % 3 == 0 ? Send(req::General(CMD_GET_VERSION_EX)) : i % 3 == 1 ? Send(req::Mini(MINI_STATUS)) : Send(req::General(CMD_GET_MINUTIAE));
+        ASSERT_TRUE(WaitFor([&] { return link.Count(WM_CHECKSUM_ERROR) == std::size_t(i + 1); }, 3000)) << i;
     }
-    EXPECT_EQ(view.Count(WM_RX_GET_VERSION_EX) + view.Count(WM_RX_MINI_STATUS) + view.Count(WM_RX_GET_MINUTIAE), 0u);
-    EXPECT_EQ(Ask(WM_RX_GET_VERSION_EX, [&] { pm.SendGetVersionEx(); }).Result(), OK) << "in step again";
+    EXPECT_EQ(Answered(CMD_GET_VERSION_EX) + AnsweredMini(MINI_STATUS) + Answered(CMD_GET_MINUTIAE), 0u);
+    EXPECT_EQ(Ask(req::General(CMD_GET_VERSION_EX)).Result(), OK) << "in step again";
 }
 
 }  // namespace
