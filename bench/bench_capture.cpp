@@ -1,15 +1,16 @@
 // Image capture against the simulated module on a pseudo-terminal, through
-// the real packet manager and serial channel: each piece answer is stored in
-// the image and the next piece asked for from the notification, as the
-// console's capture does.
+// the real module client and serial channel: each piece answer is stored in
+// the image and the next piece asked for from its reply, as the console's
+// capture does.
 //
 // BM_CaptureAtLineSpeed: the module paced at 115200 bit/s (10 bits a byte);
 // "ratio" is the measured time over the wire time of every byte that crossed
 // the line (requests and answers). BM_CaptureUnpaced: the same without
 // pacing, per piece: the round trip through both ends and two pty hops.
 // BM_ConsoleTurnaround: the console's own share of one piece: the answer's
-// bytes from the receive queue through the parser, the notification, the
-// store, and the next request framed and written.
+// bytes from the receive queue through the parser, the matching to its
+// request, the reply, the store, and the next request framed and written to
+// a pseudo-terminal.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,7 +20,11 @@
 
 #include "platform/core/ManualMessageLoop.h"
 #include "protocol/ImageStore.h"
-#include "protocol/PacketManagerWnd.h"
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "protocol/ModuleClient.h"
 #include "sim/SimPty.h"
 
 namespace {
@@ -29,7 +34,9 @@ constexpr int BENCH_BAUD = 115200;
 // Stores each piece and asks for the next one; done after the last.
 class CCaptureDriver : public CMsgTarget {
 public:
-    CCaptureDriver(IMessageLoop& loop, CPacketManagerWnd& pm) : CMsgTarget(loop), m_Pm(pm) {}
+    CCaptureDriver(IMessageLoop& loop, CModuleClient& client) : CMsgTarget(loop), m_Client(client) {}
+    // After the last piece, start again with the first (for the turnaround).
+    bool m_bEndless = false;
 
     void Start(std::uint32_t command) {
         m_nCommand = command;
@@ -52,14 +59,15 @@ public:
             m_bFailed = m_bDone = true;
             return 0;
         }
-        if (msg != WM_RX_GET_IMAGE && msg != WM_RX_GET_IMAGE2) return 0;
-        const CPacket& answer = *reinterpret_cast<const CPacket*>(wParam);
-        if (answer.m_Param1 != RES_SUCCESS) {
+        if (msg != WM_EXCHANGE_ENDED) return 0;
+        const CReply& reply = *reinterpret_cast<const CReply*>(wParam);
+        if (!reply.IsAnswered() || reply.Packet().m_Param1 != RES_SUCCESS) {
             m_bFailed = m_bDone = true;
             return 0;
         }
+        const CPacket& answer = reply.Packet();
         ++m_nPieces;
-        m_Arrivals.push_back(
+        if (!m_bEndless) m_Arrivals.push_back(
             std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
         if (m_nCommand == CMD_GET_IMAGE) {
             const std::size_t offset = answer.m_Param2 * IMAGE_PIECE_SIZE;
@@ -70,19 +78,16 @@ public:
             m_Image.StorePiece(index * IMAGE2_PIECE_SIZE, answer.m_Data, answer.m_DataSize);
             if (index < last) return Request(index + 1), 0;
         }
+        if (m_bEndless) return Request(0), 0;
         m_bDone = true;
         return 0;
     }
 
 private:
     void Request(std::uint32_t piece) {
-        if (m_nCommand == CMD_GET_IMAGE) {
-            m_Pm.SendGetImage(piece);
-        } else {
-            m_Pm.SendGetImage2(piece);
-        }
+        if (m_Client.Send(*this, req::General(m_nCommand, 0, piece)) != ESendResult::Sent) m_bFailed = m_bDone = true;
     }
-    CPacketManagerWnd& m_Pm;
+    CModuleClient& m_Client;
     CImageStore m_Image;
     std::uint32_t m_nCommand = CMD_GET_IMAGE;
     bool m_bDone = false;
@@ -110,11 +115,10 @@ bool RunCapture(int board, bool paced, SCaptureRun& run) {
     CSimPty sim;
     if (!sim.Start(options)) return false;
     CManualMessageLoop loop;
-    CScriptedOperator op;
-    CPacketManagerWnd pm(loop, op);
-    CCaptureDriver driver(loop, pm);
-    pm.Create(&driver);
-    if (!pm.OpenCommPort(sim.SlavePath(), BENCH_BAUD)) return false;
+    CModuleClient client(loop);
+    CCaptureDriver driver(loop, client);
+    client.SetLinkListener(&driver);
+    if (!client.Open(sim.SlavePath(), BENCH_BAUD)) return false;
     const std::uint32_t command = board == 0 ? CMD_GET_IMAGE : CMD_GET_IMAGE2;
     // The first image the module takes is cached; take it once before timing.
     driver.Start(command);
@@ -136,7 +140,7 @@ bool RunCapture(int board, bool paced, SCaptureRun& run) {
         std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
         run.medianGapSeconds = gaps[gaps.size() / 2];
     }
-    pm.m_Comm.ClosePort();
+    client.Close();
     sim.Stop();
     return done && !driver.Failed();
 }
@@ -183,13 +187,14 @@ void BM_CaptureUnpaced(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureUnpaced)->Arg(0)->Arg(1)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// The answer to piece 1 of command as the module sends it.
-std::vector<std::uint8_t> PieceFrame(std::uint32_t command) {
+// The answer to piece n of command as the module sends it.
+std::vector<std::uint8_t> PieceFrame(std::uint32_t command, std::uint32_t n, std::uint32_t last) {
+    const std::size_t size = command == CMD_GET_IMAGE ? IMAGE_PIECE_SIZE : IMAGE2_PIECE_SIZE;
     auto p = std::make_unique<CPacket>();
     p->m_Command = command;
     p->m_Param1 = RES_SUCCESS;
-    p->m_Param2 = command == CMD_GET_IMAGE ? 1 : (1u << 8 | 141u);
-    p->m_DataSize = command == CMD_GET_IMAGE ? IMAGE_PIECE_SIZE : IMAGE2_PIECE_SIZE;
+    p->m_Param2 = command == CMD_GET_IMAGE ? n : (n << 8 | last);
+    p->m_DataSize = static_cast<std::uint32_t>(std::min(size, IMAGE_SIZE - n * size));
     for (std::uint32_t k = 0; k < p->m_DataSize; ++k) p->m_Data[k] = static_cast<std::uint8_t>(k * 7);
     p->PrepareForSend();
     std::vector<std::uint8_t> frame(p->FrameSize());
@@ -199,23 +204,51 @@ std::vector<std::uint8_t> PieceFrame(std::uint32_t command) {
 
 void BM_ConsoleTurnaround(benchmark::State& state) {
     const std::uint32_t command = state.range(0) == 0 ? CMD_GET_IMAGE : CMD_GET_IMAGE2;
+    // Pieces 0..n-1, each answering the request the driver has out.
+    const std::uint32_t pieces = command == CMD_GET_IMAGE ? 36 : 142;
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (std::uint32_t n = 0; n < pieces; ++n) frames.push_back(PieceFrame(command, n, pieces - 1));
+    // The requests go to a pseudo-terminal nobody reads; it is emptied
+    // now and then so that writes never wait.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     CManualMessageLoop loop;
-    CScriptedOperator op;
-    auto pm = std::make_unique<CPacketManagerWnd>(loop, op);
-    CCaptureDriver driver(loop, *pm);
-    pm->Create(&driver);
+    auto client = std::make_unique<CModuleClient>(loop);
+    CCaptureDriver driver(loop, *client);
+    driver.m_bEndless = true;
     std::size_t written = 0;
-    // The request goes as far as the device write; the port is not open.
-    pm->m_Comm.m_WriteTap = [&](const std::uint8_t*, std::size_t n) { written += n; };
-    const std::vector<std::uint8_t> frame = PieceFrame(command);
+    client->Channel().m_WriteTap = [&](const std::uint8_t*, std::size_t n) {
+        written += n;
+        if (written % (64 * PACKET_HEADER_SIZE) == 0) {
+            std::uint8_t sink[4096];
+            while (read(master, sink, sizeof sink) > 0) {
+            }
+        }
+    };
+    if (!client->Open(ptsname(master), BENCH_BAUD)) {
+        state.SkipWithError("cannot open the pseudo-terminal");
+        close(master);
+        return;
+    }
     driver.Start(command);
+    std::size_t next = 0;
+    CQueue& queue = client->Channel().m_QueueRead;
     for (auto _ : state) {
-        pm->m_Comm.m_QueueRead.PutChunk(frame.data(), static_cast<int>(frame.size()));
-        loop.Post(pm.get(), WM_COMM_READ);
+        const std::vector<std::uint8_t>& frame = frames[next];
+        next = (next + 1) % pieces;
+        queue.PutChunk(frame.data(), static_cast<int>(frame.size()));
+        loop.Post(client.get(), WM_COMM_READ);
         loop.RunPending();
     }
-    if (written != PACKET_HEADER_SIZE * (static_cast<std::size_t>(state.iterations()) + 1))
+    if (written != PACKET_HEADER_SIZE * (static_cast<std::size_t>(state.iterations()) + 1) || driver.Failed())
         state.SkipWithError("a request was not written");
+    client->Close();
+    client.reset();
+    close(master);
     state.SetLabel(command == CMD_GET_IMAGE ? "CMD_GET_IMAGE" : "CMD_GET_IMAGE2");
 }
 BENCHMARK(BM_ConsoleTurnaround)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -1,25 +1,25 @@
-// Receive-path throughput: image-piece answers from the receive queue through
-// the state machine to the posted notifications and their delivery.
+// Receive-path throughput: image-piece answers, in reads of up to 2048 bytes
+// as the watch thread delivers them, through the frame parser to whole,
+// checked frames.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <vector>
 
-#include "platform/core/ManualMessageLoop.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/CommandCatalog.h"
+#include "protocol/FrameParser.h"
 
 namespace {
 
-class CCountingView : public CMsgTarget {
+class CCountingSink : public IFrameSink {
 public:
-    using CMsgTarget::CMsgTarget;
     std::size_t pieces = 0;
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
-        if (msg == WM_RX_GET_IMAGE) {
-            const CPacket* p = reinterpret_cast<const CPacket*>(wParam);
-            pieces += p->m_DataSize == 2048;
-        }
-        return 0;
+    bool OnGeneralFrame(const CPacket& frame) override {
+        pieces += frame.m_Command == CMD_GET_IMAGE && frame.m_DataSize == 2048;
+        return true;
     }
+    bool OnMiniFrame(const std::uint8_t*) override { return true; }
+    bool OnBadFrame(EBadFrame, const std::uint8_t*, std::size_t) override { return true; }
 };
 
 std::vector<std::uint8_t> ImageStream(int pieces) {
@@ -40,25 +40,18 @@ std::vector<std::uint8_t> ImageStream(int pieces) {
 }
 
 void BM_ReceiveImagePieces(benchmark::State& state) {
-    CManualMessageLoop loop;
-    CScriptedOperator op;
-    CCountingView view(loop);
-    CPacketManagerWnd pm(loop, op);
-    pm.Create(&view);
+    CFrameParser parser;
+    CCountingSink sink;
     const std::vector<std::uint8_t> stream = ImageStream(36);
-
     for (auto _ : state) {
-        // As the watch thread does: reads of up to 2048 bytes, one wake-up each.
-        for (std::size_t i = 0; i < stream.size(); i += 2048) {
-            int n = static_cast<int>(std::min<std::size_t>(2048, stream.size() - i));
-            pm.m_Comm.m_QueueRead.PutChunk(stream.data() + i, n);
-            loop.Post(&pm, WM_COMM_READ);
-            loop.RunPending();
+        for (std::size_t i = 0; i < stream.size();) {
+            const std::size_t n = std::min<std::size_t>(2048, stream.size() - i);
+            i += parser.Feed(stream.data() + i, n, sink);
         }
     }
-    if (view.pieces != 36 * static_cast<std::size_t>(state.iterations())) state.SkipWithError("pieces lost");
+    if (sink.pieces != 36 * static_cast<std::size_t>(state.iterations())) state.SkipWithError("pieces lost");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
-    state.counters["pieces/s"] = benchmark::Counter(static_cast<double>(view.pieces), benchmark::Counter::kIsRate);
+    state.counters["pieces/s"] = benchmark::Counter(static_cast<double>(sink.pieces), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReceiveImagePieces)->Unit(benchmark::kMicrosecond);
 

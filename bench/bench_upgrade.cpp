@@ -1,6 +1,6 @@
 // Firmware upgrade over the real serial path: a 512 KiB BIN image sent chunk
-// by chunk by the packet manager (serial channel, watch thread, receive
-// machine) and CUpgradeSession, against the simulated module on a
+// by chunk by the module client (serial channel, watch thread, frame parser,
+// exchanges) and CUpgradeSession, against the simulated module on a
 // pseudo-terminal. Paced at 115200 bit/s the measured time is compared with
 // the wire time of every frame at 10 bits a byte; unpaced, the time per chunk
 // is the console's own turnaround (plus the pseudo-terminal's).
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/core/ManualMessageLoop.h"
-#include "protocol/PacketManagerWnd.h"
+#include "protocol/ModuleClient.h"
 #include "protocol/UpgradeSession.h"
 #include "sim/SimPty.h"
 
@@ -24,20 +24,16 @@ namespace {
 constexpr std::size_t kImageSize = 512 * 1024;
 constexpr int kBaud = 115200;
 
-// The main form's part: every upgrade answer goes to the session.
-class CUpgradeView : public CMsgTarget {
+// The upgrade flow's part: every reply to a chunk goes to the session.
+class CUpgradeDriver : public CMsgTarget {
 public:
-    CUpgradeView(IMessageLoop& loop, CUpgradeSession& session) : CMsgTarget(loop), m_Session(session) {}
+    CUpgradeDriver(IMessageLoop& loop, CModuleClient& client) : CMsgTarget(loop), session(client, *this) {}
+    CUpgradeSession session;
     CUpgradeSession::EAnswer last = CUpgradeSession::ANSWER_NONE;
-    bool ended = false;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
-        if (msg == WM_RX_UPGRADE) last = m_Session.OnAnswer(*reinterpret_cast<const CPacket*>(wParam));
-        if (msg == WM_FW_TRANSFER_ENDED) ended = true;
+        if (msg == WM_EXCHANGE_ENDED) last = session.OnReply(*reinterpret_cast<const CReply*>(wParam));
         return 0;
     }
-
-private:
-    CUpgradeSession& m_Session;
 };
 
 // The firmware image, written once under TMPDIR and removed when the
@@ -91,32 +87,30 @@ double RunUpgrade(bool paced, std::string& error, double* cpu = nullptr) {
         return -1;
     }
     CManualMessageLoop loop;
-    CScriptedOperator op;
-    CPacketManagerWnd device(loop, op);
-    CUpgradeSession session(device);
-    CUpgradeView view(loop, session);
-    device.Create(&view);
-    if (!device.OpenCommPort(sim.SlavePath(), kBaud)) {
+    CModuleClient client(loop);
+    CUpgradeDriver driver(loop, client);
+    CUpgradeSession& session = driver.session;
+    if (!client.Open(sim.SlavePath(), kBaud)) {
         error = "cannot open " + sim.SlavePath();
         return -1;
     }
     if (!session.Prepare(EUpgradeFormat::Bin, ImageFile())) {
-        error = session.Error();
+        error = "the image file was refused (error " + std::to_string(session.Error().code) + ")";
         return -1;
     }
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ThreadCpuSeconds();
     if (!session.SendFirst()) {
-        error = session.Error();
+        error = "the first chunk was not sent (error " + std::to_string(session.Error().code) + ")";
         return -1;
     }
-    loop.RunUntil([&] { return !session.IsRunning() || view.ended; }, 120000);
+    loop.RunUntil([&] { return !session.IsRunning(); }, 120000);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (cpu) *cpu = ThreadCpuSeconds() - cpuStart;
-    device.m_Comm.ClosePort();
+    client.Close();
     bool received = false;
     sim.RunLocked([&](CSimModule& module) { received = module.FirmwareReceiver().BinComplete(); });
-    if (view.last != CUpgradeSession::ANSWER_COMPLETE || !received) {
+    if (driver.last != CUpgradeSession::ANSWER_COMPLETE || !received) {
         error = "the upgrade did not complete";
         return -1;
     }

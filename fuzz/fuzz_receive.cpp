@@ -1,43 +1,56 @@
-// Feeds arbitrary bytes to the packet manager's receive path, split into
-// arbitrary wake-ups, interleaved with requests and virtual time.
+// Feeds arbitrary bytes to the frame parser, split into arbitrary reads as
+// the serial channel delivers them, and checks every frame it hands on.
 //
 // Additive checksums make almost every random frame a checksum error, so an
 // odd first byte selects a second mode that builds frames from the input and
-// fixes up both checksums: only such frames reach dispatch, the data area and
-// the time-out logic.
+// fixes up both checksums: only such frames get past the checks to the
+// sink, through the data area and the stop behind a data-less frame.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 
-#include "platform/core/ManualMessageLoop.h"
-#include "protocol/PacketManagerWnd.h"
+#include "link/Queue.h"
+#include "protocol/FrameParser.h"
 
 // The harness's own loops and branches are not what is being explored: keep
 // them out of the coverage and comparison tracing, which otherwise costs more
-// than the packet manager itself.
+// than the parser itself.
 #define HARNESS __attribute__((no_sanitize("coverage")))
 
 namespace {
 
-// Whole answers are copied out, so that ASan checks every byte a handler
-// could read in one range check instead of a traced loop.
-std::uint8_t g_Sink[PACKET_DATA_SIZE];
+// Whole frames are copied out, so that ASan checks every byte a reader could
+// touch in one range check instead of a traced loop.
+std::uint8_t g_Sink[PACKET_DATA_SIZE + PACKET_HEADER_SIZE + 4];
 
-class CTouchingView : public CMsgTarget {
+class CCheckingSink : public IFrameSink {
 public:
-    using CMsgTarget::CMsgTarget;
-    HARNESS LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM) override {
-        if (msg == WM_PACKET_TRACE || (msg >= WM_RX_CONNECT && msg <= WM_RX_CHECK_VOLTAGE)) {
-            // Read the whole answer as a handler would.
-            const CPacket* p = reinterpret_cast<const CPacket*>(wParam);
-            std::memcpy(g_Sink, p->m_Data, p->m_DataSize);
-        } else if (msg >= WM_RX_MINI_CONNECT && msg <= WM_RX_MINI_STATUS) {
-            std::memcpy(g_Sink, reinterpret_cast<const std::uint8_t*>(wParam), MINI_FRAME_SIZE);
-        }
-        return 0;
+    std::size_t frames = 0;
+    HARNESS bool OnGeneralFrame(const CPacket& p) override {
+        // Only whole frames with both checksums right, held in the data area.
+        if (p.m_DataSize > PACKET_DATA_SIZE || !p.IsHeaderChecksumOK()) __builtin_trap();
+        if (p.m_DataSize && !p.IsDataChecksumOK()) __builtin_trap();
+        std::memcpy(g_Sink, p.m_Data, p.m_DataSize);
+        ++frames;
+        return stopAfter == 0 || frames % stopAfter != 0;
     }
+    HARNESS bool OnMiniFrame(const std::uint8_t* frame) override {
+        if (frame[0] != PACKET_START || frame[1] != MINI_MARKER || !IsMiniChecksumOK(frame)) __builtin_trap();
+        std::memcpy(g_Sink, frame, MINI_FRAME_SIZE);
+        ++frames;
+        return true;
+    }
+    HARNESS bool OnBadFrame(EBadFrame why, const std::uint8_t* bytes, std::size_t size) override {
+        // What arrived of it, starting with the start byte; never more than a frame.
+        if (size < MINI_FRAME_SIZE || size > sizeof g_Sink || bytes[0] != PACKET_START) __builtin_trap();
+        if (why == EBadFrame::MiniChecksum && (size != MINI_FRAME_SIZE || IsMiniChecksumOK(bytes))) __builtin_trap();
+        std::memcpy(g_Sink, bytes, size);
+        return true;
+    }
+    // Asks the parser to stop after every n-th General frame (0: never).
+    std::size_t stopAfter = 0;
 };
 
 struct CBytes {
@@ -65,72 +78,55 @@ private:
     std::size_t m_Pos = 0;
 };
 
-HARNESS void Arrive(CManualMessageLoop& loop, CPacketManagerWnd& pm, CBytes bytes, CInput& in) {
+// Hands bytes to the parser in reads the input cuts (once it is used up, in
+// reads as large as the receive queue), calling again after every stop as
+// the module client does.
+HARNESS void Arrive(CFrameParser& parser, CCheckingSink& sink, CBytes bytes, CInput& in) {
     std::size_t i = 0;
     while (i < bytes.size) {
-        // The input decides where wake-ups fall; once it is used up, the
-        // rest arrives in reads as large as the queue takes.
-        std::size_t chunk = in.Empty() ? std::size_t{CQueue::QUEUE_SIZE / 2} : 1 + in.Byte() % 97;
+        std::size_t chunk = in.Empty() ? std::size_t{CQueue::QUEUE_SIZE} : 1 + in.Byte() % 97;
         chunk = std::min(chunk, bytes.size - i);
-        if (!pm.m_Comm.m_QueueRead.PutChunk(bytes.data + i, static_cast<int>(chunk))) {
-            loop.Post(&pm, WM_COMM_READ);
-            loop.RunPending();
-            continue;
+        std::size_t used = 0;
+        while (used < chunk) {
+            const std::size_t n = parser.Feed(bytes.data + i + used, chunk - used, sink);
+            if (n == 0 || n > chunk - used) __builtin_trap();  // always progress, never past the read
+            used += n;
         }
         i += chunk;
-        if (in.Byte() & 1) {
-            loop.Post(&pm, WM_COMM_READ);
-            loop.RunPending();
-        }
     }
-    loop.Post(&pm, WM_COMM_READ);
-    loop.RunPending();
 }
 
-// Raw mode: the input is the byte stream itself, cut into wake-ups.
-HARNESS void RunRaw(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput& in) {
+// Raw mode: the input is the byte stream itself, cut into reads; now and
+// then a Minimized request restarts the parser.
+HARNESS void RunRaw(CFrameParser& parser, CCheckingSink& sink, CInput& in) {
     while (!in.Empty()) {
-        std::uint8_t cut = in.Byte();
-        if (cut >= 0xF0) {
-            // Now and then something happens between the bytes.
-            switch (cut & 0x0F) {
-                case 0: loop.Advance(4000); break;
-                case 1: pm.SendGetImage(1); break;
-                case 2: pm.SendGetLog(2); break;
-                case 3: pm.SendCheckVoltage(); break;
-                default: loop.Advance(static_cast<std::int64_t>(cut & 0x0F) * 1000); break;
-            }
+        const std::uint8_t cut = in.Byte();
+        if (cut >= 0xF8) {
+            parser.Reset();
             continue;
         }
-        Arrive(loop, pm, in.Take(cut), in);
+        if (cut >= 0xF0) {
+            sink.stopAfter = cut & 0x07;
+            continue;
+        }
+        Arrive(parser, sink, in.Take(cut), in);
     }
 }
 
 // Fix-up mode: the input describes frames field by field; both checksums of
-// every frame are made right (unless the input asks to break one), so the
-// frames reach dispatch, the data area and the time-out logic.
-HARNESS void RunFixedUp(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput& in) {
+// every frame are made right (unless the input asks to break one).
+HARNESS void RunFixedUp(CFrameParser& parser, CCheckingSink& sink, CInput& in) {
+    // One packet and one frame buffer for all inputs: no allocation and no
+    // 64 kB stack object to poison per frame.
+    static CPacket s_Packet;
+    static std::uint8_t s_Frame[PACKET_DATA_SIZE + PACKET_HEADER_SIZE + 4];
     while (!in.Empty()) {
-        std::uint8_t control = in.Byte();
-        if (control & 0x80) {  // a request or time passing first
-            switch (control & 0x07) {
-                case 0: pm.SendGetImage(in.Byte()); break;
-                case 1: pm.SendGetImage2(in.Byte()); break;
-                case 2: pm.SendGetLog(in.Byte()); break;
-                case 3: pm.SendCheckVoltage(); break;
-                case 4: pm.SendGetLogEx(in.Byte(), in.Byte()); break;
-                case 5: pm.SendMiniIdentify(); break;
-                default: loop.Advance(static_cast<std::int64_t>(in.Byte()) * 100); break;
-            }
-        }
-        // One packet and one frame buffer for all inputs: no allocation and
-        // no 64 kB stack object to poison per frame.
-        static CPacket s_Packet;
-        static std::uint8_t s_Frame[PACKET_DATA_SIZE + PACKET_HEADER_SIZE + 4];
+        const std::uint8_t control = in.Byte();
+        if ((control & 0x18) == 0x18) parser.Reset();
         CBytes frame{s_Frame, 0};
         if (control & 0x40) {
             frame.size = MINI_FRAME_SIZE;
-            std::uint8_t command = in.Byte(), arg1 = in.Byte(), arg2 = in.Byte();
+            const std::uint8_t command = in.Byte(), arg1 = in.Byte(), arg2 = in.Byte();
             BuildMiniFrame(s_Frame, command, arg1, arg2);
         } else {
             CPacket& p = s_Packet;
@@ -148,44 +144,26 @@ HARNESS void RunFixedUp(CManualMessageLoop& loop, CPacketManagerWnd& pm, CInput&
             frame.size = p.Serialize(s_Frame, sizeof s_Frame);  // never 0: the body fits
         }
         if (control & 0x20) s_Frame[in.Byte() % frame.size] ^= 0x01;  // a broken frame now and then
-        Arrive(loop, pm, frame, in);
+        sink.stopAfter = control & 0x07;
+        Arrive(parser, sink, frame, in);
     }
 }
 
 }  // namespace
 
-// One console per input, built in place in storage that outlives the inputs:
-// no 200 kB stack frame to poison and no fresh heap pages per input, and
-// every input still starts from a newly built packet manager.
-struct SConsole {
-    // User-provided, so that emplace() does not zero the 200 kB first.
-    SConsole() {}
-    CManualMessageLoop loop;
-    CScriptedOperator op;
-    CTouchingView view{loop};
-    CPacketManagerWnd pm{loop, op};
-};
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    static std::optional<SConsole> s_Console;
-    SConsole& console = s_Console.emplace();
-    CManualMessageLoop& loop = console.loop;
-    CPacketManagerWnd& pm = console.pm;
-    pm.Create(&console.view);
-
+    // Built in place in storage that outlives the inputs: no 64 kB stack
+    // frame to poison, and every input still starts from a new parser.
+    static std::optional<CFrameParser> s_Parser;
+    CFrameParser& parser = s_Parser.emplace();
+    CCheckingSink sink;
     CInput in(data + 1, size - 1);
     if (data[0] & 1) {
-        RunFixedUp(loop, pm, in);
+        RunFixedUp(parser, sink, in);
     } else {
-        RunRaw(loop, pm, in);
+        RunRaw(parser, sink, in);
     }
-    loop.RunPending();
-
-    // Invariants of the machine.
-    if (pm.m_RxState < 0 || pm.m_RxState > 13) __builtin_trap();
-    if (pm.m_RxState == 7 && pm.m_RxPos >= pm.m_RxPacket.m_DataSize) __builtin_trap();
-    if (pm.m_RetryCount < 0 || pm.m_RetryCount >= MAX_SENDS) __builtin_trap();
-    s_Console.reset();
+    s_Parser.reset();
     return 0;
 }
