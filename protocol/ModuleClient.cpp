@@ -275,6 +275,13 @@ std::size_t CModuleClient::OpenExchanges(const CMsgTarget* requester) const {
     return n;
 }
 
+bool CModuleClient::IsWaiting(EFrameForm form, std::uint32_t command) const {
+    for (const SExchange& ex : m_Open) {
+        if (ex.request.form == form && ex.request.command == command) return true;
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------- receiving
 
 LRESULT CModuleClient::OnCommRead(WPARAM, LPARAM) {

@@ -136,6 +136,8 @@ public:
     void Abandon(const CMsgTarget& requester, std::uint32_t command = 0);
     // Open exchanges of requester (all requesters with nullptr).
     std::size_t OpenExchanges(const CMsgTarget* requester = nullptr) const;
+    // An exchange of this command is open.
+    bool IsWaiting(EFrameForm form, std::uint32_t command) const;
     // Answers that answered no open exchange, since the client was made.
     std::uint64_t StaleAnswers() const { return m_nStaleAnswers; }
 

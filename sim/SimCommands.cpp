@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 #include "sim/SimImage.h"
 #include "sim/SimModule.h"
 

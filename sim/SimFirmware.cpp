@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 #include "protocol/Packet.h"
 
 CSimFirmware::Answer CSimFirmware::OnHexRecord(const CPacket& rq) {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 #include "sim/SimImage.h"
 
 namespace {

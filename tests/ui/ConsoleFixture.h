@@ -22,8 +22,10 @@
 #include "platform/core/ManualMessageLoop.h"
 #include "platform/core/ProfileFile.h"
 #include "platform/core/SerialDevice.h"
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
+#include "protocol/ModuleClient.h"
 #include "protocol/Packet.h"
+#include "sim/SimPty.h"
 #include "tests/ui/UiTestEnv.h"
 
 namespace console_test {
@@ -188,14 +190,106 @@ public:
     // Pumps messages from the serial watch thread (real time; the virtual
     // clock stands still) until done.
     bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) { return loop.RunUntil(done, timeoutMs); }
+
+    // Opens the module client's link on a pseudo-terminal of the test's own,
+    // with nothing behind it: requests are written there (the test reads
+    // them back from the write tap or from Line()), and answers are handed
+    // to the client as arriving bytes (Arrive, Deliver).
+    bool OpenRawLine(int rate = 115200) { return m_Line.IsOpen() && View().Client().Open(m_Line.SlavePath(), rate); }
+    CRawPty& Line() { return m_Line; }
+    // Bytes handed to the module client as if they had just arrived on the
+    // line; everything they cause runs now.
+    void Arrive(const std::vector<std::uint8_t>& bytes) {
+        CModuleClient& client = View().Client();
+        client.Channel().m_QueueRead.PutChunk(bytes.data(), static_cast<int>(bytes.size()));
+        loop.Post(&client, WM_COMM_READ);
+        loop.RunPending();
+    }
+
     CManualMessageLoop loop;
     CScriptedUiOperator op;
 
 private:
+    CRawPty m_Line;
     CTempDir m_Dir;
     SAppOptions m_Options;
     std::unique_ptr<CPravikApp> m_pApp;
 };
+
+// The wire bytes of a General answer.
+inline std::vector<std::uint8_t> GeneralAnswer(std::uint32_t command, std::uint32_t param1, std::uint32_t param2 = 0,
+                                               const std::vector<std::uint8_t>& data = {}, std::uint32_t errCode = 0) {
+    auto packet = std::make_unique<CPacket>();
+    packet->m_Command = command;
+    packet->m_Param1 = param1;
+    packet->m_Param2 = param2;
+    packet->m_ErrCode = errCode;
+    packet->m_DataSize = static_cast<std::uint32_t>(data.size());
+    std::copy(data.begin(), data.end(), packet->m_Data);
+    packet->PrepareForSend();
+    std::vector<std::uint8_t> frame(packet->FrameSize());
+    packet->Serialize(frame.data(), frame.size());
+    return frame;
+}
+
+// An answer to the request of command that flow has out, arriving now on the
+// console's open link. A flow that has none out asks for it first (a plain
+// request of command), as if its button had been pressed: the module client
+// gives answers only to requests.
+inline void Deliver(CConsole& console, EFlow flow, std::uint32_t command, std::uint32_t param1,
+                    std::uint32_t param2 = 0, const std::vector<std::uint8_t>& data = {}, std::uint32_t errCode = 0) {
+    CModuleClient& client = console.View().Client();
+    if (!client.IsWaiting(EFrameForm::General, command)) {
+        EXPECT_EQ(client.Send(*console.View().Flow(flow), req::General(command)), ESendResult::Sent)
+            << "is the link open (CConsole::OpenRawLine)?";
+    }
+    console.Arrive(GeneralAnswer(command, param1, param2, data, errCode));
+}
+inline void Deliver(CConsole& console, EFlow flow, std::uint32_t command, std::uint32_t param1, std::uint32_t param2,
+                    const std::string& data) {
+    Deliver(console, flow, command, param1, param2, std::vector<std::uint8_t>(data.begin(), data.end()));
+}
+
+// A Minimized answer (result in byte 3, value in byte 4), the same way.
+inline void DeliverMini(CConsole& console, EFlow flow, std::uint8_t command, std::uint8_t result,
+                        std::uint8_t value = 0) {
+    CModuleClient& client = console.View().Client();
+    if (!client.IsWaiting(EFrameForm::Minimized, command)) {
+        EXPECT_EQ(client.Send(*console.View().Flow(flow), req::Mini(command)), ESendResult::Sent)
+            << "is the link open (CConsole::OpenRawLine)?";
+    }
+    std::vector<std::uint8_t> frame(MINI_FRAME_SIZE);
+    BuildMiniFrame(frame.data(), command, result, value);
+    console.Arrive(frame);
+}
+
+// The console started with board and protocol chosen and the connected
+// layout shown, its link open on a raw line with nothing behind it.
+inline void StartOnRawLine(CConsole& console, int board, int protocol = PROTOCOL_GENERAL) {
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    view.SelectBoard(board);
+    view.SelectProtocol(protocol);
+    ASSERT_TRUE(console.OpenRawLine());
+    view.State().m_bConnected = true;
+    view.SetLayout(LAYOUT_CONNECTED);
+    console.ClosePrompt();  // "Packet type is changed!!!"
+    view.SetStatusText("before");
+}
+
+// The simulated module of a connected console put into master mode by the
+// master-mode flow's credential-free request (a fresh module grants it at
+// once); the form then shows the master layout. False when it did not.
+inline bool EnterMasterMode(CConsole& console) {
+    CPravikView& view = console.View();
+    if (view.Client().Send(*view.Flow(FLOW_MASTER), req::EnterMaster(AUTH_NONE)) != ESendResult::Sent) return false;
+    const bool entered = console.WaitFor([&] { return view.State().m_bMasterMode; });
+    console.loop.RunPending();
+    console.ClosePrompt();
+    bool master = false;
+    if (CSimPty* sim = console.App().Simulator()) sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
+    return entered && master;
+}
 
 // The console with its simulated module (in-process, on a pseudo-terminal)
 // of boardType, at the settings' rate, connected, with the device

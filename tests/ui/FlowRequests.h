@@ -1,9 +1,7 @@
 #pragma once
 // What the console writes to the module, frame by frame, for the tests of the
-// fingerprint flows: every write of the packet manager (port open or not),
-// read back as General requests or Minimized frames. And answers handed to
-// the form as the packet manager hands them: a General packet or a six-byte
-// frame.
+// fingerprint flows: every write of the module client, read back as General
+// requests or Minimized frames.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -15,7 +13,7 @@
 
 namespace flow_test {
 
-struct SRequest {
+struct SWritten {
     bool mini = false;
     std::uint32_t command = 0;
     std::uint32_t param1 = 0, param2 = 0;  // Minimized: the two argument bytes
@@ -25,19 +23,19 @@ struct SRequest {
 class CRequestLog {
 public:
     explicit CRequestLog(CPravikView& view) {
-        view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
+        view.Client().Channel().m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
             m_Bytes.insert(m_Bytes.end(), b, b + n);
         };
     }
     // The requests written since the last Take. A Minimized frame goes out
     // a byte a write, a General one in one write: the bytes are read as
     // one stream.
-    std::vector<SRequest> Take() {
-        std::vector<SRequest> out;
+    std::vector<SWritten> Take() {
+        std::vector<SWritten> out;
         const std::vector<std::uint8_t>& w = m_Bytes;
         std::size_t at = 0;
         while (at < w.size()) {
-            SRequest r;
+            SWritten r;
             const std::size_t left = w.size() - at;
             if (left >= MINI_FRAME_SIZE && w[at] == PACKET_START && w[at + 1] == MINI_MARKER) {
                 r.mini = true;
@@ -68,27 +66,6 @@ public:
 private:
     std::vector<std::uint8_t> m_Bytes;
 };
-
-// A General answer to the form, delivered now.
-inline void Deliver(CManualMessageLoop& loop, CPravikView& view, UINT msg, std::int32_t result, std::uint32_t param2 = 0,
-                    const std::vector<std::uint8_t>& data = {}) {
-    auto packet = std::make_unique<CPacket>();
-    packet->m_Param1 = static_cast<std::uint32_t>(result);
-    packet->m_Param2 = param2;
-    packet->m_DataSize = static_cast<std::uint32_t>(data.size());
-    std::copy(data.begin(), data.end(), packet->m_Data);
-    loop.Post(&view, msg, reinterpret_cast<WPARAM>(packet.get()), 0);
-    loop.RunPending();
-}
-
-// A Minimized answer (result in byte 3) to the form, delivered now.
-inline void DeliverMini(CManualMessageLoop& loop, CPravikView& view, UINT msg, std::uint8_t command,
-                        std::int32_t result) {
-    std::array<std::uint8_t, MINI_FRAME_SIZE> frame{};
-    BuildMiniFrame(frame.data(), command, static_cast<std::uint8_t>(result), 0);
-    loop.Post(&view, msg, reinterpret_cast<WPARAM>(frame.data()), 0);
-    loop.RunPending();
-}
 
 // The text of a request's text field: up to its zero byte.
 inline std::string FieldText(const std::vector<std::uint8_t>& data, std::size_t offset, std::size_t size) {

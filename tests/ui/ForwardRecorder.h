@@ -23,7 +23,7 @@ public:
         forwards.push_back({flow, msg, wParam});
         return 1;
     }
-    CPacketManagerWnd& Device() override { return m_View.Device(); }
+    CModuleClient& Client() override { return m_View.Client(); }
     QWidget* Form() override { return m_View.Form(); }
     CMsgDlg& MsgDlg() override { return m_View.MsgDlg(); }
     CWaitDlg& WaitDlg() override { return m_View.WaitDlg(); }
@@ -48,6 +48,7 @@ public:
     void SetBusy(bool busy) override { m_View.SetBusy(busy); }
     void NotifyLinkClosed() override { m_View.NotifyLinkClosed(); }
     void NotifyChecksumError() override { m_View.NotifyChecksumError(); }
+    void NotifyCancelSent() override { m_View.NotifyCancelSent(); }
 
 private:
     CPravikView& m_View;

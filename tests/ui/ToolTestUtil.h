@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the tool-window tests: the General requests the console writes
-// (seen through the channel's write tap, port open or not), the simulated
-// module put into master mode, and answers delivered straight to the form.
+// (seen through the channel's write tap) and records for the simulated
+// module.
 #include <memory>
 #include <vector>
 
@@ -10,23 +10,23 @@
 
 namespace console_test {
 
-struct SRequest {
+struct SWritten {
     std::uint32_t command;
     std::uint32_t param1;
     std::uint32_t param2;
     std::vector<std::uint8_t> data;
 };
 
-// Every General frame the packet manager writes, in order.
+// Every General frame the module client writes, in order.
 class CRequestLog {
 public:
     explicit CRequestLog(CPravikView& view) {
-        view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
+        view.Client().Channel().m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
             m_Bytes.insert(m_Bytes.end(), b, b + n);
         };
     }
-    std::vector<SRequest> Requests() const {
-        std::vector<SRequest> out;
+    std::vector<SWritten> Requests() const {
+        std::vector<SWritten> out;
         std::size_t at = 0;
         while (m_Bytes.size() - at >= PACKET_HEADER_SIZE && m_Bytes[at] == PACKET_START) {
             const std::uint8_t* h = &m_Bytes[at];
@@ -41,7 +41,7 @@ public:
     }
     std::vector<std::uint32_t> Commands() const {
         std::vector<std::uint32_t> out;
-        for (const SRequest& r : Requests()) out.push_back(r.command);
+        for (const SWritten& r : Requests()) out.push_back(r.command);
         return out;
     }
     void Clear() { m_Bytes.clear(); }
@@ -50,48 +50,10 @@ private:
     std::vector<std::uint8_t> m_Bytes;
 };
 
-// The simulated module of a connected console in master mode, and the form
-// in its master layout.
-inline bool EnterMasterMode(CConsole& console) {
-    CSimPty* sim = console.App().Simulator();
-    if (!sim) return false;
-    CPravikView& view = console.View();
-    // The answer is awaited through the packet trace, so that whatever the
-    // form shows for it is over before the test goes on.
-    const bool traceOpen = view.m_PacketTraceDlg.IsOpen();
-    if (!traceOpen) view.m_PacketTraceDlg.Toggle(&view);
-    view.Device().SendEnterMaster(3);
-    const bool answered = console.WaitFor([&] {
-        for (int row = 0; row < view.m_PacketTraceDlg.RowCount(); ++row) {
-            const QStringList cells = view.m_PacketTraceDlg.RowTexts(row);
-            if (cells.value(0) == "RCV" && cells.value(1) == QString("0x%1").arg(CMD_ENTER_MASTER, 0, 16)) return true;
-        }
-        return false;
-    });
-    if (!traceOpen) view.m_PacketTraceDlg.Toggle(&view);
-    console.loop.RunPending();
-    console.ClosePrompt();
-    view.SetLayout(LAYOUT_MASTER);
-    bool master = false;
-    sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
-    return answered && master;
-}
-
 inline void AddRecords(CConsole& console, const std::vector<SimRecord>& records) {
     console.App().Simulator()->RunLocked([&](CSimModule& m) {
         for (const SimRecord& r : records) m.AddRecord(r);
     });
-}
-
-// A General answer delivered to the form as the packet manager delivers it.
-inline void Deliver(CConsole& console, UINT notification, std::uint32_t result, std::uint32_t param2 = 0,
-                    const std::vector<std::uint8_t>& data = {}) {
-    auto packet = std::make_unique<CPacket>();
-    packet->m_Param1 = result;
-    packet->m_Param2 = param2;
-    packet->m_DataSize = static_cast<std::uint32_t>(data.size());
-    std::copy(data.begin(), data.end(), packet->m_Data);
-    console.Send(notification, reinterpret_cast<WPARAM>(packet.get()));
 }
 
 // ID fields of 10 bytes each, optionally behind the 4 bytes of the newer form.

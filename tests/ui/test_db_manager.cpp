@@ -168,7 +168,7 @@ TEST_F(DbManagerTest, DeleteRecordAsksSendsTheSelectedIdAndTheRefreshReadsTheLis
     console.op.boxAnswers = {IDYES};
     Press(IDC_DB_DELETE);
     ASSERT_TRUE(console.WaitFor([&] { return log->Requests().size() >= 2 && Dlg().RowCount() == 4; }));
-    const std::vector<SRequest> requests = log->Requests();
+    const std::vector<SWritten> requests = log->Requests();
     EXPECT_EQ(requests[0].command, CMD_DELETE);
     EXPECT_EQ(requests[0].data, IdFields({"2"}));
     EXPECT_TRUE(requests[1].command == CMD_GET_FP_LIST || requests[1].command == CMD_GET_FP_LIST_EX)
@@ -216,7 +216,7 @@ TEST_F(DbManagerTest, EachDeleteAllAsksItsQuestionSendsItsKindShowsTheCountAndRe
         EXPECT_EQ(console.PromptForm(), MSGFORM_SUCCESS);
         EXPECT_EQ(console.Text(IDC_COUNT_LABEL), QString("Fingerprint Count: %1").arg(c.rows.size()));
         ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 3 && Rows() == c.rows; }));
-        const std::vector<SRequest> requests = log->Requests();
+        const std::vector<SWritten> requests = log->Requests();
         EXPECT_EQ(requests[0].command, CMD_DELETE_ALL);
         EXPECT_EQ(requests[0].param1, c.which);
         EXPECT_EQ(requests[1].command, CMD_GET_FP_LIST_EX);
@@ -258,7 +258,7 @@ TEST_F(DbManagerTest, SetAndResetMasterCheckTheRowAskAndMarkEveryRowOfTheId) {
     Press(IDC_DB_SET_MASTER);
     ASSERT_TRUE(console.WaitFor([&] { return Dlg().RowText(2, 1) == "MASTER"; }));
     EXPECT_TRUE(SimMaster("2"));
-    std::vector<SRequest> requests = log->Requests();
+    std::vector<SWritten> requests = log->Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].command, CMD_SET_MASTER);
     EXPECT_EQ(requests[0].param1, 1u);
@@ -420,7 +420,7 @@ TEST_F(DbAnswersTest, AnIdWithBytesBeyondAsciiIsSentBackAsItCame) {
     console.op.boxAnswers = {IDYES, IDYES};
     Press(IDC_DB_DELETE);
     Press(IDC_DB_SET_MASTER);
-    const std::vector<SRequest> requests = log->Requests();
+    const std::vector<SWritten> requests = log->Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].data, IdFields({id}));
     EXPECT_EQ(requests[1].data, IdFields({id}));

@@ -143,7 +143,7 @@ TEST(BoardPassword, SetSendsTheFifteenCharactersWithTheirZeroAndDeleteAsksFirst)
             EXPECT_EQ(console.op.boxes[0].text, kQuestion.toStdString());
             EXPECT_EQ(console.op.boxes[0].flags, MB_YESNO | MB_ICONQUESTION);
         }
-        const std::vector<SRequest> requests = log.Take();
+        const std::vector<SWritten> requests = log.Take();
         if (!c.command) {
             EXPECT_TRUE(requests.empty());
             continue;
@@ -186,7 +186,7 @@ TEST(EnterMaster, TheButtonSendsTheFormOfTheBoardFirmwareProtocolAndMasterFlag) 
         if (c.master) view.SetLayout(LAYOUT_MASTER);
         CRequestLog log(view);
         ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));
-        const std::vector<SRequest> requests = log.Take();
+        const std::vector<SWritten> requests = log.Take();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].mini, c.mini);
         EXPECT_EQ(requests[0].command, c.command);
@@ -275,7 +275,7 @@ TEST(EnterMaster, AnOpeningRefusalAsksForCredentialsAndEachCancelEndsTheAttemptS
         EXPECT_EQ(console.Prompt(), "");
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
         EXPECT_FALSE(console.View().State().m_bMasterMode);
-        const std::vector<SRequest> requests = log.Take();
+        const std::vector<SWritten> requests = log.Take();
         if (!c.command) {
             EXPECT_TRUE(requests.empty());
             continue;

@@ -265,7 +265,7 @@ TEST_F(SysAnswersTest, SetRequestsCarryTheFormsValuesInTheirFields) {
     Press(IDC_SI_SET_LATENT);
     CheckDlgButton(Wnd(), IDC_SI_LOG, true);
     Press(IDC_SI_SET_LOG);
-    const std::vector<SRequest> requests = log->Requests();
+    const std::vector<SWritten> requests = log->Requests();
     ASSERT_EQ(requests.size(), 5u);
     const struct { std::uint32_t command, param2; } expected[] = {
         {CMD_SET_OPP_OPTION, 0x000F6403}, {CMD_SET_SECURITY_LEVEL, 0x00050008}, {CMD_SET_CAPTURE_PERIOD, 255},

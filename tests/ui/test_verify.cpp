@@ -9,7 +9,7 @@
 #include "console/VerifyDlgs.h"
 #include "console/VerifyFlow.h"
 #include "sim/SimPty.h"
-#include "tests/ui/ForwardRecorder.h"
+#include "console/ServiceFlow.h"
 #include "tests/ui/VerifyTestUtil.h"
 
 using namespace console_test;
@@ -17,7 +17,7 @@ using namespace verify_test;
 
 namespace {
 
-void OpenWaitPrompt(CPravikView& view) { view.m_WaitDlg.Popup(IDD_WAITDLG, &view, &view.m_PacketManager); }
+void OpenWaitPrompt(CPravikView& view) { view.m_WaitDlg.Popup(IDD_WAITDLG, &view); }
 
 // The operator picks the password verification (true) or keeps the fingerprint one.
 CScriptedUiOperator::DialogAnswer ChooseType(bool password) {
@@ -119,7 +119,7 @@ TEST(Verify, EachBoardAsksForWhatItsVerificationNeedsAndEachCancelSendsNothing) 
         for (const auto& answer : c.answers) console.op.Answer(answer);
         ASSERT_TRUE(console.Click(IDC_VERIFY));
         EXPECT_EQ(console.op.dialogTitles, c.titles);
-        const std::vector<SRequest> requests = log.Take();
+        const std::vector<SWritten> requests = log.Take();
         if (!c.sent) {
             EXPECT_TRUE(requests.empty());
             EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
@@ -180,9 +180,9 @@ TEST(VerifyAnswers, EveryRowOfTheVerificationAndIdentificationAnswersClosesTheWa
         {RES_CANCELED, "Identification canceled.", MSGFORM_WARNING, "Identification canceled."},
         {RES_INVALID_ID, "", 0, "before"},
     };
-    const struct { UINT msg; const SShown* rows; std::size_t count; } tables[] = {
-        {WM_RX_VERIFY, verify, std::size(verify)},
-        {WM_RX_IDENTIFY, identify, std::size(identify)},
+    const struct { std::uint32_t command; const SShown* rows; std::size_t count; } tables[] = {
+        {CMD_VERIFY, verify, std::size(verify)},
+        {CMD_IDENTIFY, identify, std::size(identify)},
     };
     CConsole console;
     StartOffline(console, BOARD_PELL);
@@ -191,10 +191,10 @@ TEST(VerifyAnswers, EveryRowOfTheVerificationAndIdentificationAnswersClosesTheWa
     for (const auto& table : tables) {
         for (std::size_t i = 0; i < table.count; ++i) {
             const SShown& c = table.rows[i];
-            SCOPED_TRACE(std::to_string(table.msg) + " code " + std::to_string(c.code));
+            SCOPED_TRACE(std::to_string(table.command) + " code " + std::to_string(c.code));
             OpenWaitPrompt(view);
             ASSERT_TRUE(view.m_WaitDlg.IsOpen());
-            Deliver(console, table.msg, static_cast<std::uint32_t>(c.code), 0, FieldOf("42", 10));
+            Deliver(console, FLOW_VERIFY, table.command, static_cast<std::uint32_t>(c.code), 0, FieldOf("42", 10));
             EXPECT_FALSE(view.m_WaitDlg.IsOpen());
             ExpectShown(console, c);
             console.ClosePrompt();
@@ -217,7 +217,7 @@ TEST(VerifyAnswers, EveryRowOfTheMinimizedIdentificationAnswerWithoutAnId) {
     SetCounters(console);
     for (const auto& c : rows) {
         SCOPED_TRACE(c.code);
-        DeliverMini(console, WM_RX_MINI_IDENTIFY, MINI_IDENTIFY, static_cast<std::uint8_t>(c.code));
+        DeliverMini(console, FLOW_VERIFY, MINI_IDENTIFY, static_cast<std::uint8_t>(c.code));
         ExpectShown(console, c);
         console.ClosePrompt();
         console.View().SetStatusText("before");
@@ -229,7 +229,7 @@ TEST(VerifyAnswers, TheIdentifiedIdIsAtMostNineCharactersOfTheDataTheAnswerCarri
         {FieldOf("7", 10), "Identification is succeeded. (ID: 7)"},
         {"ABCDEFGHIJKL", "Identification is succeeded. (ID: ABCDEFGHI)"},
         {FieldOf("123456789", 10), "Identification is succeeded. (ID: 123456789)"},
-        // No data: the stale bytes behind it are not an ID.
+        // No data: whatever lies behind it is not an ID.
         {"", "Identification is succeeded. (ID: )"},
         {"AB", "Identification is succeeded. (ID: AB)"},
     };
@@ -237,7 +237,7 @@ TEST(VerifyAnswers, TheIdentifiedIdIsAtMostNineCharactersOfTheDataTheAnswerCarri
     StartOffline(console, BOARD_ZEL12);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data);
-        Deliver(console, WM_RX_IDENTIFY, RES_SUCCESS, 0, c.data);
+        Deliver(console, FLOW_VERIFY, CMD_IDENTIFY, RES_SUCCESS, 0, c.data);
         EXPECT_EQ(console.Prompt(), c.shown);
         console.ClosePrompt();
     }
@@ -245,17 +245,15 @@ TEST(VerifyAnswers, TheIdentifiedIdIsAtMostNineCharactersOfTheDataTheAnswerCarri
 
 // ---------------------------------------------------- IDENTIFY and the battery test
 
-TEST(Identify, SendsTheRequestOfTheProtocolAndEndsARunningBatteryTest) {
+TEST(Identify, SendsTheRequestOfTheProtocol) {
     for (int protocol : {PROTOCOL_GENERAL, PROTOCOL_MINIMIZED}) {
         SCOPED_TRACE(protocol);
         CConsole console;
         StartOffline(console, BOARD_PELL, protocol);
         CRequestLog log(console.View());
-        console.View().State().m_bBatteryTest = true;
         ASSERT_TRUE(console.Click(IDC_IDENTIFY));
-        EXPECT_FALSE(console.View().State().m_bBatteryTest);
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
-        const std::vector<SRequest> requests = log.Take();
+        const std::vector<SWritten> requests = log.Take();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].mini, protocol == PROTOCOL_MINIMIZED);
         EXPECT_EQ(requests[0].command, protocol == PROTOCOL_MINIMIZED ? std::uint32_t{MINI_IDENTIFY}
@@ -264,37 +262,36 @@ TEST(Identify, SendsTheRequestOfTheProtocolAndEndsARunningBatteryTest) {
     }
 }
 
-TEST(Identify, WhileTheBatteryTestRunsTheGeneralAnswerGoesToTheServiceFlowAndIsNotShown) {
+// The battery test sends its own identifications: their answers go to the
+// service flow and are never shown by the verification flow. IDENTIFY on the
+// main form (once the test's window is closed) takes the place of the test's
+// identification: the test ends and that answer is shown as usual.
+TEST(Identify, TheBatteryTestsAnswersAreItsOwnAndIdentifyEndsTheTest) {
     CConsole console;
-    StartOffline(console, BOARD_PELL);
+    StartOffline(console, BOARD_ZEL12);
     CPravikView& view = console.View();
-    CForwardRecorder recorder(view);
-    CVerifyFlow flow(recorder);
-    CPacket answer;
-    answer.m_Param1 = RES_SUCCESS;
-    view.State().m_bBatteryTest = true;
+    auto& service = static_cast<CServiceFlow&>(*view.Flow(FLOW_SERVICE));
+    CRequestLog log(view);
+    ASSERT_TRUE(console.Choose(ID_TOOLS_BATTERY_TEST));
+    ASSERT_TRUE(service.IsBatteryTestRunning());
+    ASSERT_EQ(log.Take().size(), 1u);
     OpenWaitPrompt(view);
-    flow.WindowProc(WM_RX_IDENTIFY, reinterpret_cast<WPARAM>(&answer), 0);
+    console.Arrive(GeneralAnswer(CMD_IDENTIFY, RES_SUCCESS, 0, {'4', '2', 0}));
     EXPECT_FALSE(view.m_WaitDlg.IsOpen());
-    ASSERT_EQ(recorder.forwards.size(), 1u);
-    EXPECT_EQ(recorder.forwards[0].flow, FLOW_SERVICE);
-    EXPECT_EQ(recorder.forwards[0].msg, WM_RX_IDENTIFY);
-    EXPECT_EQ(recorder.forwards[0].wParam, reinterpret_cast<WPARAM>(&answer));
-    EXPECT_EQ(console.Prompt(), "");
-    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");
-    // The Minimized answer is never the test's.
-    std::uint8_t frame[MINI_FRAME_SIZE];
-    BuildMiniFrame(frame, MINI_IDENTIFY, RES_FAIL, 0);
-    flow.WindowProc(WM_RX_MINI_IDENTIFY, reinterpret_cast<WPARAM>(frame), 0);
-    EXPECT_EQ(recorder.forwards.size(), 1u);
-    EXPECT_EQ(console.Prompt(), "Identification is failed.");
-    console.ClosePrompt();
-    // IDENTIFY ends the test: the next answer is shown.
-    ASSERT_TRUE(flow.OnCommand(IDC_IDENTIFY, BN_CLICKED));
-    answer.m_Param1 = RES_TIMEOUT;
-    flow.WindowProc(WM_RX_IDENTIFY, reinterpret_cast<WPARAM>(&answer), 0);
-    EXPECT_EQ(recorder.forwards.size(), 1u);
+    EXPECT_EQ(console.Prompt(), "") << "the identification is not shown";
+    std::vector<SWritten> requests = log.Take();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].command, static_cast<std::uint32_t>(CMD_CHECK_VOLTAGE));
+    console.Arrive(GeneralAnswer(CMD_CHECK_VOLTAGE, RES_SUCCESS, 0));
+    ASSERT_EQ(log.Take().size(), 1u) << "the next identification";
+    // The operator closes the test's window, then presses IDENTIFY.
+    service.BatteryDlg().Close();
+    ASSERT_TRUE(console.Click(IDC_IDENTIFY));
+    console.loop.RunPending();
+    EXPECT_FALSE(service.IsBatteryTestRunning());
+    console.Arrive(GeneralAnswer(CMD_IDENTIFY, RES_TIMEOUT));
     EXPECT_EQ(console.Prompt(), "Time out!!!");
+    EXPECT_TRUE(log.Take().size() == 1) << "only IDENTIFY went out: the test sent nothing more";
 }
 
 // ------------------------------------------------- against the simulated module

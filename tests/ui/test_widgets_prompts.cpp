@@ -4,7 +4,7 @@
 #include <QTreeView>
 #include <tuple>
 
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 #include "protocol/Packet.h"
 #include "tests/ui/UiTestEnv.h"
 #include "tools/PacketTraceDlg.h"
