@@ -34,8 +34,10 @@ void CUpgradeFlow::Report(const SUpgradeError& error) {
 
 void CUpgradeFlow::OnUpgradeFirmware() {
     // The menu bar stays usable while the progress window disables the form:
-    // a second upgrade must not take the answers of the one under way.
-    if (m_Session.IsRunning()) {
+    // a second upgrade must not take the answers of the one under way. Once
+    // the operator has closed the window (a module that stopped answering),
+    // a new upgrade replaces the old one.
+    if (m_Session.IsRunning() && m_ProgDlg.IsOpen()) {
         m_Console.ShowPrompt(MSGFORM_WARNING, "A firmware upgrade is already running.");
         return;
     }
@@ -46,6 +48,7 @@ void CUpgradeFlow::OnUpgradeFirmware() {
     const bool hex = State().IsZel12();
     std::string path;
     if (!m_Console.Operator().GetOpenFileName(hex ? kHexFilter : kBinFilter, hex ? "*.HEX" : "*.BIN", path)) return;
+    Finish();
     // The whole file is checked before the first request: a broken file must
     // not leave the module half written.
     if (!m_Session.Prepare(hex ? EUpgradeFormat::Hex : EUpgradeFormat::Bin, path)) {

@@ -79,6 +79,7 @@ bool CModuleClient::Open(const std::string& portName, int baudRate) {
     // A frame cut off on the last connection must not swallow the first
     // bytes of this one.
     m_Parser.Reset();
+    m_Channel.m_QueueRead.ClearQueue();
     m_ReportedDrops = 0;
     return m_Channel.OpenPort(portName, baudRate, 0);
 }
@@ -165,8 +166,11 @@ ESendResult CModuleClient::Send(CMsgTarget& requester, SRequest request, std::ui
 }
 
 bool CModuleClient::Write(const SExchange& ex, ETraceKind kind) {
-    // Bytes not yet parsed belong to nothing any more.
-    m_Channel.m_QueueRead.ClearQueue();
+    // The receive queue is left as it is: bytes still arriving may be a late
+    // answer (to this request's earlier send, or to one it replaced), and
+    // cutting a frame in half would leave the parser hunting through its data
+    // for frames that are not there. Whole late answers are matched to
+    // nothing and dropped as stale.
     const SRequest& rq = ex.request;
     STraceEvent event;
     event.kind = kind;
@@ -174,7 +178,10 @@ bool CModuleClient::Write(const SExchange& ex, ETraceKind kind) {
     event.send = ex.sends;
     std::size_t size = 0, written = 0;
     if (rq.IsMini()) {
-        m_Parser.Reset();
+        // Minimized requests are never re-sent, so nothing of theirs is in
+        // flight; a General frame the module broke off (it was switched to
+        // the Minimized protocol meanwhile) must not swallow the answer.
+        if (kind == ETraceKind::Request) m_Parser.Reset();
         std::uint8_t frame[MINI_FRAME_SIZE];
         BuildMiniFrame(frame, static_cast<std::uint8_t>(rq.command), static_cast<std::uint8_t>(rq.param1),
                        static_cast<std::uint8_t>(rq.param2));
@@ -290,12 +297,11 @@ LRESULT CModuleClient::OnCommRead(WPARAM, LPARAM) {
     const int count = queue.Peek(m_RxScratch, CQueue::QUEUE_SIZE, m_RxGeneration);
     if (count == 0) return 0;
     const std::size_t used = m_Parser.Feed(m_RxScratch, static_cast<std::size_t>(count), *this);
-    // A request sent meanwhile has emptied the queue; Discard then leaves the
-    // new bytes alone.
+    // A handler that reopened the link meanwhile has emptied the queue;
+    // Discard then leaves the new bytes alone.
     queue.Discard(static_cast<int>(used), m_RxGeneration);
     // Parsing stops behind a data-less answer. Bytes that arrived in the same
-    // read (a second answer) are parsed on a wake-up of their own at once,
-    // before a later request would clear them.
+    // read (a second answer) are parsed on a wake-up of their own at once.
     if (used < static_cast<std::size_t>(count) && queue.Generation() == m_RxGeneration) {
         Loop().Post(this, WM_COMM_READ, 0, 0);
     }
@@ -334,8 +340,7 @@ bool CModuleClient::OnGeneralFrame(const CPacket& frame) {
         // The module refused our checksum. A firmware piece goes out again
         // at once, counted with its other sends.
         if (ex.info->resendOnRefusal && Resend(ex)) {
-            // Sending emptied the queue: what is left of this read is gone.
-            return m_Channel.m_QueueRead.Generation() == m_RxGeneration;
+            return true;
         }
         End(static_cast<std::size_t>(index), EExchangeEnd::ChecksumRefused);
         return true;

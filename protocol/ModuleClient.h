@@ -173,8 +173,8 @@ private:
     LRESULT OnPortLost(WPARAM, LPARAM);
     LRESULT OnCommAlert(WPARAM, LPARAM);
 
-    // Writes a frame: empties the receive queue first (a Minimized frame
-    // also restarts the parser), traces it. False when it was not written whole.
+    // Writes a frame and traces it; what is arriving is left to the parser.
+    // False when it was not written whole.
     bool Write(const SExchange& exchange, ETraceKind kind);
     void Arm(SExchange& exchange);
     void OnGuardExpired(std::uint64_t id);

@@ -18,6 +18,18 @@ std::size_t CManualMessageLoop::PendingCount() const {
     return m_Queue.size();
 }
 
+bool CManualMessageLoop::RunOne() {
+    PostedMessage message;
+    {
+        std::lock_guard<std::mutex> lock(m_QueueLock);
+        if (m_Queue.empty()) return false;
+        message = std::move(m_Queue.front());
+        m_Queue.pop_front();
+    }
+    Deliver(message);
+    return true;
+}
+
 std::size_t CManualMessageLoop::RunPending() {
     std::size_t delivered = 0;
     for (;;) {

@@ -19,6 +19,8 @@ public:
     // Delivers posted messages, including those posted while it runs, until
     // none is left. Returns how many were delivered.
     std::size_t RunPending();
+    // Delivers only the oldest waiting message; false when none waits.
+    bool RunOne();
 
     // Moves the clock forward by ms, firing every timer and delayed call that
     // falls due on the way in time order, and delivering the posted messages

@@ -4,6 +4,8 @@
 // below the console uses Qt.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -132,4 +134,64 @@ TEST(Layers, NoIncludeInTheTreeReachesUp) {
     }
     EXPECT_GT(files, 50) << "the source tree was not found at " << root;
     for (const auto& fault : faults) ADD_FAILURE() << fault;
+}
+
+// ---------------------------------------------------------------- texts
+
+namespace {
+
+// A string literal of a line of code that reads as a sentence for the
+// operator: words with blanks between them, or ending in . ! or ?. Names
+// ("GET_IMAGE"), file modes ("rb") and format strings without words pass.
+std::string SentenceIn(const std::string& line) {
+    std::string code = line;
+    // Comments say what the code does; they are not shown to anyone.
+    bool inString = false;
+    for (std::size_t i = 0; i + 1 < code.size(); ++i) {
+        if (code[i] == '"' && (i == 0 || code[i - 1] != '\\')) inString = !inString;
+        if (!inString && code[i] == '/' && code[i + 1] == '/') {
+            code.erase(i);
+            break;
+        }
+    }
+    static const std::regex kLiteral(R"re("((?:[^"\\]|\\.)*)")re");
+    for (auto it = std::sregex_iterator(code.begin(), code.end(), kLiteral); it != std::sregex_iterator(); ++it) {
+        const std::string text = (*it)[1];
+        const bool letters = std::any_of(text.begin(), text.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+        const bool words = std::regex_search(text, std::regex(R"([A-Za-z]{2,}[ ,:;]+[A-Za-z]{2,})"));
+        const bool ending = !text.empty() && (text.back() == '.' || text.back() == '!' || text.back() == '?');
+        if (letters && (words || ending)) return text;
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(Texts, TheRuleCatchesASentenceButNotNamesOrComments) {
+    EXPECT_EQ(SentenceIn(R"(    Box("Checksum error occurred!!!");)"), "Checksum error occurred!!!");
+    EXPECT_EQ(SentenceIn(R"(    return "the firmware file could not be read";)"), "the firmware file could not be read");
+    EXPECT_EQ(SentenceIn(R"(    X(GET_IMAGE, 0x60) // "not a sentence here")"), "");
+    EXPECT_EQ(SentenceIn(R"(    case TimedOut: return "TIMED_OUT";)"), "");
+    EXPECT_EQ(SentenceIn(R"(    std::fopen(name.c_str(), "rb");)"), "");
+}
+
+// The device protocol layer says nothing to the operator: what an exchange's
+// end means is shown by the flows, which choose their texts by it.
+TEST(Texts, NoFileOfTheProtocolLayerHoldsASentenceTheOperatorReads) {
+    const fs::path root = fs::path(PRAVIK_SOURCE_DIR) / "protocol";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(root)) {
+        const std::string ext = entry.path().extension().string();
+        if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+        ++files;
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number) {
+            const std::string sentence = SentenceIn(line);
+            if (!sentence.empty()) {
+                ADD_FAILURE() << entry.path().filename().string() << ":" << number << ": \"" << sentence << "\"";
+            }
+        }
+    }
+    EXPECT_GT(files, 10) << "protocol/ was not found at " << root;
 }

@@ -19,7 +19,7 @@
 
 #include "link/SerialChannel.h"
 #include "platform/core/ManualMessageLoop.h"
-#include "protocol/Notifications.h"
+#include "link/CommMessages.h"
 
 namespace {
 

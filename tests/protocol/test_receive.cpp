@@ -187,17 +187,41 @@ TEST_F(ReceiveTest, TwoDatalessAnswersInOneReadAreBothDelivered) {
     EXPECT_EQ(h.loop.PendingCount(), 0u);  // no wake-up left circling
 }
 
-// A request sent by the handler of the first answer empties the queue: the
-// bytes behind it belonged to the exchange that request replaced.
-TEST_F(ReceiveTest, ARequestSentByTheFirstAnswersHandlerDiscardsTheWaitingBytes) {
+// A request sent by the handler of the first answer leaves the bytes behind
+// it alone: they are the answer to another open exchange.
+TEST_F(ReceiveTest, ARequestSentByTheFirstAnswersHandlerKeepsTheBytesBehindIt) {
     h.flow.react = [&](const SRecordedReply& r) {
         if (r.request.command == CMD_STATUS) h.Send(req::General(CMD_IDENTIFY));
     };
     h.Send(req::General(CMD_STATUS));
     h.Send(req::General(CMD_CANCEL));
     h.Arrive(Concat({GeneralFrame(CMD_STATUS, RES_SUCCESS, 1), GeneralFrame(CMD_CANCEL, RES_IDLE, 0)}));
+    ASSERT_EQ(h.flow.replies.size(), 2u);
+    EXPECT_EQ(h.flow.replies[1].request.command, static_cast<std::uint32_t>(CMD_CANCEL));
+    EXPECT_EQ(h.client.OpenExchanges(), 1u) << "IDENTIFY still waits";
+}
+
+// A late answer cut by nothing: the request that follows it does not empty
+// the queue, so the tail of the late frame completes it and it is dropped
+// whole as stale, instead of the parser hunting through image data.
+TEST_F(ReceiveTest, ANewRequestDoesNotCutALateAnswerInHalf) {
+    h.Send(req::General(CMD_GET_IMAGE, 0, 4));
+    h.loop.Advance(TIMEOUT_GET_IMAGE);  // re-sent; both sends will be answered
+    Bytes data(2048);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = i % 2 ? 0x5A : 0xA5;  // start codes inside
+    const Bytes answer = GeneralFrame(CMD_GET_IMAGE, RES_SUCCESS, 4, data);
+    h.Arrive(answer);
     ASSERT_EQ(h.flow.replies.size(), 1u);
-    EXPECT_EQ(h.client.OpenExchanges(), 2u) << "CANCEL and IDENTIFY still wait";
+    h.Send(req::General(CMD_GET_IMAGE, 0, 5));
+    h.client.Channel().m_QueueRead.PutChunk(answer.data(), 700);  // the duplicate, half here
+    h.Send(req::General(CMD_GET_IMAGE, 0, 5));                   // superseding itself
+    h.Arrive(Bytes(answer.begin() + 700, answer.end()));
+    EXPECT_EQ(h.client.StaleAnswers(), 1u);
+    EXPECT_TRUE(h.trace.Only(ETraceKind::Rejected).empty());
+    EXPECT_TRUE(h.link.Only(WM_CHECKSUM_ERROR).empty());
+    h.Arrive(GeneralFrame(CMD_GET_IMAGE, RES_SUCCESS, 5, data));
+    ASSERT_EQ(h.flow.replies.size(), 3u);  // the superseded one, then piece 5
+    EXPECT_EQ(h.flow.replies[2].end, EExchangeEnd::Answered);
 }
 
 TEST_F(ReceiveTest, AnswersWithDataInOneReadEachKeepTheirOwnCopy) {

@@ -161,4 +161,26 @@ TEST(GuardedRequests, AChecksumRefusalResendRearmsTheGuard) {
     EXPECT_EQ(h.TakeRequests().size(), 1u);
 }
 
+// An answer that is arriving when the guard fires is not cut in half by the
+// re-send: what has come of it stays in the receive queue, the rest
+// completes it, and the re-send's own answer is then stale.
+TEST(GuardedRequests, AResendKeepsTheAnswerThatIsArrivingWhole) {
+    ClientHarness h;
+    h.Send(req::General(CMD_GET_IMAGE2, 0, 3));
+    ASSERT_EQ(h.TakeRequests().size(), 1u);
+    const Bytes answer = GeneralFrame(CMD_GET_IMAGE2, RES_SUCCESS, 3u << 8 | 141, Bytes(512, 0x3C));
+    CQueue& queue = h.client.Channel().m_QueueRead;
+    queue.PutChunk(answer.data(), 300);  // not yet parsed
+    h.loop.Advance(TIMEOUT_GET_IMAGE2);  // the guard fires first
+    EXPECT_EQ(h.TakeRequests().size(), 1u) << "re-sent";
+    EXPECT_EQ(queue.GetCount(), 300);
+    h.Arrive(Bytes(answer.begin() + 300, answer.end()));
+    ASSERT_EQ(h.flow.replies.size(), 1u);
+    EXPECT_EQ(h.flow.replies[0].end, EExchangeEnd::Answered);
+    EXPECT_EQ(h.flow.replies[0].packet.m_Data[511], 0x3C);
+    EXPECT_TRUE(h.link.Only(WM_CHECKSUM_ERROR).empty());
+    h.Arrive(answer);
+    EXPECT_EQ(h.client.StaleAnswers(), 1u);
+}
+
 }  // namespace

@@ -182,9 +182,17 @@ public:
     QString Prompt() { return View().m_MsgDlg.IsOpen() ? View().m_MsgDlg.Message() : QString(); }
     int PromptForm() { return View().m_MsgDlg.Form(); }
     void ClosePrompt() { View().m_MsgDlg.Close(); }
-    // Delivers one message to the form now.
+    // Delivers one message of the link (a rejected frame, a stalled write,
+    // dropped bytes) or of the Serial Communication dialog to the connection
+    // flow, which takes them, now.
     void Send(UINT msg, WPARAM w = 0) {
-        loop.Post(&View(), msg, w, 0);
+        loop.Post(View().Flow(FLOW_CONNECTION), msg, w, 0);
+        loop.RunPending();
+    }
+    // The serial channel reports the port lost (an adapter pulled out) to
+    // the module client, which passes it on; everything it causes runs now.
+    void LosePort() {
+        loop.Post(&View().Client(), WM_COMM_PORT_LOST);
         loop.RunPending();
     }
     // Pumps messages from the serial watch thread (real time; the virtual
@@ -201,9 +209,13 @@ public:
     // line; everything they cause runs now.
     void Arrive(const std::vector<std::uint8_t>& bytes) {
         CModuleClient& client = View().Client();
-        client.Channel().m_QueueRead.PutChunk(bytes.data(), static_cast<int>(bytes.size()));
-        loop.Post(&client, WM_COMM_READ);
-        loop.RunPending();
+        // In reads the receive queue holds, as the watch thread delivers them.
+        for (std::size_t at = 0; at < bytes.size(); at += 4096) {
+            const std::size_t n = std::min<std::size_t>(4096, bytes.size() - at);
+            client.Channel().m_QueueRead.PutChunk(bytes.data() + at, static_cast<int>(n));
+            loop.Post(&client, WM_COMM_READ);
+            loop.RunPending();
+        }
     }
 
     CManualMessageLoop loop;
@@ -232,17 +244,22 @@ inline std::vector<std::uint8_t> GeneralAnswer(std::uint32_t command, std::uint3
     return frame;
 }
 
+// The request flow has out for request's command, or, when it has none, this
+// one sent for it now, as if its button had been pressed.
+inline void Ask(CConsole& console, EFlow flow, const SRequest& request) {
+    CModuleClient& client = console.View().Client();
+    if (client.IsWaiting(request.form, request.command)) return;
+    EXPECT_EQ(client.Send(*console.View().Flow(flow), request), ESendResult::Sent)
+        << "is the link open (CConsole::OpenRawLine)?";
+}
+
 // An answer to the request of command that flow has out, arriving now on the
 // console's open link. A flow that has none out asks for it first (a plain
 // request of command), as if its button had been pressed: the module client
 // gives answers only to requests.
 inline void Deliver(CConsole& console, EFlow flow, std::uint32_t command, std::uint32_t param1,
                     std::uint32_t param2 = 0, const std::vector<std::uint8_t>& data = {}, std::uint32_t errCode = 0) {
-    CModuleClient& client = console.View().Client();
-    if (!client.IsWaiting(EFrameForm::General, command)) {
-        EXPECT_EQ(client.Send(*console.View().Flow(flow), req::General(command)), ESendResult::Sent)
-            << "is the link open (CConsole::OpenRawLine)?";
-    }
+    Ask(console, flow, req::General(command));
     console.Arrive(GeneralAnswer(command, param1, param2, data, errCode));
 }
 inline void Deliver(CConsole& console, EFlow flow, std::uint32_t command, std::uint32_t param1, std::uint32_t param2,
@@ -253,11 +270,7 @@ inline void Deliver(CConsole& console, EFlow flow, std::uint32_t command, std::u
 // A Minimized answer (result in byte 3, value in byte 4), the same way.
 inline void DeliverMini(CConsole& console, EFlow flow, std::uint8_t command, std::uint8_t result,
                         std::uint8_t value = 0) {
-    CModuleClient& client = console.View().Client();
-    if (!client.IsWaiting(EFrameForm::Minimized, command)) {
-        EXPECT_EQ(client.Send(*console.View().Flow(flow), req::Mini(command)), ESendResult::Sent)
-            << "is the link open (CConsole::OpenRawLine)?";
-    }
+    Ask(console, flow, req::Mini(command));
     std::vector<std::uint8_t> frame(MINI_FRAME_SIZE);
     BuildMiniFrame(frame.data(), command, result, value);
     console.Arrive(frame);
@@ -282,7 +295,8 @@ inline void StartOnRawLine(CConsole& console, int board, int protocol = PROTOCOL
 // once); the form then shows the master layout. False when it did not.
 inline bool EnterMasterMode(CConsole& console) {
     CPravikView& view = console.View();
-    if (view.Client().Send(*view.Flow(FLOW_MASTER), req::EnterMaster(AUTH_NONE)) != ESendResult::Sent) return false;
+    SRequest enter = view.State().IsGeneral() ? req::EnterMaster(AUTH_NONE) : req::Mini(MINI_ENTER_MASTER);
+    if (view.Client().Send(*view.Flow(FLOW_MASTER), enter) != ESendResult::Sent) return false;
     const bool entered = console.WaitFor([&] { return view.State().m_bMasterMode; });
     console.loop.RunPending();
     console.ClosePrompt();

@@ -139,16 +139,22 @@ TEST(CapturePlayed, CancelTextsOfTheSecondMethod) {
     // CANCEL pressed during a capture: the next piece answer stops it.
     m.console.op.AnswerOk();
     ASSERT_TRUE(m.console.Click(IDC_CAPTURE));
-    EXPECT_FALSE(m.console.View().State().m_bCaptureCancel);
     ASSERT_EQ(m.Request().first, CMD_GET_IMAGE2);
-    m.console.View().State().m_bCaptureCancel = true;
+    ASSERT_TRUE(m.console.Click(IDC_CANCEL));
+    ASSERT_EQ(m.Request().first, CMD_CANCEL) << "CANCEL goes out while the capture owns the link";
     m.Piece(CMD_GET_IMAGE2, 0);
     ASSERT_TRUE(m.Until([&] { return m.console.op.boxes.size() == 2; }));
     EXPECT_EQ(m.console.op.boxes[1].text, "Capture image is canceled");
     EXPECT_EQ(m.console.Text(IDC_STATUS_LINE), "Capture image is canceled");
-    EXPECT_FALSE(m.console.View().State().m_bCaptureCancel);
     EXPECT_TRUE(m.Quiet());
     EXPECT_EQ(Capture(m.console).Image().Data()[0], 255);
+    EXPECT_FALSE(m.console.View().Client().IsClaimed()) << "the capture is over";
+    // The next capture is not stopped by that CANCEL.
+    m.console.op.AnswerOk();
+    ASSERT_TRUE(m.console.Click(IDC_CAPTURE));
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 0u));
+    m.Piece(CMD_GET_IMAGE2, 0);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 1u));
 }
 
 TEST(CapturePlayed, PiecesThatWouldReachPastTheImageAreDroppedAndEndTheCapture) {

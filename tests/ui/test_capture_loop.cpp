@@ -75,7 +75,7 @@ TEST(CaptureLoop, CountsEveryImageOverManyImagesWithDroppedAndCorruptedAnswers) 
         // The Success box shows the count when the next image starts.
         EXPECT_EQ(Count(console, IDC_SUCCESS_COUNT), flow.m_nSuccessCount);
         EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
-        EXPECT_FALSE(console.View().State().m_bContinuous);
+        EXPECT_FALSE(Capture(console).IsLooping());
         // The counters stay until the link closes.
         const int success = flow.m_nSuccessCount;
         ASSERT_TRUE(console.Click(IDC_START));
@@ -136,10 +136,13 @@ TEST(CaptureLoop, StopWithAPieceUnderWayDiscardsItsAnswerAndRequestsNothing) {
         ASSERT_EQ(m.Request(), std::make_pair(command, 0u));
         m.Piece(command, 0);
         ASSERT_EQ(m.Request(), std::make_pair(command, 1u));
+        CModuleClient& client = m.console.View().Client();
+        const std::uint64_t stale = client.StaleAnswers();
         ASSERT_TRUE(m.console.Click(IDC_START));  // STOP
-        EXPECT_TRUE(flow.m_bIgnoreNextImage);
+        EXPECT_EQ(client.OpenExchanges(&flow), 0u) << "the piece request is abandoned";
+        EXPECT_FALSE(client.IsClaimed());
         m.Piece(command, 1);
-        ASSERT_TRUE(m.Until([&] { return !flow.m_bIgnoreNextImage; }));
+        ASSERT_TRUE(m.Until([&] { return client.StaleAnswers() == stale + 1; })) << "its answer is dropped";
         EXPECT_TRUE(m.Quiet());
         // The picture keeps piece 0 only; the counters did not move.
         std::vector<std::uint8_t> expected(IMAGE_SIZE, 255);
@@ -164,16 +167,18 @@ TEST(CaptureLoop, StartRightAfterStopTakesTheNewImageAndDiscardsOnlyTheOldAnswer
     ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 0u));
     m.Piece(CMD_GET_IMAGE, 0);
     ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 1u));
+    CModuleClient& client = m.console.View().Client();
+    const std::uint64_t stale = client.StaleAnswers();
     ASSERT_TRUE(m.console.Click(IDC_START));  // STOP
     ASSERT_TRUE(m.console.Click(IDC_START));  // START again
     ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 0u));
     m.Piece(CMD_GET_IMAGE, 1);  // the answer to the abandoned request
-    ASSERT_TRUE(m.Until([&] { return !flow.m_bIgnoreNextImage; }));
+    ASSERT_TRUE(m.Until([&] { return client.StaleAnswers() == stale + 1; }));
     EXPECT_TRUE(m.Quiet());
     EXPECT_EQ(flow.Image().Data()[2048], 255);
     m.Piece(CMD_GET_IMAGE, 0);
     ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 1u));
-    EXPECT_TRUE(m.console.View().State().m_bContinuous);
+    EXPECT_TRUE(Capture(m.console).IsLooping());
 }
 
 TEST(CaptureLoop, StopAfterTheModuleCancelledDoesNotSwallowTheNextCapture) {
@@ -188,7 +193,7 @@ TEST(CaptureLoop, StopAfterTheModuleCancelledDoesNotSwallowTheNextCapture) {
     // The loop waits for STOP: nothing is asked.
     EXPECT_TRUE(m.Quiet());
     ASSERT_TRUE(m.console.Click(IDC_START));
-    EXPECT_FALSE(flow.m_bIgnoreNextImage);
+    EXPECT_EQ(m.console.View().Client().OpenExchanges(&flow), 0u);
     m.console.op.AnswerOk();
     ASSERT_TRUE(m.console.Click(IDC_CAPTURE));
     ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 0u));
@@ -231,7 +236,7 @@ TEST(CaptureLoop, TheCheckBoxEnablesStartAndUntickingItDoesNotStopTheLoop) {
     EXPECT_FALSE(m.console.Enabled(IDC_START));
     m.Piece(CMD_GET_IMAGE, 0);
     ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE}, 1u));
-    EXPECT_TRUE(m.console.View().State().m_bContinuous);
+    EXPECT_TRUE(Capture(m.console).IsLooping());
 }
 
 TEST(CaptureLoop, ClosingTheLinkEndsTheLoopAndResetsItsCounters) {
@@ -244,11 +249,65 @@ TEST(CaptureLoop, ClosingTheLinkEndsTheLoopAndResetsItsCounters) {
     ASSERT_EQ(m.Request().first, CMD_GET_IMAGE2);
     ASSERT_EQ(flow.m_nFailCount, 1);
     ASSERT_TRUE(m.console.Click(IDC_CONNECT));  // DISCONNECT
-    EXPECT_FALSE(m.console.View().State().m_bContinuous);
+    EXPECT_FALSE(Capture(m.console).IsLooping());
     EXPECT_EQ(flow.m_nFailCount, 0);
     EXPECT_EQ(flow.m_nSuccessCount, 0);
-    EXPECT_FALSE(flow.m_bIgnoreNextImage);
+    EXPECT_EQ(m.console.View().Client().OpenExchanges(), 0u);
+    EXPECT_FALSE(m.console.View().Client().IsClaimed());
     EXPECT_EQ(m.console.Text(IDC_START), "START");
     EXPECT_FALSE(m.console.Enabled(IDC_START));
     EXPECT_FALSE(IsDlgButtonChecked(&m.console.View(), IDC_CONTINUOUS));
+}
+
+// With the loop waiting for a finger (piece 0 asked), STOP then START (or
+// STOP then a single CAPTURE): the module drops the waiting scan and answers
+// only the new request. That one answer is the new request's: the capture
+// goes on, it does not stall with the button on STOP.
+TEST(CaptureLoop, StopThenStartWhileWaitingForAFingerTakesTheOnlyAnswerForTheNewRequest) {
+    for (int board : {BOARD_ZEL12, BOARD_PELL}) {
+        for (bool single : {false, true}) {
+            SCOPED_TRACE(testing::Message() << board << (single ? " then CAPTURE" : " then START"));
+            CPlayedModule m;
+            ASSERT_TRUE(m.Connect(board));
+            const std::uint32_t command = board == BOARD_ZEL12 ? CMD_GET_IMAGE : CMD_GET_IMAGE2;
+            StartLoop(m.console);
+            ASSERT_EQ(m.Request(), std::make_pair(command, 0u));
+            ASSERT_TRUE(m.console.Click(IDC_START));  // STOP
+            if (single) {
+                m.console.op.AnswerOk();  // the capture prompt of the other boards
+                ASSERT_TRUE(m.console.Click(IDC_CAPTURE));
+            } else {
+                ASSERT_TRUE(m.console.Click(IDC_START));
+            }
+            ASSERT_EQ(m.Request(), std::make_pair(command, 0u));
+            m.Piece(command, 0);  // the one answer
+            ASSERT_EQ(m.Request(), std::make_pair(command, 1u));
+            m.Piece(command, 1);
+            ASSERT_EQ(m.Request(), std::make_pair(command, 2u));
+            EXPECT_EQ(m.console.View().Client().StaleAnswers(), 0u);
+        }
+    }
+}
+
+// The answer to a piece the console asked for again after a time-out comes
+// twice. The second is stale: it does not end the next piece's exchange, so
+// when that piece's answer is lost the guard still asks again.
+TEST(CaptureLoop, ALateDuplicatePieceAnswerDoesNotStopTheNextPiecesGuard) {
+    CPlayedModule m;
+    ASSERT_TRUE(m.Connect(BOARD_PELL));
+    StartLoop(m.console);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 0u));
+    m.Piece(CMD_GET_IMAGE2, 0);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 1u));
+    m.console.loop.Advance(TIMEOUT_GET_IMAGE2);  // piece 1 answered slowly: asked again
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 1u));
+    m.Piece(CMD_GET_IMAGE2, 1);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 2u));
+    CModuleClient& client = m.console.View().Client();
+    m.Piece(CMD_GET_IMAGE2, 1);  // the duplicate
+    ASSERT_TRUE(m.Until([&] { return client.StaleAnswers() == 1; }));
+    EXPECT_TRUE(m.Quiet()) << "no second request chain";
+    // Piece 2's answer is lost: its guard asks again.
+    m.console.loop.Advance(TIMEOUT_GET_IMAGE2);
+    ASSERT_EQ(m.Request(), std::make_pair(std::uint32_t{CMD_GET_IMAGE2}, 2u));
 }

@@ -58,7 +58,7 @@ struct CLinked {
 struct CWriteLog {
     std::vector<std::uint8_t> bytes;
     explicit CWriteLog(CPravikView& view) {
-        view.m_PacketManager.m_Comm.m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
+        view.Client().Channel().m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
             bytes.insert(bytes.end(), b, b + n);
         };
     }
@@ -218,11 +218,14 @@ TEST_F(ConnectTest, CanceledAnswersWarnAndAChecksumErrorShowsOnce) {
     ASSERT_TRUE(console.WaitFor([&] { return console.Text(IDC_STATUS_LINE) == "Get device infomation is canceled."; }));
     EXPECT_EQ(console.Prompt(), "The command is canceled.");
     EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
+    // The extended version asked (as after a device information of type 1) and canceled.
+    Ask(console, FLOW_CONNECTION, req::General(CMD_GET_VERSION_EX));
+    ASSERT_EQ(pty.Next(), CMD_GET_VERSION_EX);
     pty.Answer(CMD_GET_VERSION_EX, RES_CANCELED, 0x0300);
     ASSERT_TRUE(console.WaitFor([&] { return console.Text(IDC_STATUS_LINE) == "Get firmware version is canceled."; }));
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 0.00");
     console.ClosePrompt();
-    View().m_WaitDlg.Popup(IDD_WAITDLG, &View(), &View().m_PacketManager);
+    View().m_WaitDlg.Popup(IDD_WAITDLG, &View());
     pty.Answer(CMD_GET_DEVICE_INFO, RES_SUCCESS, 0, 0, true);
     ASSERT_TRUE(console.WaitFor([&] { return View().m_MsgDlg.IsOpen(); }));
     EXPECT_FALSE(View().m_WaitDlg.IsOpen());
@@ -278,7 +281,7 @@ TEST_F(ConnectTest, PowerIsRefusedOnAPseudoTerminalAndALostPortIsNamed) {
     EXPECT_EQ(View().State().m_nLayout, LAYOUT_DISCONNECTED);
     EXPECT_EQ(console.loop.NextDue(), -1);
     console.ClosePrompt();
-    console.Send(WM_COMM_PORT_LOST);  // a stale report after the close is ignored
+    console.LosePort();  // a stale report after the close is ignored
     EXPECT_FALSE(View().m_MsgDlg.IsOpen());
 }
 
@@ -303,6 +306,7 @@ TEST(SerialCommDialog, SetBaudRateTellsTheModuleSavesAndDisconnects) {
     CConsole console;
     ASSERT_TRUE(console.Start());
     CPravikView& view = console.View();
+    ASSERT_TRUE(console.OpenRawLine());
     view.SetConnectedLayout();
     CWriteLog log(view);
     bool stayedOpen = false;
@@ -396,30 +400,27 @@ TEST(SerialCommDialog, RateChangeGoesOutAtTheOldRateAndEndsTheDeviceInformationW
     EXPECT_EQ(t.pty.Next(), CMD_CONNECT);
 }
 
-TEST(SerialCommDialog, MinimizedRateFrameAndTheAnswersInTheStatusLine) {
+// The rate change goes out at the old rate in the protocol chosen, then the
+// link closes at once: its answer can no longer come. Without a link nothing
+// is sent at all, and the new rate is kept all the same.
+TEST(SerialCommDialog, TheMinimizedRateFrameGoesOutOnlyOnAnOpenLink) {
+    {
+        CLinked t;
+        t.Start("[Option]\nProtocol=1\n");
+        ASSERT_TRUE(t.console.OpenRawLine(9600));
+        t.console.Send(WM_BAUD_CHANGED, 3);
+        EXPECT_EQ(t.console.Line().Read(6), Mini(MINI_SET_BAUDRATE, 3));
+        EXPECT_FALSE(t.View().Client().IsOpen());
+        EXPECT_EQ(t.View().Client().OpenExchanges(), 0u);
+    }
     CConsole console;
     console.WriteSettings("[Option]\nProtocol=1\n");
     ASSERT_TRUE(console.Start());
     CWriteLog log(console.View());
     console.Send(WM_BAUD_CHANGED, 3);
-    EXPECT_EQ(log.bytes, Mini(MINI_SET_BAUDRATE, 3));
+    EXPECT_TRUE(log.bytes.empty());
     EXPECT_EQ(console.Settings(), "[Option]\nProtocol=1\nType=0\nCOM Port=1\nBaudrate=19200\n");
-    console.ClosePrompt();
-    auto packet = std::make_unique<CPacket>();
-    packet->m_Command = CMD_SET_BAUDRATE;
-    const std::pair<std::int32_t, const char*> results[] = {
-        {RES_SUCCESS, "Set baudrate is succeeded."}, {RES_FAIL, "Set baudrate is failed."},
-        {RES_INVALID_PARAM, "Invalid parameter!!!"}, {RES_CANCELED, "Set baudrate is canceled"},
-        {RES_TIMEOUT, "Set baudrate is canceled"}};  // not a known result: unchanged
-    for (const auto& result : results) {
-        packet->m_Param1 = static_cast<std::uint32_t>(result.first);
-        console.Send(WM_RX_SET_BAUDRATE, reinterpret_cast<WPARAM>(packet.get()));
-        EXPECT_EQ(console.Text(IDC_STATUS_LINE), result.second);
-    }
-    auto frame = Mini(MINI_SET_BAUDRATE, RES_FAIL);
-    console.Send(WM_RX_MINI_SET_BAUDRATE, reinterpret_cast<WPARAM>(frame.data()));
-    EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Set baudrate is failed.");
-    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
+    EXPECT_EQ(console.Prompt(), "BaudRate was changed.");
 }
 
 TEST(ConsoleWithSimulator, StartConnectedReachesEachBoardInBothProtocols) {

@@ -63,12 +63,13 @@ protected:
         {"1", ""}, {"10", "MASTER"}, {"2", ""}, {"9", ""}, {"Abc", "MASTER"}};
 };
 
-// The console without a module: answers are delivered straight to the form,
-// requests only recorded.
+// The console on a raw line without a module: the test delivers the
+// answers; requests are recorded.
 class DbAnswersTest : public DbManagerTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(console.OpenRawLine());
         console.View().SetLayout(LAYOUT_MASTER);
         console.View().State().m_nFirmwareLevel = 0x105;
         log = std::make_unique<CRequestLog>(console.View());
@@ -145,26 +146,23 @@ TEST_F(DbManagerTest, DeleteRecordAsksSendsTheSelectedIdAndTheRefreshReadsTheLis
     AddStandardRecords();
     Open();
     ASSERT_TRUE(Read(5));
-    // Nothing selected: the box, nothing sent, but the refresh flag is set.
-    console.View().State().m_bRefreshAfterDelete = false;
+    // Nothing selected: the box, nothing sent.
     log->Clear();
     Press(IDC_DB_DELETE);
     ASSERT_EQ(console.op.boxes.size(), 1u);
     EXPECT_EQ(console.op.boxes[0].text, "There is no selected item.");
     EXPECT_EQ(console.op.boxes[0].flags, MB_OK);
-    EXPECT_TRUE(console.View().State().m_bRefreshAfterDelete);
-    // No to the question: nothing sent, the flag stays.
-    console.View().State().m_bRefreshAfterDelete = false;
+    // No to the question: nothing sent.
     Dlg().SelectRow(2);
     console.op.boxAnswers = {IDNO};
     Press(IDC_DB_DELETE);
     EXPECT_EQ(console.op.boxes.back().text, "Are you sure to delete the selected record?");
     EXPECT_EQ(console.op.boxes.back().flags, MB_YESNO | MB_ICONQUESTION);
     EXPECT_TRUE(log->Commands().empty());
-    EXPECT_TRUE(console.View().State().m_bRefreshAfterDelete);
-    // Yes: CMD_DELETE with the row's ID ("2") in a 10-byte field. Its success
-    // reaches the enrolment flow, which hands the refresh on: the list is read
-    // again and shows the four records left.
+    // Yes: CMD_DELETE with the row's ID ("2") in a 10-byte field. Its answer
+    // comes back to the database manager, shown as the main form's DELETE
+    // shows it; on success the list is read again and shows the four records
+    // left.
     console.op.boxAnswers = {IDYES};
     Press(IDC_DB_DELETE);
     ASSERT_TRUE(console.WaitFor([&] { return log->Requests().size() >= 2 && Dlg().RowCount() == 4; }));
@@ -173,7 +171,8 @@ TEST_F(DbManagerTest, DeleteRecordAsksSendsTheSelectedIdAndTheRefreshReadsTheLis
     EXPECT_EQ(requests[0].data, IdFields({"2"}));
     EXPECT_TRUE(requests[1].command == CMD_GET_FP_LIST || requests[1].command == CMD_GET_FP_LIST_EX)
         << requests[1].command;
-    EXPECT_FALSE(console.View().State().m_bRefreshAfterDelete);
+    EXPECT_EQ(console.Prompt(), "Deletion is succeeded.");
+    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 4");
     EXPECT_EQ(Rows(),
               (std::vector<std::pair<QString, QString>>{{"1", ""}, {"10", "MASTER"}, {"9", ""}, {"Abc", "MASTER"}}));
 }
@@ -195,7 +194,7 @@ TEST_F(DbManagerTest, EachDeleteAllAsksItsQuestionSendsItsKindShowsTheCountAndRe
         SCOPED_TRACE(c.which);
         // Each case starts from the five standard records.
         log->Clear();
-        console.View().Device().SendDeleteAll(0);
+        Ask(console, FLOW_DB_MANAGER, req::General(CMD_DELETE_ALL, 0));
         ASSERT_TRUE(console.WaitFor([&] { return SimCount() == 0 && log->Commands().size() == 3; }));
         console.ClosePrompt();
         AddStandardRecords();
@@ -276,47 +275,48 @@ TEST_F(DbManagerTest, SetAndResetMasterCheckTheRowAskAndMarkEveryRowOfTheId) {
 
 TEST_F(DbAnswersTest, ASetMasterSuccessMarksEveryRowOfThePendingId) {
     Press(IDC_DB_GET_LIST);
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({"6", "5", "5"}, true));
-    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({"6", "5", "5"}, true));
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
     ASSERT_EQ(Dlg().RowCount(), 3);
     Dlg().m_strPendingId = "5";
     Dlg().m_nPendingMode = MASTER_MODE_SET;
-    Deliver(console, WM_RX_SET_MASTER, RES_SUCCESS);
+    Deliver(console, FLOW_DB_MANAGER, CMD_SET_MASTER, RES_SUCCESS);
     EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"5", "MASTER"}, {"5", "MASTER"}, {"6", ""}}));
 }
 
 TEST_F(DbAnswersTest, EveryFailureAnswerShowsItsTextInTheWarningFormAndUnlistedCodesNothing) {
     const struct { UINT answer; std::int32_t code; const char* text; } cases[] = {
-        {WM_RX_GET_FP_LIST, RES_FAIL, "To get fingerprint list is failed."},
-        {WM_RX_GET_FP_LIST, RES_NO_MASTER_MODE, "No master mode!!!"},
-        {WM_RX_GET_FP_LIST, RES_CANCELED, nullptr},
-        {WM_RX_GET_MASTER_LIST, RES_FAIL, "To get fingerprint list is failed."},
-        {WM_RX_GET_MASTER_LIST, RES_NO_MASTER_MODE, "No master mode!!!"},
-        {WM_RX_GET_MASTER_LIST, RES_TIMEOUT, nullptr},
-        {WM_RX_GET_FP_LIST_EX, RES_FAIL, "To get fingerprint list is failed."},
-        {WM_RX_GET_FP_LIST_EX, RES_NO_MASTER_MODE, "No master mode!!!"},
-        {WM_RX_GET_FP_LIST_EX, RES_CANCELED, "To get fingerprint list is canceled."},
-        {WM_RX_GET_FP_LIST_EX, RES_INVALID_PARAM, nullptr},
-        {WM_RX_GET_MASTER_LIST_EX, RES_FAIL, "To get master list is failed."},
-        {WM_RX_GET_MASTER_LIST_EX, RES_NO_MASTER_MODE, "Not master mode"},
-        {WM_RX_GET_MASTER_LIST_EX, RES_CANCELED, "To get master list is canceled."},
-        {WM_RX_DELETE_ALL, RES_FAIL, "Deletion is failed."},
-        {WM_RX_DELETE_ALL, RES_NO_MASTER_MODE, "No master mode!!!"},
-        {WM_RX_DELETE_ALL, RES_INVALID_PARAM, "Invalid parameter!!!"},
-        {WM_RX_DELETE_ALL, RES_CANCELED, nullptr},
-        {WM_RX_SET_MASTER, RES_FAIL, "To set/reset master is failed."},
-        {WM_RX_SET_MASTER, RES_NO_MASTER_MODE, "No master mode!!!"},
-        {WM_RX_SET_MASTER, RES_INVALID_ID, "Invalid ID!!!"},
-        {WM_RX_SET_MASTER, RES_INVALID_PARAM, "Invalid parameter!!!"},
-        {WM_RX_SET_MASTER, RES_MASTER_FULL, "Master record is full."},
-        {WM_RX_SET_MASTER, RES_USED_ID, nullptr},
+        {CMD_GET_FP_LIST, RES_FAIL, "To get fingerprint list is failed."},
+        {CMD_GET_FP_LIST, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {CMD_GET_FP_LIST, RES_CANCELED, nullptr},
+        {CMD_GET_MASTER_LIST, RES_FAIL, "To get fingerprint list is failed."},
+        {CMD_GET_MASTER_LIST, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {CMD_GET_MASTER_LIST, RES_TIMEOUT, nullptr},
+        {CMD_GET_FP_LIST_EX, RES_FAIL, "To get fingerprint list is failed."},
+        {CMD_GET_FP_LIST_EX, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {CMD_GET_FP_LIST_EX, RES_CANCELED, "To get fingerprint list is canceled."},
+        {CMD_GET_FP_LIST_EX, RES_INVALID_PARAM, nullptr},
+        {CMD_GET_MASTER_LIST_EX, RES_FAIL, "To get master list is failed."},
+        {CMD_GET_MASTER_LIST_EX, RES_NO_MASTER_MODE, "Not master mode"},
+        {CMD_GET_MASTER_LIST_EX, RES_CANCELED, "To get master list is canceled."},
+        {CMD_DELETE_ALL, RES_FAIL, "Deletion is failed."},
+        {CMD_DELETE_ALL, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {CMD_DELETE_ALL, RES_INVALID_PARAM, "Invalid parameter!!!"},
+        {CMD_DELETE_ALL, RES_CANCELED, nullptr},
+        {CMD_SET_MASTER, RES_FAIL, "To set/reset master is failed."},
+        {CMD_SET_MASTER, RES_NO_MASTER_MODE, "No master mode!!!"},
+        {CMD_SET_MASTER, RES_INVALID_ID, "Invalid ID!!!"},
+        {CMD_SET_MASTER, RES_INVALID_PARAM, "Invalid parameter!!!"},
+        {CMD_SET_MASTER, RES_MASTER_FULL, "Master record is full."},
+        {CMD_SET_MASTER, RES_USED_ID, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.answer) + " " + std::to_string(c.code));
         console.ClosePrompt();
+        Ask(console, FLOW_DB_MANAGER, req::General(c.answer));
         log->Clear();
         console.View().SetStatusText("before");
-        Deliver(console, c.answer, static_cast<std::uint32_t>(c.code));
+        Deliver(console, FLOW_DB_MANAGER, c.answer, static_cast<std::uint32_t>(c.code));
         EXPECT_EQ(console.Prompt(), c.text ? c.text : "");
         if (c.text) {
             EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
@@ -327,94 +327,40 @@ TEST_F(DbAnswersTest, EveryFailureAnswerShowsItsTextInTheWarningFormAndUnlistedC
 }
 
 TEST_F(DbAnswersTest, AFailedMasterListKeepsTheNewListStoredButNotShown) {
-    Deliver(console, WM_RX_GET_FP_LIST, RES_SUCCESS, 2, IdFields({"b", "a"}));
+    Ask(console, FLOW_DB_MANAGER, req::General(CMD_GET_FP_LIST));
+    log->Clear();
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_FP_LIST, RES_SUCCESS, 2, IdFields({"b", "a"}));
     EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_MASTER_LIST});
-    Deliver(console, WM_RX_GET_MASTER_LIST, RES_FAIL);
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_MASTER_LIST, RES_FAIL);
     EXPECT_EQ(console.Prompt(), "To get fingerprint list is failed.");
     EXPECT_EQ(Dlg().RowCount(), 0);
-    ASSERT_EQ(Flow().m_FpList.FpCount(), 2);
-    EXPECT_EQ(Flow().m_FpList.FpId(0), "a");
-    // A failed fingerprint list leaves the list empty and asks nothing more.
-    log->Clear();
-    Press(IDC_DB_GET_LIST);
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_NO_MASTER_MODE);
-    EXPECT_EQ(Dlg().RowCount(), 0);
-    EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_FP_LIST_EX});
-}
-
-TEST_F(DbManagerTest, ClosingTheWindowMidChainStoresTheListsAndADeleteAllStillReadsThem) {
-    AddStandardRecords();
-    Open();
-    Press(IDC_DB_GET_LIST);
-    ASSERT_TRUE(console.Choose(ID_VIEW_DB_MANAGER));  // closed before any answer
-    ASSERT_TRUE(console.WaitFor([&] { return Flow().m_FpList.MasterCount() == 2; }));
-    EXPECT_EQ(Flow().m_FpList.FpCount(), 5);
-    EXPECT_TRUE(Flow().m_FpList.IsMaster(1));
-    // A delete-all answer with the window closed still reads the lists.
-    log->Clear();
-    Deliver(console, WM_RX_DELETE_ALL, RES_SUCCESS, 0);
-    EXPECT_EQ(console.Prompt(), "Deletion is succeeded.");
-    EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 0");
-    ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 2; }));
-    EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{CMD_GET_FP_LIST_EX, CMD_GET_MASTER_LIST_EX}));
-    // Closed while the confirmation was queued: the press does nothing.
-    Open();
-    ASSERT_TRUE(ClickDlgItem(Dlg().Window(), IDC_DB_DELETE_ALL));
-    Dlg().DestroyWindow();
-    console.loop.RunPending();
-    EXPECT_TRUE(console.op.boxes.empty());
-}
-
-TEST_F(DbAnswersTest, MoreThanAHundredRecordsAreAllShownAndMarked) {
-    std::vector<std::string> ids, masters;
-    for (int i = 0; i < 150; ++i) ids.push_back(std::to_string(1000 + i));
-    for (int i = 0; i < 150; i += 10) masters.push_back(std::to_string(1000 + i));
-    Press(IDC_DB_GET_LIST);
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields(ids, true));
-    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields(masters, true));
-    ASSERT_EQ(Dlg().RowCount(), 150);
-    for (int i = 0; i < 150; ++i) {
-        ASSERT_EQ(Dlg().RowText(i, 0), QString::number(1000 + i));
-        ASSERT_EQ(Dlg().RowText(i, 1), i % 10 == 0 ? "MASTER" : "") << i;
-    }
-    // A second chain (the button pressed twice) replaces the rows.
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({"a", "b"}, true));
-    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({"b"}, true));
-    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"a", ""}, {"b", "MASTER"}}));
-}
-
-TEST_F(DbAnswersTest, RecordCountsNeverReachPastTheDataOfTheAnswer) {
-    // The older form names 1000 records but carries two; a record of ten
-    // characters shows nine.
-    Press(IDC_DB_GET_LIST);
-    Deliver(console, WM_RX_GET_FP_LIST, RES_SUCCESS, 1000, IdFields({"ABCDEFGHIJ", "x"}));
-    Deliver(console, WM_RX_GET_MASTER_LIST, RES_SUCCESS, 5000, IdFields({"x"}));
-    EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"ABCDEFGHI", ""}, {"x", "MASTER"}}));
-    // The newer form: fewer than 4 bytes is no record; a remainder is ignored.
-    Press(IDC_DB_GET_LIST);
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 7, {1, 2, 3});
-    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, {});
-    EXPECT_EQ(Dlg().RowCount(), 0);
+    EXPECT_EQ(Flow().m_FpList.FpCount(), 2);
+    console.ClosePrompt();
+    // A trailing part of a record is no record.
     std::vector<std::uint8_t> data = IdFields({"q"}, true);
     data.insert(data.end(), {'r', 's', 0});
     Press(IDC_DB_GET_LIST);
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, data);
-    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, {0, 0});
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_FP_LIST_EX, RES_SUCCESS, 0, data);
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_MASTER_LIST_EX, RES_SUCCESS, 0, std::vector<std::uint8_t>{0, 0});
     EXPECT_EQ(Rows(), (std::vector<std::pair<QString, QString>>{{"q", ""}}));
 }
 
 TEST_F(DbAnswersTest, StatusCheckAndCancelSendAsTheMainFormsButtons) {
     Press(IDC_DB_STATUS_CHECK);
-    console.View().State().m_bCaptureCancel = false;
     Press(IDC_DB_CANCEL);
     EXPECT_EQ(log->Commands(), (std::vector<std::uint32_t>{CMD_STATUS, CMD_CANCEL}));
-    EXPECT_TRUE(console.View().State().m_bCaptureCancel);
+    // Their answers are shown as the main form's.
+    console.Arrive(GeneralAnswer(CMD_STATUS, RES_SUCCESS, 1));
+    ASSERT_EQ(console.op.boxes.size(), 1u);
+    EXPECT_EQ(console.op.boxes[0].text, "Status = busy");
+    console.Arrive(GeneralAnswer(CMD_CANCEL, RES_IDLE));
+    EXPECT_EQ(console.Prompt(), "ZEL status is idle.");
 }
 
 TEST_F(DbAnswersTest, AnIdWithBytesBeyondAsciiIsSentBackAsItCame) {
     const std::string id = "\xE9t\xE9";  // three bytes, as the module stored them
-    Deliver(console, WM_RX_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({id}, true));
-    Deliver(console, WM_RX_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_FP_LIST_EX, RES_SUCCESS, 0, IdFields({id}, true));
+    Deliver(console, FLOW_DB_MANAGER, CMD_GET_MASTER_LIST_EX, RES_SUCCESS, 0, IdFields({}, true));
     Dlg().SelectRow(0);
     log->Clear();
     console.op.boxAnswers = {IDYES, IDYES};
@@ -427,7 +373,7 @@ TEST_F(DbAnswersTest, AnIdWithBytesBeyondAsciiIsSentBackAsItCame) {
 }
 
 TEST_F(DbAnswersTest, TheWindowKeepsWorkingWhileAPromptDisablesTheForm) {
-    Deliver(console, WM_RX_DELETE_ALL, RES_FAIL);
+    Deliver(console, FLOW_DB_MANAGER, CMD_DELETE_ALL, RES_FAIL);
     ASSERT_EQ(console.Prompt(), "Deletion is failed.");
     EXPECT_FALSE(console.View().isEnabled());
     EXPECT_TRUE(Dlg().Window()->isEnabled());

@@ -1,16 +1,14 @@
 // Enrolment and deletion: the Register Fingerprint dialog, the requests of
 // the three enrolment forms and of DELETE, every row of every answer table,
-// the count label, the refresh-after-delete hand-on, and enrolment and
-// deletion against the simulated module over a pseudo-terminal.
+// the count label, and enrolment and deletion against the simulated module
+// over a pseudo-terminal.
 #include <QLineEdit>
 
 #include "console/ConsoleMessages.h"
 #include "console/EnrollFlow.h"
 #include "console/InputIdDlg.h"
 #include "console/RegisterUser.h"
-#include "protocol/Notifications.h"
 #include "sim/SimPty.h"
-#include "tests/ui/ForwardRecorder.h"
 #include "tests/ui/ConsoleFixture.h"
 #include "tests/ui/FlowRequests.h"
 
@@ -23,8 +21,8 @@ constexpr int NOTHING = -1;  // no prompt expected
 const char kBefore[] = "before";
 const char kCountBefore[] = "Fingerprint Count: 0";
 
-// A console on the virtual clock, not connected, in the master-mode layout,
-// with its requests logged.
+// A console on the virtual clock, its link open on a raw line with nothing
+// behind it, in the master-mode layout, with its requests logged.
 struct CEnrollConsole {
     CConsole console;
     std::unique_ptr<CRequestLog> log;
@@ -32,6 +30,7 @@ struct CEnrollConsole {
         console.WriteSettings("[Option]\nType=" + std::to_string(board) + "\nProtocol=" + std::to_string(protocol) +
                               "\n");
         EXPECT_TRUE(console.Start());
+        EXPECT_TRUE(console.OpenRawLine());
         View().SetLayout(LAYOUT_MASTER);
         log = std::make_unique<CRequestLog>(View());
     }
@@ -76,14 +75,18 @@ struct SAnswerCase {
     const char* label;   // the count label afterwards
 };
 
-void CheckAnswers(CEnrollConsole& c, UINT msg, std::uint8_t miniCommand, const std::vector<SAnswerCase>& cases) {
+// Each answer to request, asked for anew each time.
+void CheckAnswers(CEnrollConsole& c, const SRequest& request, const std::vector<SAnswerCase>& cases) {
     for (const auto& row : cases) {
-        SCOPED_TRACE(std::to_string(msg) + " code " + std::to_string(row.code));
+        SCOPED_TRACE(std::to_string(request.command) + " code " + std::to_string(row.code));
         c.Reset();
-        if (miniCommand) {
-            DeliverMini(c.console.loop, c.View(), msg, miniCommand, row.code);
+        Ask(c.console, FLOW_ENROLL, request);
+        c.log->Take();  // only what the answer makes the console send is looked at
+        if (request.IsMini()) {
+            DeliverMini(c.console, FLOW_ENROLL, static_cast<std::uint8_t>(request.command),
+                        static_cast<std::uint8_t>(row.code));
         } else {
-            Deliver(c.console.loop, c.View(), msg, row.code, row.param2);
+            Deliver(c.console, FLOW_ENROLL, request.command, static_cast<std::uint32_t>(row.code), row.param2);
         }
         EXPECT_EQ(c.console.Prompt(), row.prompt ? row.prompt : "");
         if (row.prompt) {
@@ -184,7 +187,7 @@ TEST(EnrollRequests, Zel12SendsEnrollThenEnroll2WithoutAPromptAndShowsTheCount) 
     EXPECT_EQ(FieldText(sent[0].data, 0, 10), "7");
     EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
 
-    Deliver(c.console.loop, c.View(), WM_RX_ENROLL, RES_SUCCESS);
+    Deliver(c.console, FLOW_ENROLL, CMD_ENROLL, RES_SUCCESS);
     EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Lift your fingertip");
     EXPECT_EQ(c.Op().dialogTitles.size(), 1) << "no lift prompt on a ZEL12";
     sent = c.log->Take();
@@ -192,7 +195,7 @@ TEST(EnrollRequests, Zel12SendsEnrollThenEnroll2WithoutAPromptAndShowsTheCount) 
     EXPECT_EQ(sent[0].command, CMD_ENROLL2);
     EXPECT_EQ(sent[0].param1, 0u);
 
-    Deliver(c.console.loop, c.View(), WM_RX_ENROLL2, RES_SUCCESS, 5);
+    Deliver(c.console, FLOW_ENROLL, CMD_ENROLL2, RES_SUCCESS, 5);
     EXPECT_EQ(c.console.Prompt(), "Enrollment succeeded.");
     EXPECT_EQ(c.console.PromptForm(), MSGFORM_SUCCESS);
     EXPECT_EQ(c.console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 5");
@@ -204,7 +207,7 @@ TEST(EnrollRequests, Zel12MasterEnrolmentCarriesTypeOneInBothRequests) {
     CEnrollConsole c(BOARD_ZEL12);
     c.Op().Answer(Register("88", {}, true));
     ASSERT_TRUE(c.console.Click(IDC_ENROLL));
-    Deliver(c.console.loop, c.View(), WM_RX_ENROLL, RES_SUCCESS);
+    Deliver(c.console, FLOW_ENROLL, CMD_ENROLL, RES_SUCCESS);
     const auto sent = c.log->Take();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].param1, 1u);
@@ -229,7 +232,7 @@ TEST(EnrollRequests, OtherBoardsSendEnrollExTwiceWithTheLiftPromptBetween) {
         EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
 
         c.Op().AnswerOk();
-        Deliver(c.console.loop, c.View(), WM_RX_ENROLL_EX, RES_SUCCESS, 0);
+        Deliver(c.console, FLOW_ENROLL, CMD_ENROLL_EX, RES_SUCCESS, 0);
         ASSERT_EQ(c.Op().dialogTitles.size(), 2);
         EXPECT_EQ(c.Op().dialogTitles[1], "Dialog") << "the lift prompt";
         EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Lift your fingertip");
@@ -241,7 +244,7 @@ TEST(EnrollRequests, OtherBoardsSendEnrollExTwiceWithTheLiftPromptBetween) {
         EXPECT_EQ(sent[0].param2, 1u);
         EXPECT_TRUE(sent[0].data.empty());
 
-        Deliver(c.console.loop, c.View(), WM_RX_ENROLL_EX, RES_SUCCESS, 9);
+        Deliver(c.console, FLOW_ENROLL, CMD_ENROLL_EX, RES_SUCCESS, 9);
         EXPECT_EQ(c.console.Prompt(), "Enrollment succeeded.");
         EXPECT_EQ(c.console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 9");
     }
@@ -286,7 +289,7 @@ TEST(EnrollRequests, CancelInTheLiftPromptSendsNothingMore) {
         ASSERT_TRUE(c.console.Click(IDC_ENROLL));
         c.log->Take();
         c.Op().AnswerCancel();
-        Deliver(c.console.loop, c.View(), WM_RX_ENROLL_EX, RES_SUCCESS, 0);
+        Deliver(c.console, FLOW_ENROLL, CMD_ENROLL_EX, RES_SUCCESS, 0);
         EXPECT_TRUE(c.log->Take().empty());
         EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Lift your fingertip");
     }
@@ -295,10 +298,9 @@ TEST(EnrollRequests, CancelInTheLiftPromptSendsNothingMore) {
         ASSERT_TRUE(c.console.Click(IDC_ENROLL));
         c.log->Take();
         c.Op().AnswerCancel();
-        DeliverMini(c.console.loop, c.View(), WM_RX_MINI_ENROLL, MINI_ENROLL, RES_SUCCESS);
+        DeliverMini(c.console, FLOW_ENROLL, MINI_ENROLL, RES_SUCCESS);
         EXPECT_TRUE(c.log->Take().empty());
         EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Lift your fingertip");
-        EXPECT_EQ(c.Flow().m_nMiniEnrollStep, 0);
     }
 }
 
@@ -318,7 +320,6 @@ TEST(EnrollRequests, MinimizedEnrolsWithoutADialogInTwoStepsWithTheLiftPrompt) {
         c.Reset();
         ASSERT_TRUE(c.console.Click(IDC_ENROLL));
         EXPECT_TRUE(c.Op().dialogTitles.isEmpty());
-        EXPECT_EQ(c.Flow().m_nMiniEnrollStep, 1);
         EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Put your fingertip on the reader");
         auto sent = c.log->Take();
         ASSERT_EQ(sent.size(), 1u);
@@ -327,8 +328,7 @@ TEST(EnrollRequests, MinimizedEnrolsWithoutADialogInTwoStepsWithTheLiftPrompt) {
         EXPECT_EQ(sent[0].param2, 0u);
 
         c.Op().AnswerOk();
-        DeliverMini(c.console.loop, c.View(), WM_RX_MINI_ENROLL, MINI_ENROLL, RES_SUCCESS);
-        EXPECT_EQ(c.Flow().m_nMiniEnrollStep, 0);
+        DeliverMini(c.console, FLOW_ENROLL, MINI_ENROLL, RES_SUCCESS);
         EXPECT_EQ(c.Op().dialogTitles, QStringList{"Dialog"});
         EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), "Lift your fingertip");
         sent = c.log->Take();
@@ -336,7 +336,7 @@ TEST(EnrollRequests, MinimizedEnrolsWithoutADialogInTwoStepsWithTheLiftPrompt) {
         EXPECT_EQ(sent[0].command, MINI_ENROLL);
         EXPECT_EQ(sent[0].param2, 1u);
 
-        DeliverMini(c.console.loop, c.View(), WM_RX_MINI_ENROLL, MINI_ENROLL, RES_SUCCESS);
+        DeliverMini(c.console, FLOW_ENROLL, MINI_ENROLL, RES_SUCCESS);
         EXPECT_EQ(c.console.Prompt(), "Enrollment succeeded.");
         EXPECT_EQ(c.console.PromptForm(), MSGFORM_SUCCESS);
         EXPECT_EQ(c.console.Text(IDC_COUNT_LABEL), kCountBefore) << "the Minimized answer has no count";
@@ -349,14 +349,12 @@ TEST(DeleteRequests, GeneralAsksForTheIdAndMinimizedSendsAtOnce) {
     {
         CEnrollConsole c(BOARD_PELL);
         c.Reset();
-        c.View().State().m_bRefreshAfterDelete = true;
         c.Op().Answer([](QDialog& d) {
             EXPECT_EQ(d.windowTitle(), "Input Fingerprint ID");
             SetDlgItemText(&d, IDC_FINGERPRINT_ID, "42");
             return IDOK;
         });
         ASSERT_TRUE(c.console.Click(IDC_DELETE));
-        EXPECT_FALSE(c.View().State().m_bRefreshAfterDelete);
         const auto sent = c.log->Take();
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].command, CMD_DELETE);
@@ -371,9 +369,7 @@ TEST(DeleteRequests, GeneralAsksForTheIdAndMinimizedSendsAtOnce) {
     {
         CEnrollConsole c(BOARD_PELL, PROTOCOL_MINIMIZED);
         c.Reset();
-        c.View().State().m_bRefreshAfterDelete = true;
         ASSERT_TRUE(c.console.Click(IDC_DELETE));
-        EXPECT_FALSE(c.View().State().m_bRefreshAfterDelete);
         EXPECT_TRUE(c.Op().dialogTitles.isEmpty());
         const auto sent = c.log->Take();
         ASSERT_EQ(sent.size(), 1u);
@@ -389,7 +385,7 @@ TEST(DeleteRequests, GeneralAsksForTheIdAndMinimizedSendsAtOnce) {
 
 TEST(EnrollAnswers, EveryRowOfTheZel12FirstScanAnswer) {
     CEnrollConsole c;
-    CheckAnswers(c, WM_RX_ENROLL, 0,
+    CheckAnswers(c, req::Enroll(0, "1"),
                  {
                      {RES_FAIL, 0, "Enrollment is failed.", MSGFORM_WARNING, "Enrollment is failed.", kCountBefore},
                      {RES_TIMEOUT, 0, "Time out!!!", MSGFORM_WARNING, "Time out!!!", kCountBefore},
@@ -408,7 +404,7 @@ TEST(EnrollAnswers, EveryRowOfTheZel12FirstScanAnswer) {
 
 TEST(EnrollAnswers, EveryRowOfTheZel12SecondScanAnswer) {
     CEnrollConsole c;
-    CheckAnswers(c, WM_RX_ENROLL2, 0,
+    CheckAnswers(c, req::General(CMD_ENROLL2),
                  {
                      {RES_SUCCESS, 7, "Enrollment succeeded.", MSGFORM_SUCCESS, kBefore, "Fingerprint Count: 7"},
                      {RES_FAIL, 7, "Enrollment is failed.", MSGFORM_WARNING, "Enrollment is failed.", kCountBefore},
@@ -425,7 +421,7 @@ TEST(EnrollAnswers, EveryRowOfTheZel12SecondScanAnswer) {
 
 TEST(EnrollAnswers, EveryRowOfTheEnrollExAnswerAfterTheFirstScan) {
     CEnrollConsole c(BOARD_PELL);
-    CheckAnswers(c, WM_RX_ENROLL_EX, 0,
+    CheckAnswers(c, req::EnrollEx(0, 1),
                  {
                      {RES_SUCCESS, 11, "Enrollment succeeded.", MSGFORM_SUCCESS, kBefore, "Fingerprint Count: 11"},
                      {RES_FAIL, 0, "Enrollment is failed.", MSGFORM_WARNING, "Enrollment is failed.", kCountBefore},
@@ -444,7 +440,7 @@ TEST(EnrollAnswers, EveryRowOfTheEnrollExAnswerAfterTheFirstScan) {
 
 TEST(EnrollAnswers, EveryRowOfTheMinimizedEnrolAnswerAfterTheFirstScan) {
     CEnrollConsole c(BOARD_ZEL12, PROTOCOL_MINIMIZED);
-    CheckAnswers(c, WM_RX_MINI_ENROLL, MINI_ENROLL,
+    CheckAnswers(c, req::Mini(MINI_ENROLL, 0, 1),
                  {
                      {1, 0, "Enrollment succeeded.", MSGFORM_SUCCESS, kBefore, kCountBefore},
                      {2, 0, "Enrollment is failed.", MSGFORM_WARNING, "Enrollment is failed.", kCountBefore},
@@ -462,7 +458,7 @@ TEST(EnrollAnswers, EveryRowOfTheMinimizedEnrolAnswerAfterTheFirstScan) {
 
 TEST(DeleteAnswers, EveryRowOfTheGeneralDeleteAnswerLeavesTheStatusLine) {
     CEnrollConsole c(BOARD_PELL);
-    CheckAnswers(c, WM_RX_DELETE, 0,
+    CheckAnswers(c, req::Delete("1"),
                  {
                      {RES_SUCCESS, 2, "Deletion is succeeded.", MSGFORM_SUCCESS, kBefore, "Fingerprint Count: 2"},
                      {RES_FAIL, 2, "Deletion is failed.", MSGFORM_WARNING, kBefore, kCountBefore},
@@ -475,9 +471,9 @@ TEST(DeleteAnswers, EveryRowOfTheGeneralDeleteAnswerLeavesTheStatusLine) {
 }
 
 TEST(DeleteAnswers, EveryRowOfBothMinimizedDeleteAnswers) {
-    for (UINT msg : {WM_RX_MINI_DELETE, WM_RX_MINI_DELETE_ALL}) {
+    for (std::uint8_t command : {MINI_DELETE, MINI_DELETE_ALL}) {
         CEnrollConsole c(BOARD_PELL, PROTOCOL_MINIMIZED);
-        CheckAnswers(c, msg, msg == WM_RX_MINI_DELETE ? MINI_DELETE : MINI_DELETE_ALL,
+        CheckAnswers(c, req::Mini(command),
                      {
                          {1, 0, "Deletion is succeeded.", MSGFORM_SUCCESS, kBefore, kCountBefore},
                          {2, 0, "Deletion is failed.", MSGFORM_WARNING, kBefore, kCountBefore},
@@ -488,69 +484,9 @@ TEST(DeleteAnswers, EveryRowOfBothMinimizedDeleteAnswers) {
     }
 }
 
-TEST(DeleteAnswers, ASuccessfulDeletionAskedForByTheDatabaseManagerReloadsItsListOnce) {
-    CEnrollConsole c(BOARD_PELL);
-    CForwardRecorder spy(c.View());
-    CEnrollFlow flow(spy);
-    auto deliver = [&](std::int32_t result) {
-        auto packet = std::make_unique<CPacket>();
-        packet->m_Param1 = static_cast<std::uint32_t>(result);
-        packet->m_Param2 = 4;
-        flow.WindowProc(WM_RX_DELETE, reinterpret_cast<WPARAM>(packet.get()), 0);
-    };
-    // Not asked for (the main form's DELETE cleared the flag): no reload.
-    deliver(RES_SUCCESS);
-    EXPECT_TRUE(spy.forwards.empty());
-    // A failure keeps the flag for the deletion's own answer.
-    c.View().State().m_bRefreshAfterDelete = true;
-    deliver(RES_INVALID_ID);
-    EXPECT_TRUE(spy.forwards.empty());
-    EXPECT_TRUE(c.View().State().m_bRefreshAfterDelete);
-    deliver(RES_SUCCESS);
-    ASSERT_EQ(spy.forwards.size(), 1u);
-    EXPECT_EQ(spy.forwards[0].flow, FLOW_DB_MANAGER);
-    EXPECT_EQ(spy.forwards[0].msg, WM_DBMGR_REFRESH);
-    EXPECT_FALSE(c.View().State().m_bRefreshAfterDelete);
-    EXPECT_EQ(c.console.Text(IDC_COUNT_LABEL), "Fingerprint Count: 4");
-    deliver(RES_SUCCESS);
-    EXPECT_EQ(spy.forwards.size(), 1u);
-}
-
 // ------------------------------------------------- against the simulated module
 
 namespace {
-
-// Swallows the answers the enrolment tests do not look at (master-mode entry
-// made directly on the packet manager).
-class CSink : public CMsgTarget {
-public:
-    using CMsgTarget::CMsgTarget;
-    int received = 0;  // answers, not traces
-    LRESULT WindowProc(UINT msg, WPARAM, LPARAM) override {
-        if (msg != WM_PACKET_TRACE) ++received;
-        return 0;
-    }
-};
-
-// Puts the module into master mode behind the console's back (a fresh module
-// grants it to the credential-free request) and shows the master layout.
-bool EnterMasterMode(CConsole& console) {
-    CPravikView& view = console.View();
-    CSink sink(console.loop);
-    view.m_PacketManager.m_pView = &sink;
-    if (view.State().IsGeneral()) {
-        view.m_PacketManager.SendEnterMaster(3);
-    } else {
-        view.m_PacketManager.SendMiniEnterMaster();
-    }
-    const bool answered = console.WaitFor([&] { return sink.received > 0; });
-    view.m_PacketManager.m_pView = &view;
-    bool master = false;
-    console.App().Simulator()->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
-    view.State().m_bMasterMode = master;
-    view.SetLayout(LAYOUT_MASTER);
-    return answered && master;
-}
 
 std::vector<std::string> SimIds(CConsole& console) {
     std::vector<std::string> ids;

@@ -57,7 +57,7 @@ TEST(ConsoleInterface, ForwardToReachesTheFlowOfASlotAndAnEmptySlotAnswersZero) 
     EXPECT_EQ(console.Prompt(), "COM port was changed.");
     for (int slot = 0; slot < FLOW_COUNT; ++slot) {
         if (!view.Flow(static_cast<EFlow>(slot))) {
-            EXPECT_EQ(view.ForwardTo(slot, WM_RX_IDENTIFY, 0), 0);
+            EXPECT_EQ(view.ForwardTo(slot, WM_PORT_CHANGED, 0), 0);
         }
     }
     EXPECT_EQ(view.ForwardTo(-1, WM_PORT_CHANGED, 0), 0);
@@ -67,7 +67,7 @@ TEST(ConsoleInterface, ForwardToReachesTheFlowOfASlotAndAnEmptySlotAnswersZero) 
 TEST(ConsoleInterface, AStalledWriteIsShownInTheStatusLine) {
     CConsole console;
     ASSERT_TRUE(console.Start());
-    console.loop.Post(&console.View(), WM_WRITE_STALLED, 10, 25);
+    console.loop.Post(console.View().Flow(FLOW_CONNECTION), WM_WRITE_STALLED, 10, 25);
     console.loop.RunPending();
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Writing to 'COM1' stalled: 10 of 25 bytes sent.");
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
@@ -76,7 +76,7 @@ TEST(ConsoleInterface, AStalledWriteIsShownInTheStatusLine) {
 TEST(ConsoleInterface, DroppedReceiveBytesAreCountedInTheStatusLine) {
     CConsole console;
     ASSERT_TRUE(console.Start());
-    console.loop.Post(&console.View(), WM_RECEIVE_DROPPED, 6144, 0);
+    console.loop.Post(console.View().Flow(FLOW_CONNECTION), WM_RECEIVE_DROPPED, 6144, 0);
     console.loop.RunPending();
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Receive queue full: 6144 bytes from 'COM1' dropped.");
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());

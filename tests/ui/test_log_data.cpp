@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "console/ConsoleMessages.h"
+#include "tests/ui/ToolTestUtil.h"
 #include "tests/ui/ToolWindowTest.h"
 #include "tools/LogDataFlow.h"
 
@@ -50,9 +51,21 @@ std::vector<std::uint8_t> ExData(const std::vector<Record>& records, std::uint16
 
 CLogDataFlow& LogFlow(CConsole& console) { return static_cast<CLogDataFlow&>(*console.View().Flow(FLOW_LOG_DATA)); }
 
-void Deliver(CConsole& console, UINT msg, const CPacket& packet) {
-    console.View().WindowProc(msg, reinterpret_cast<WPARAM>(&packet), 0);
-    console.loop.RunPending();
+// The console on a raw line without a module: the test delivers the answers.
+bool StartOnLine(CConsole& console) { return console.Start() && console.OpenRawLine(); }
+
+// An answer arriving for the log read under way; when none is under way, the
+// read is asked for first (ask: by default a read of the answer's command).
+void Deliver(CConsole& console, const CPacket& answer, const SRequest& ask = {}) {
+    Ask(console, FLOW_LOG_DATA, ask.command ? ask : req::General(answer.m_Command));
+    console.Arrive(GeneralAnswer(answer.m_Command, answer.m_Param1, answer.m_Param2,
+                                 std::vector<std::uint8_t>(answer.m_Data, answer.m_Data + answer.m_DataSize)));
+}
+
+// The last request written, command 0 when none was.
+SWritten Last(const CRequestLog& log) {
+    const std::vector<SWritten> requests = log.Requests();
+    return requests.empty() ? SWritten{0, 0, 0, {}} : requests.back();
 }
 
 // The records the simulated module holds now, in the wire layout.
@@ -290,7 +303,7 @@ TEST(LogDataRead, TheWindowChoosesTheRequestFormAndItsParameters) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.board << " " << c.radio);
         CConsole console;
-        ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(StartOnLine(console));
         CPravikView& view = console.View();
         view.State().m_nBoardType = c.board;
         view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
@@ -310,25 +323,24 @@ TEST(LogDataRead, TheWindowChoosesTheRequestFormAndItsParameters) {
         if (c.radio) {
             ASSERT_TRUE(ClickDlgItem(window, c.radio));
         }
-        view.Device().m_TxPacket.m_Command = 0;
+        CRequestLog log(view);
         ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
-        EXPECT_EQ(view.Device().m_TxPacket.m_Command, c.command);
-        EXPECT_EQ(view.Device().m_TxPacket.m_Param1, c.param1);
-        EXPECT_EQ(view.Device().m_TxPacket.m_Param2, c.param2);
-        EXPECT_EQ(view.Device().m_TxPacket.m_DataSize, 0u);
+        EXPECT_EQ(Last(log).command, c.command);
+        EXPECT_EQ(Last(log).param1, c.param1);
+        EXPECT_EQ(Last(log).param2, c.param2);
+        EXPECT_TRUE(Last(log).data.empty());
         if (!zel12) {
             ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_CANCEL));
-            EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_CANCEL);
-            EXPECT_TRUE(view.State().m_bCaptureCancel);  // as the main form's CANCEL
+            EXPECT_EQ(Last(log).command, CMD_CANCEL);  // as the main form's CANCEL
         }
         ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_STATUS));
-        EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_STATUS);
+        EXPECT_EQ(Last(log).command, CMD_STATUS);
     }
 }
 
 TEST(LogDataRead, TheModuleTypeIsTakenAgainWhenTheMenuIsRefreshed) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     view.State().m_nBoardType = BOARD_PELL;
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
@@ -336,8 +348,9 @@ TEST(LogDataRead, TheModuleTypeIsTakenAgainWhenTheMenuIsRefreshed) {
     ASSERT_NE(window, nullptr);
     view.State().m_nBoardType = BOARD_ZEL12;
     console.OpenMenus();
+    CRequestLog log(view);
     ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
-    EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_GET_LOG);
+    EXPECT_EQ(Last(log).command, CMD_GET_LOG);
     // The View command closes the window again.
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
     EXPECT_FALSE(LogFlow(console).Dialog().IsOpen());
@@ -345,7 +358,7 @@ TEST(LogDataRead, TheModuleTypeIsTakenAgainWhenTheMenuIsRefreshed) {
 
 TEST(LogDataRead, TheNFieldIsCheckedAsItChangesAndReadWaitsForANumberInRange) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     console.View().State().m_nBoardType = BOARD_PELL;
     console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
     QDialog* window = LogFlow(console).Dialog().Window();
@@ -413,44 +426,44 @@ TEST(LogDataAnswers, RefusedAndFailedBlocksKeepTheStoredRecords) {
         int form;
         std::size_t stored;  // records in the store afterwards (two before)
     } cases[] = {
-        {"older: size does not match the count", WM_RX_GET_LOG, 1, 3, Bytes({two[0], two[1]}), "Packet data error",
+        {"older: size does not match the count", CMD_GET_LOG, 1, 3, Bytes({two[0], two[1]}), "Packet data error",
          MSGFORM_ERROR, 2},
-        {"older: no data", WM_RX_GET_LOG, 1, 0, {}, "There is no log data.", MSGFORM_WARNING, 2},
-        {"older: no data in block 0 empties the store", WM_RX_GET_LOG, 0, 0, {}, "There is no log data.",
+        {"older: no data", CMD_GET_LOG, 1, 0, {}, "There is no log data.", MSGFORM_WARNING, 2},
+        {"older: no data in block 0 empties the store", CMD_GET_LOG, 0, 0, {}, "There is no log data.",
          MSGFORM_WARNING, 0},
-        {"older: a block that would overflow the store", WM_RX_GET_LOG, 1, 1279, Bytes(many),
+        {"older: a block that would overflow the store", CMD_GET_LOG, 1, 1279, Bytes(many),
          "The log data store is full: at most 1280 records can be read.", MSGFORM_WARNING, 2},
-        {"older: a middle block is stored", WM_RX_GET_LOG, 1, 2, Bytes(two), "", -1, 4},
-        {"newer: count past the data", WM_RX_GET_LOG_EX, RES_SUCCESS, 0x0102, ExData(two, 3), "Packet data error",
+        {"older: a middle block is stored", CMD_GET_LOG, 1, 2, Bytes(two), "", -1, 4},
+        {"newer: count past the data", CMD_GET_LOG_EX, RES_SUCCESS, 0x0102, ExData(two, 3), "Packet data error",
          MSGFORM_ERROR, 2},
-        {"newer: no count", WM_RX_GET_LOG_EX, RES_SUCCESS, 0x0102, {0}, "Packet data error", MSGFORM_ERROR, 2},
-        {"newer: a block after the last", WM_RX_GET_LOG_EX, RES_SUCCESS, 0x0302, ExData(two, 2), "Packet data error",
+        {"newer: no count", CMD_GET_LOG_EX, RES_SUCCESS, 0x0102, {0}, "Packet data error", MSGFORM_ERROR, 2},
+        {"newer: a block after the last", CMD_GET_LOG_EX, RES_SUCCESS, 0x0302, ExData(two, 2), "Packet data error",
          MSGFORM_ERROR, 2},
-        {"newer: overflow", WM_RX_GET_LOG_EX, RES_SUCCESS, 0x0102, ExData(many, 1279),
+        {"newer: overflow", CMD_GET_LOG_EX, RES_SUCCESS, 0x0102, ExData(many, 1279),
          "The log data store is full: at most 1280 records can be read.", MSGFORM_WARNING, 2},
-        {"newer: no data", WM_RX_GET_LOG_EX, RES_SUCCESS, 0x0102, {}, "There is no log data.", MSGFORM_WARNING, 2},
-        {"newer: failed", WM_RX_GET_LOG_EX, RES_FAIL, 0, ExData(two, 2), "To get log data is failed",
+        {"newer: no data", CMD_GET_LOG_EX, RES_SUCCESS, 0x0102, {}, "There is no log data.", MSGFORM_WARNING, 2},
+        {"newer: failed", CMD_GET_LOG_EX, RES_FAIL, 0, ExData(two, 2), "To get log data is failed",
          MSGFORM_WARNING, 2},
-        {"newer: no master mode", WM_RX_GET_LOG_EX, RES_NO_MASTER_MODE, 0, {}, "No master mode!!!", MSGFORM_WARNING,
+        {"newer: no master mode", CMD_GET_LOG_EX, RES_NO_MASTER_MODE, 0, {}, "No master mode!!!", MSGFORM_WARNING,
          2},
-        {"newer: invalid parameter", WM_RX_GET_LOG_EX, RES_INVALID_PARAM, 0, {}, "Invalid parameter!!!",
+        {"newer: invalid parameter", CMD_GET_LOG_EX, RES_INVALID_PARAM, 0, {}, "Invalid parameter!!!",
          MSGFORM_WARNING, 2},
-        {"newer: canceled", WM_RX_GET_LOG_EX, RES_CANCELED, 0, {}, "To get log data is canceled", MSGFORM_WARNING,
+        {"newer: canceled", CMD_GET_LOG_EX, RES_CANCELED, 0, {}, "To get log data is canceled", MSGFORM_WARNING,
          2},
-        {"newer: an unlisted code shows nothing", WM_RX_GET_LOG_EX, RES_TIMEOUT, 0, ExData(two, 2), "", -1, 2},
-        {"newer: Nth previous, block 0 of 1 (not 0: appended)", WM_RX_GET_LOG_EX, RES_SUCCESS, 0x0001, ExData(two, 1),
+        {"newer: an unlisted code shows nothing", CMD_GET_LOG_EX, RES_TIMEOUT, 0, ExData(two, 2), "", -1, 2},
+        {"newer: Nth previous, block 0 of 1 (not 0: appended)", CMD_GET_LOG_EX, RES_SUCCESS, 0x0001, ExData(two, 1),
          "", -1, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CConsole console;
-        ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(StartOnLine(console));
         CLogDataFlow& flow = LogFlow(console);
         ASSERT_TRUE(flow.Store().Append(Bytes(two).data(), 2));
         console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-        console.View().Device().m_LogSearchType = 0;  // a read of "Nth previous log"
-        const std::uint32_t msgCommand = c.msg == WM_RX_GET_LOG ? CMD_GET_LOG : CMD_GET_LOG_EX;
-        Deliver(console, c.msg, *MakeAnswer(msgCommand, c.param1, c.param2, c.data));
+        // A read of "Nth previous log" for the newer form.
+        Deliver(console, *MakeAnswer(c.msg, c.param1, c.param2, c.data),
+                c.msg == CMD_GET_LOG_EX ? req::General(CMD_GET_LOG_EX, 0, 0) : SRequest{});
         EXPECT_EQ(console.Prompt(), c.prompt);
         if (c.form >= 0) {
             EXPECT_EQ(console.PromptForm(), c.form);
@@ -464,13 +477,14 @@ TEST(LogDataAnswers, RefusedAndFailedBlocksKeepTheStoredRecords) {
 
 TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     CLogDataFlow& flow = LogFlow(console);
     const std::vector<Record> before = {TextRecord(1, LOG_TYPE_ERROR, "before")};
     ASSERT_TRUE(flow.Store().Append(Bytes(before).data(), 1));
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    view.Device().m_LogSearchType = 3;
+    CRequestLog log(view);
+    Ask(console, FLOW_LOG_DATA, req::General(CMD_GET_LOG_EX, 3, 0));  // "All log"
     const std::vector<Record> blocks[] = {
         {CommandRecord(2, 0, "A", 1), CommandRecord(3, 1, "B", 1)},
         {CommandRecord(4, 2, "C", 1)},
@@ -482,16 +496,15 @@ TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
     console.op.boxAnswers = {IDYES, IDOK};
     console.op.fileAnswers = {dir.File("all.log")};
     for (int i = 0; i < 3; ++i) {
-        view.Device().m_TxPacket.m_Command = 0;
-        Deliver(console, WM_RX_GET_LOG_EX,
-                *MakeAnswer(CMD_GET_LOG_EX, RES_SUCCESS, param2[i],
-                            ExData(blocks[i], static_cast<std::uint16_t>(blocks[i].size()))));
+        log.Clear();
+        Deliver(console, *MakeAnswer(CMD_GET_LOG_EX, RES_SUCCESS, param2[i],
+                                     ExData(blocks[i], static_cast<std::uint16_t>(blocks[i].size()))));
         if (i < 2) {
-            EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_GET_LOG_EX);
-            EXPECT_EQ(view.Device().m_TxPacket.m_Param1, 3u);
-            EXPECT_EQ(view.Device().m_TxPacket.m_Param2, static_cast<std::uint32_t>(i + 1));
+            EXPECT_EQ(Last(log).command, CMD_GET_LOG_EX);
+            EXPECT_EQ(Last(log).param1, 3u);
+            EXPECT_EQ(Last(log).param2, static_cast<std::uint32_t>(i + 1));
         } else {
-            EXPECT_EQ(view.Device().m_TxPacket.m_Command, 0u);  // nothing more asked
+            EXPECT_EQ(Last(log).command, 0u);  // nothing more asked
         }
     }
     bool crlf = false;
@@ -503,20 +516,21 @@ TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
 
 TEST(LogDataAnswers, ABlockOfAnotherTypeThatIsNotTheLastEndsTheReadWithoutSaving) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    view.Device().m_LogSearchType = 1;
-    view.Device().m_TxPacket.m_Command = 0;
-    Deliver(console, WM_RX_GET_LOG_EX, *MakeAnswer(CMD_GET_LOG_EX, RES_SUCCESS, 0x0001, ExData({TextRecord(1, 1, "x")}, 1)));
+    Ask(console, FLOW_LOG_DATA, req::General(CMD_GET_LOG_EX, 1, 0));  // "Oldest unread log"
+    CRequestLog log(view);
+    Deliver(console, *MakeAnswer(CMD_GET_LOG_EX, RES_SUCCESS, 0x0001, ExData({TextRecord(1, 1, "x")}, 1)));
     EXPECT_EQ(LogFlow(console).Store().Count(), 1u);
-    EXPECT_EQ(view.Device().m_TxPacket.m_Command, 0u);
+    EXPECT_EQ(Last(log).command, 0u);
     EXPECT_TRUE(console.op.boxes.empty());
     EXPECT_TRUE(LogFlow(console).Dialog().IsOpen());
     // A block field of 0 (block 0 of 0) empties the store before it stores,
     // and completes the read.
-    Deliver(console, WM_RX_GET_LOG_EX,
-            *MakeAnswer(CMD_GET_LOG_EX, RES_SUCCESS, 0x0000, ExData({TextRecord(2, 1, "y"), TextRecord(3, 1, "z")}, 2)));
+    Deliver(console,
+            *MakeAnswer(CMD_GET_LOG_EX, RES_SUCCESS, 0x0000, ExData({TextRecord(2, 1, "y"), TextRecord(3, 1, "z")}, 2)),
+            req::General(CMD_GET_LOG_EX, 1, 0));
     EXPECT_EQ(LogFlow(console).Store().Count(), 2u);
     ASSERT_EQ(console.op.boxes.size(), 1u);
     EXPECT_EQ(console.op.boxes[0].text, "Save the log data as file?");
@@ -524,23 +538,21 @@ TEST(LogDataAnswers, ABlockOfAnotherTypeThatIsNotTheLastEndsTheReadWithoutSaving
 
 TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsForTheNextRead) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     CLogDataFlow& flow = LogFlow(console);
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
     console.op.boxAnswers = {IDNO};
-    Deliver(console, WM_RX_GET_LOG,
-            *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
     ASSERT_EQ(console.op.boxes.size(), 1u);
     EXPECT_EQ(console.op.boxes[0].text, "Save the log data as file?");
     EXPECT_TRUE(console.op.fileQuestions.empty());
     EXPECT_FALSE(flow.Dialog().IsOpen());
     EXPECT_EQ(flow.Store().Count(), 1u);
     // The next read appends unless its first answer is block 0.
-    Deliver(console, WM_RX_GET_LOG,
-            *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
     EXPECT_EQ(flow.Store().Count(), 2u);
-    Deliver(console, WM_RX_GET_LOG, *MakeAnswer(CMD_GET_LOG, 0, 1, Bytes({CommandRecord(3, 2, "3", 1)})));
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, 0, 1, Bytes({CommandRecord(3, 2, "3", 1)})));
     EXPECT_EQ(flow.Store().Count(), 1u);
     // The window was closed: no question for these reads.
     EXPECT_EQ(console.op.boxes.size(), 1u);
@@ -548,24 +560,30 @@ TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsForTheNextRead) {
 
 TEST(LogDataSave, AWindowClosedBeforeTheLastBlockSavesNothing) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     CLogDataFlow& flow = LogFlow(console);
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    Deliver(console, WM_RX_GET_LOG, *MakeAnswer(CMD_GET_LOG, 0, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
-    EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_GET_LOG);
-    EXPECT_EQ(view.Device().m_TxPacket.m_Param1, 1u);
+    CRequestLog log(view);
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, 0, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
+    EXPECT_EQ(Last(log).command, CMD_GET_LOG);
+    EXPECT_EQ(Last(log).param1, 1u);
     ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDCANCEL));  // CLOSE
     EXPECT_FALSE(flow.Dialog().IsOpen());
-    Deliver(console, WM_RX_GET_LOG,
-            *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
     EXPECT_TRUE(console.op.boxes.empty());
     EXPECT_EQ(flow.Store().Count(), 2u);
 
     // Closed after the store was handed over but before the hand-over arrived.
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    view.WindowProc(WM_RX_GET_LOG, reinterpret_cast<WPARAM>(MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1,
-                                                                       Bytes({CommandRecord(3, 2, "3", 1)})).get()), 0);
+    Ask(console, FLOW_LOG_DATA, req::General(CMD_GET_LOG, 0));
+    const std::vector<std::uint8_t> last = Bytes({CommandRecord(3, 2, "3", 1)});
+    CModuleClient& client = view.Client();
+    const std::vector<std::uint8_t> frame = GeneralAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, last);
+    client.Channel().m_QueueRead.PutChunk(frame.data(), static_cast<int>(frame.size()));
+    console.loop.Post(&client, WM_COMM_READ);
+    ASSERT_TRUE(console.loop.RunOne());  // parsed: the reply is posted
+    ASSERT_TRUE(console.loop.RunOne());  // stored: the hand-over is posted, not yet delivered
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
     console.loop.RunPending();
     EXPECT_TRUE(console.op.boxes.empty());
@@ -574,7 +592,7 @@ TEST(LogDataSave, AWindowClosedBeforeTheLastBlockSavesNothing) {
 
 TEST(LogDataSave, AFileThatCannotBeCreatedIsReportedAndTheRecordsStay) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     CLogDataFlow& flow = LogFlow(console);
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
@@ -582,8 +600,7 @@ TEST(LogDataSave, AFileThatCannotBeCreatedIsReportedAndTheRecordsStay) {
     const std::string path = dir.File("no-such-folder/module.log");
     console.op.boxAnswers = {IDYES, IDOK};
     console.op.fileAnswers = {path};
-    Deliver(console, WM_RX_GET_LOG,
-            *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
     ASSERT_EQ(console.op.boxes.size(), 2u);
     EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written.");
     EXPECT_EQ(console.op.boxes[1].flags, MB_OK | MB_ICONSTOP);
@@ -595,8 +612,7 @@ TEST(LogDataSave, AFileThatCannotBeCreatedIsReportedAndTheRecordsStay) {
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
     console.op.boxes.clear();
     console.op.boxAnswers = {IDYES};
-    Deliver(console, WM_RX_GET_LOG,
-            *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
+    Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
     EXPECT_EQ(console.op.boxes.size(), 1u);
     EXPECT_EQ(flow.Store().Count(), 2u);
     EXPECT_FALSE(flow.Dialog().IsOpen());

@@ -215,41 +215,41 @@ TEST(EnterMaster, AnOpeningRefusalAsksForCredentialsAndEachCancelEndsTheAttemptS
         std::uint32_t param1, param2;
         std::string data;
     } cases[] = {
-        {"new form, master finger", BOARD_PELL, WM_RX_ENTER_MASTER_EX,
+        {"new form, master finger", BOARD_PELL, CMD_ENTER_MASTER_EX,
          {Choose(IDC_AUTH_MASTER_FP), TypeAndOk(IDC_FINGERPRINT_ID, "5")}, {kChoice, kId}, true,
          CMD_ENTER_MASTER_EX, 0, 0, FieldOf("5", 10)},
-        {"new form, master password", BOARD_QOR10_HV, WM_RX_ENTER_MASTER_EX,
+        {"new form, master password", BOARD_QOR10_HV, CMD_ENTER_MASTER_EX,
          {Choose(IDC_AUTH_MASTER_PASSWORD), TypeAndOk(IDC_FINGERPRINT_ID, "123456789"),
           TypeAndOk(IDC_MASTER_PASSWORD, "ABCDEFGHIJKLMNO")},
          {kChoice, kId, kPassword}, true, CMD_ENTER_MASTER_EX, 1, 0,
          FieldOf("123456789", 10) + FieldOf("ABCDEFGHIJKLMNO", 16)},
-        {"new form, device password", BOARD_PELL, WM_RX_ENTER_MASTER_EX,
+        {"new form, device password", BOARD_PELL, CMD_ENTER_MASTER_EX,
          {Choose(IDC_AUTH_DEVICE_PASSWORD), TypeAndOk(IDC_MASTER_PASSWORD, "dev")}, {kChoice, kPassword}, true,
          CMD_ENTER_MASTER_EX, 2, 0, FieldOf("dev", 16)},
-        {"new form on a ZEL12", BOARD_ZEL12, WM_RX_ENTER_MASTER_EX,
+        {"new form on a ZEL12", BOARD_ZEL12, CMD_ENTER_MASTER_EX,
          {Choose(IDC_AUTH_DEVICE_PASSWORD), TypeAndOk(IDC_MASTER_PASSWORD, "z")}, {kChoice, kPassword}, false,
          CMD_ENTER_MASTER_EX, 2, 0, FieldOf("z", 16)},
-        {"old form, master finger", BOARD_ZEL12, WM_RX_ENTER_MASTER,
+        {"old form, master finger", BOARD_ZEL12, CMD_ENTER_MASTER,
          {Choose(IDC_AUTH_MASTER_FP), TypeAndOk(IDC_FINGERPRINT_ID, "1")}, {kChoice, kId}, false, CMD_ENTER_MASTER,
          0, 0, FieldOf("1", 10)},
-        {"old form, device password", BOARD_ZEL12, WM_RX_ENTER_MASTER,
+        {"old form, device password", BOARD_ZEL12, CMD_ENTER_MASTER,
          {Choose(IDC_AUTH_DEVICE_PASSWORD), TypeAndOk(IDC_MASTER_PASSWORD, "old")}, {kChoice, kPassword}, false,
          CMD_ENTER_MASTER, 0, 2, FieldOf("old", 16)},
-        {"old form answered on a Pell: no master password offered", BOARD_PELL, WM_RX_ENTER_MASTER,
+        {"old form answered on a Pell: no master password offered", BOARD_PELL, CMD_ENTER_MASTER,
          {Choose(IDC_AUTH_MASTER_FP), TypeAndOk(IDC_FINGERPRINT_ID, "2")}, {kChoice, kId}, false, CMD_ENTER_MASTER,
          0, 0, FieldOf("2", 10)},
-        {"cancel the choice", BOARD_PELL, WM_RX_ENTER_MASTER_EX, {Cancel()}, {kChoice}, true, 0, 0, 0, ""},
-        {"cancel the choice, old form", BOARD_ZEL12, WM_RX_ENTER_MASTER, {Cancel()}, {kChoice}, false, 0, 0, 0, ""},
-        {"master finger, cancel the ID", BOARD_PELL, WM_RX_ENTER_MASTER_EX, {Choose(IDC_AUTH_MASTER_FP), Cancel()},
+        {"cancel the choice", BOARD_PELL, CMD_ENTER_MASTER_EX, {Cancel()}, {kChoice}, true, 0, 0, 0, ""},
+        {"cancel the choice, old form", BOARD_ZEL12, CMD_ENTER_MASTER, {Cancel()}, {kChoice}, false, 0, 0, 0, ""},
+        {"master finger, cancel the ID", BOARD_PELL, CMD_ENTER_MASTER_EX, {Choose(IDC_AUTH_MASTER_FP), Cancel()},
          {kChoice, kId}, true, 0, 0, 0, ""},
-        {"master password, cancel the ID", BOARD_PELL, WM_RX_ENTER_MASTER_EX,
+        {"master password, cancel the ID", BOARD_PELL, CMD_ENTER_MASTER_EX,
          {Choose(IDC_AUTH_MASTER_PASSWORD), Cancel()}, {kChoice, kId}, true, 0, 0, 0, ""},
-        {"master password, cancel the password", BOARD_PELL, WM_RX_ENTER_MASTER_EX,
+        {"master password, cancel the password", BOARD_PELL, CMD_ENTER_MASTER_EX,
          {Choose(IDC_AUTH_MASTER_PASSWORD), TypeAndOk(IDC_FINGERPRINT_ID, "5"), Cancel()}, {kChoice, kId, kPassword},
          true, 0, 0, 0, ""},
-        {"device password, cancel", BOARD_PELL, WM_RX_ENTER_MASTER_EX, {Choose(IDC_AUTH_DEVICE_PASSWORD), Cancel()},
+        {"device password, cancel", BOARD_PELL, CMD_ENTER_MASTER_EX, {Choose(IDC_AUTH_DEVICE_PASSWORD), Cancel()},
          {kChoice, kPassword}, true, 0, 0, 0, ""},
-        {"device password, cancel, old form", BOARD_ZEL12, WM_RX_ENTER_MASTER,
+        {"device password, cancel, old form", BOARD_ZEL12, CMD_ENTER_MASTER,
          {Choose(IDC_AUTH_DEVICE_PASSWORD), Cancel()}, {kChoice, kPassword}, false, 0, 0, 0, ""},
     };
     for (const auto& c : cases) {
@@ -269,7 +269,9 @@ TEST(EnterMaster, AnOpeningRefusalAsksForCredentialsAndEachCancelEndsTheAttemptS
         });
         for (std::size_t i = 1; i < c.answers.size(); ++i) console.op.Answer(c.answers[i]);
         // The opening request refused (PARAM2 3): not a failure to show.
-        Deliver(console, c.msg, RES_FAIL, AUTH_NONE);
+        Ask(console, FLOW_MASTER, c.msg == CMD_ENTER_MASTER ? req::EnterMaster(AUTH_NONE) : req::EnterMasterEx(AUTH_NONE));
+        log.Take();
+        Deliver(console, FLOW_MASTER, c.msg, RES_FAIL, AUTH_NONE);
         EXPECT_EQ(console.op.dialogTitles, c.titles);
         EXPECT_EQ(offered, c.masterPasswordOffered);
         EXPECT_EQ(console.Prompt(), "");
@@ -342,19 +344,19 @@ TEST(MasterAnswers, EveryRowOfTheEnterMasterAnswersInBothProtocols) {
         {RES_NO_MASTER_MODE, "", 0, "before", C},
         {RES_MASTER_FULL, "", 0, "before", C},
     };
-    for (UINT msg : {WM_RX_ENTER_MASTER, WM_RX_ENTER_MASTER_EX}) {
+    for (UINT msg : {CMD_ENTER_MASTER, CMD_ENTER_MASTER_EX}) {
         // The answer to an authenticated request (PARAM2 not 3).
-        CheckRows(msg == WM_RX_ENTER_MASTER ? "1060" : "1073", PROTOCOL_GENERAL, false,
-                  [msg](CConsole& console, std::uint32_t code) { Deliver(console, msg, code, AUTH_DEVICE_PASSWORD); },
+        CheckRows(msg == CMD_ENTER_MASTER ? "1060" : "1073", PROTOCOL_GENERAL, false,
+                  [msg](CConsole& console, std::uint32_t code) { Deliver(console, FLOW_MASTER, msg, code, AUTH_DEVICE_PASSWORD); },
                   general);
         // Granted without credentials.
         CheckRows("opening granted", PROTOCOL_GENERAL, false,
-                  [msg](CConsole& console, std::uint32_t code) { Deliver(console, msg, code, AUTH_NONE); },
+                  [msg](CConsole& console, std::uint32_t code) { Deliver(console, FLOW_MASTER, msg, code, AUTH_NONE); },
                   {general[0]});
     }
     CheckRows("1130", PROTOCOL_MINIMIZED, false,
               [](CConsole& console, std::uint32_t code) {
-                  DeliverMini(console, WM_RX_MINI_ENTER_MASTER, MINI_ENTER_MASTER, static_cast<std::uint8_t>(code));
+                  DeliverMini(console, FLOW_MASTER, MINI_ENTER_MASTER, static_cast<std::uint8_t>(code));
               },
               {general[0], general[1], general[3], general[5],
                {RES_INVALID_ID, "", 0, "before", C}, {RES_INVALID_PARAM, "", 0, "before", C}});
@@ -362,7 +364,7 @@ TEST(MasterAnswers, EveryRowOfTheEnterMasterAnswersInBothProtocols) {
 
 TEST(MasterAnswers, EveryRowOfTheLeaveMasterAnswersInBothProtocols) {
     CheckRows("1061", PROTOCOL_GENERAL, true,
-              [](CConsole& console, std::uint32_t code) { Deliver(console, WM_RX_LEAVE_MASTER, code); },
+              [](CConsole& console, std::uint32_t code) { Deliver(console, FLOW_MASTER, CMD_LEAVE_MASTER, code); },
               {
                   {RES_SUCCESS, "", 0, "Leave master mode", C},
                   {RES_NO_MASTER_MODE, "No master mode!!!", W, "No master mode!!!", M},
@@ -370,7 +372,7 @@ TEST(MasterAnswers, EveryRowOfTheLeaveMasterAnswersInBothProtocols) {
               });
     CheckRows("1131", PROTOCOL_MINIMIZED, true,
               [](CConsole& console, std::uint32_t code) {
-                  DeliverMini(console, WM_RX_MINI_LEAVE_MASTER, MINI_LEAVE_MASTER, static_cast<std::uint8_t>(code));
+                  DeliverMini(console, FLOW_MASTER, MINI_LEAVE_MASTER, static_cast<std::uint8_t>(code));
               },
               {
                   {RES_SUCCESS, "", 0, "Leave master mode", C},
@@ -381,12 +383,12 @@ TEST(MasterAnswers, EveryRowOfTheLeaveMasterAnswersInBothProtocols) {
 
 TEST(MasterAnswers, EveryRowOfTheDevicePasswordAnswersLeavesTheStatusLine) {
     const struct { UINT msg; const char* success; const char* failure; } answers[] = {
-        {WM_RX_SET_MASTER_PASSWORD, "To set master password is succeeded.", "To set master password is failed."},
-        {WM_RX_DELETE_MASTER_PASSWORD, "To delete master password succeeded.", "To delete master password is failed."},
+        {CMD_SET_MASTER_PASSWORD, "To set master password is succeeded.", "To set master password is failed."},
+        {CMD_DELETE_MASTER_PASSWORD, "To delete master password succeeded.", "To delete master password is failed."},
     };
     for (const auto& a : answers) {
         CheckRows(a.success, PROTOCOL_GENERAL, true,
-                  [msg = a.msg](CConsole& console, std::uint32_t code) { Deliver(console, msg, code); },
+                  [msg = a.msg](CConsole& console, std::uint32_t code) { Deliver(console, FLOW_MASTER, msg, code); },
                   {
                       {RES_SUCCESS, a.success, S, "before", M},
                       {RES_FAIL, a.failure, W, "before", M},

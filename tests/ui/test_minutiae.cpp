@@ -5,7 +5,6 @@
 #include <QFileDialog>
 
 #include "console/MinutiaeFlow.h"
-#include "protocol/Notifications.h"
 #include "sim/SimImage.h"
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
@@ -38,13 +37,15 @@ struct CMinutiaeConsole {
     std::unique_ptr<CRequestLog> log;
     CMinutiaeConsole() {
         EXPECT_TRUE(console.Start());
+        EXPECT_TRUE(console.OpenRawLine());
         log = std::make_unique<CRequestLog>(View());
         View().SetStatusText(kBefore);
     }
     CPravikView& View() { return console.View(); }
     CScriptedUiOperator& Op() { return console.op; }
-    void Answer(UINT msg, std::int32_t result, const std::vector<std::uint8_t>& data = {}) {
-        Deliver(console.loop, View(), msg, result, 0, data);
+    // The answer to command (asked for first when nothing asked).
+    void Answer(std::uint32_t command, std::int32_t result, const std::vector<std::uint8_t>& data = {}) {
+        Deliver(console, FLOW_MINUTIAE, command, static_cast<std::uint32_t>(result), 0, data);
     }
 };
 
@@ -75,7 +76,9 @@ TEST(MinutiaeAnswers, EveryRowOfTheInstantMatchingAnswer) {
         SCOPED_TRACE(row.code);
         c.console.ClosePrompt();
         c.View().SetStatusText(kBefore);
-        c.Answer(WM_RX_INSTANT_MATCH, row.code);
+        Ask(c.console, FLOW_MINUTIAE, req::General(CMD_INSTANT_MATCH));
+        c.log->Take();
+        c.Answer(CMD_INSTANT_MATCH, row.code);
         EXPECT_EQ(c.console.Prompt(), row.prompt ? row.prompt : "");
         if (row.prompt) {
             EXPECT_EQ(c.console.PromptForm(), row.form);
@@ -100,7 +103,7 @@ TEST(MinutiaeAnswers, EveryFailureRowOfTheGetMinutiaeAnswerAndNoSaveDialog) {
         SCOPED_TRACE(row.code);
         c.console.ClosePrompt();
         c.View().SetStatusText(kBefore);
-        c.Answer(WM_RX_GET_MINUTIAE, row.code, Record());
+        c.Answer(CMD_GET_MINUTIAE, row.code, Record());
         EXPECT_EQ(c.console.Prompt(), row.prompt ? row.prompt : "");
         if (row.prompt) {
             EXPECT_EQ(c.console.PromptForm(), row.form);
@@ -131,7 +134,7 @@ TEST(GetMinutiae, SavesExactlyTheRecordReplacingAFileAndNamesTheFullPath) {
     WriteFile(path, std::string(1000, 'x'));  // replaced without a question
     c.Op().fileAnswers.push_back(path);
     std::vector<std::uint8_t> data = Record(MINUTIAE_SIZE + 20);  // only the record is written
-    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, data);
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, data);
     ASSERT_EQ(c.Op().fileQuestions.size(), 1u);
     EXPECT_TRUE(c.Op().fileQuestions[0].save);
     EXPECT_EQ(c.Op().fileQuestions[0].filter, "MIN files(*.min)|*.min|All files|*.*|");
@@ -146,7 +149,7 @@ TEST(GetMinutiae, SavesExactlyTheRecordReplacingAFileAndNamesTheFullPath) {
 
 TEST(GetMinutiae, CancelInTheSaveDialogWritesAndShowsNothing) {
     CMinutiaeConsole c;
-    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record());
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
     EXPECT_EQ(c.Op().fileQuestions.size(), 1u);
     EXPECT_EQ(c.console.Prompt(), "");
     EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), kBefore);
@@ -158,7 +161,7 @@ TEST(GetMinutiae, AShortAnswerIsReportedAndNothingIsAskedOrWritten) {
         SCOPED_TRACE(size);
         CMinutiaeConsole c;
         c.Op().fileAnswers.push_back(c.dir.File("short.min"));
-        c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record(size));
+        c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record(size));
         EXPECT_TRUE(c.Op().fileQuestions.empty());
         EXPECT_FALSE(FileExists(c.dir.File("short.min")));
         EXPECT_EQ(c.console.Prompt(), "The minutiae is incomplete.");
@@ -172,7 +175,7 @@ TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     CMinutiaeConsole c;
     const std::string missing = c.dir.File("no/such/folder/a.min");
     c.Op().fileAnswers.push_back(missing);
-    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record());
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
     EXPECT_FALSE(FileExists(missing));
     EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
     EXPECT_EQ(c.console.PromptForm(), MSGFORM_WARNING);
@@ -184,7 +187,7 @@ TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     const std::string folder = c.dir.File("taken.min");
     std::filesystem::create_directory(folder);
     c.Op().fileAnswers.push_back(folder);
-    c.Answer(WM_RX_GET_MINUTIAE, RES_SUCCESS, Record());
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
     EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_TRUE(std::filesystem::is_empty(folder));

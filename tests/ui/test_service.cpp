@@ -18,19 +18,6 @@ CServiceFlow& Service(CConsole& console) {
     return static_cast<CServiceFlow&>(*console.View().Flow(FLOW_SERVICE));
 }
 
-// Delivers a General answer to the form as the packet manager does.
-void Deliver(CConsole& console, UINT msg, std::uint32_t param1, std::uint32_t param2 = 0) {
-    CPacket answer;
-    answer.m_Param1 = param1;
-    answer.m_Param2 = param2;
-    console.Send(msg, reinterpret_cast<WPARAM>(&answer));
-}
-
-void DeliverMini(CConsole& console, UINT msg, std::uint8_t result) {
-    std::uint8_t frame[MINI_FRAME_SIZE] = {0x7E, 0x5A, 0, result, 0, 0};
-    console.Send(msg, reinterpret_cast<WPARAM>(frame));
-}
-
 std::vector<std::string> BoxTexts(CConsole& console) {
     std::vector<std::string> texts;
     for (const auto& box : console.op.boxes) texts.push_back(box.text);
@@ -53,12 +40,11 @@ TEST(Service, StatusAnswersShowTheirTextInABoxAndTheStatusLine) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CConsole console;
-        ASSERT_TRUE(console.Start());
-        console.View().SetStatusText("before");
+        StartOnRawLine(console, BOARD_PELL, c.mini ? PROTOCOL_MINIMIZED : PROTOCOL_GENERAL);
         if (c.mini) {
-            DeliverMini(console, WM_RX_MINI_STATUS, static_cast<std::uint8_t>(c.result));
+            DeliverMini(console, FLOW_SERVICE, MINI_STATUS, static_cast<std::uint8_t>(c.result));
         } else {
-            Deliver(console, WM_RX_STATUS, c.result, c.state);
+            Deliver(console, FLOW_SERVICE, CMD_STATUS, c.result, c.state);
         }
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), c.status);
         if (c.box) {
@@ -82,9 +68,7 @@ TEST(Service, StatusAndCancelReachTheSimulatedModuleInBothProtocols) {
         EXPECT_EQ(console.op.boxes[0].text, "Status = Idle");
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), "Status = Idle");
         // CANCEL with nothing to cancel: the module is idle.
-        console.View().State().m_bCaptureCancel = false;
         ASSERT_TRUE(console.Click(IDC_CANCEL));
-        EXPECT_EQ(console.View().State().m_bCaptureCancel, protocol == PROTOCOL_GENERAL);
         ASSERT_TRUE(console.WaitFor([&] { return console.View().m_MsgDlg.IsOpen(); }));
         EXPECT_EQ(console.Prompt(), "ZEL status is idle.");
         EXPECT_EQ(console.PromptForm(), MSGFORM_WARNING);
@@ -100,12 +84,11 @@ TEST(Service, OnlyAnIdleCancelAnswerShowsAnything) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.mini << " " << c.result);
         CConsole console;
-        ASSERT_TRUE(console.Start());
-        console.View().SetStatusText("before");
+        StartOnRawLine(console, BOARD_PELL, c.mini ? PROTOCOL_MINIMIZED : PROTOCOL_GENERAL);
         if (c.mini) {
-            DeliverMini(console, WM_RX_MINI_CANCEL, static_cast<std::uint8_t>(c.result));
+            DeliverMini(console, FLOW_SERVICE, MINI_CANCEL, static_cast<std::uint8_t>(c.result));
         } else {
-            Deliver(console, WM_RX_CANCEL, c.result);
+            Deliver(console, FLOW_SERVICE, CMD_CANCEL, c.result);
         }
         EXPECT_EQ(console.Prompt(), c.shown ? "ZEL status is idle." : "");
         EXPECT_EQ(console.Text(IDC_STATUS_LINE),
@@ -126,7 +109,7 @@ TEST(Service, TheVoltageCheckSaysLowOrNotLow) {
         EXPECT_EQ(console.PromptForm(), low ? MSGFORM_WARNING : MSGFORM_SUCCESS);
         console.ClosePrompt();
     }
-    Deliver(console, WM_RX_CHECK_VOLTAGE, RES_SUCCESS, 2);  // any other value: nothing
+    Deliver(console, FLOW_SERVICE, CMD_CHECK_VOLTAGE, RES_SUCCESS, 2);  // any other value: nothing
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");  // the voltage check leaves the status line alone
 }
@@ -137,15 +120,10 @@ namespace {
 
 struct CBatteryTest : CLinkedConsole {
     CServiceFlow& Flow() { return Service(console); }
-    bool Running() { return console.View().State().m_bBatteryTest; }
+    bool Running() { return Flow().IsBatteryTestRunning(); }
     QString Count(int id) { return GetDlgItemText(Flow().BatteryDlg().Window(), id); }
-    // The identification answer as the verification flow hands it over.
-    void Identified(std::uint32_t result = RES_SUCCESS) {
-        CPacket answer;
-        answer.m_Command = CMD_IDENTIFY;
-        answer.m_Param1 = result;
-        console.View().ForwardTo(FLOW_SERVICE, WM_RX_IDENTIFY, reinterpret_cast<WPARAM>(&answer));
-    }
+    // The module answers the test's identification.
+    void Identified(std::uint32_t result = RES_SUCCESS) { Answer(CMD_IDENTIFY, result, 0); }
 };
 
 }  // namespace
@@ -214,7 +192,7 @@ TEST(Service, ClosingTheBatteryWindowDuringAVoltageCheckEndsTheTestOnItsAnswer) 
     ASSERT_TRUE(t.console.Choose(ID_TOOLS_BATTERY_TEST));
     ASSERT_EQ(t.pty.Next(), CMD_IDENTIFY);
     // A waiting prompt left open is closed by the identification answer.
-    t.console.View().m_WaitDlg.Popup(IDD_WAITDLG, &t.console.View(), nullptr);
+    t.console.View().m_WaitDlg.Popup(IDD_WAITDLG, &t.console.View());
     t.Identified();
     EXPECT_FALSE(t.console.View().m_WaitDlg.IsOpen());
     ASSERT_EQ(t.pty.Next(), CMD_CHECK_VOLTAGE);
@@ -241,24 +219,15 @@ TEST(Service, ALostVoltageAnswerIsResentAndAnUnknownValueStopsTheLoop) {
     EXPECT_EQ(t.Count(IDC_BATTERY_HIGH_COUNT), "0");
     EXPECT_EQ(t.Count(IDC_BATTERY_LOW_COUNT), "0");
     // A lost port ends the test with the link.
-    t.console.Send(WM_COMM_PORT_LOST);
+    t.console.loop.Post(&t.console.View().Client(), WM_COMM_PORT_LOST);
+    t.console.loop.RunPending();
     EXPECT_FALSE(t.Flow().BatteryDlg().IsOpen());
     EXPECT_FALSE(t.Running());
+    EXPECT_FALSE(t.console.View().Client().IsClaimed());
 }
 
-TEST(Service, IdentificationAnswersAreNotTakenWhenNoBatteryTestRuns) {
-    CConsole console;
-    ASSERT_TRUE(console.Start());
-    CPacket answer;
-    answer.m_Param1 = RES_SUCCESS;
-    EXPECT_EQ(console.View().ForwardTo(FLOW_SERVICE, WM_RX_IDENTIFY, reinterpret_cast<WPARAM>(&answer)), 0);
-    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
-    EXPECT_TRUE(BoxTexts(console).empty());
-}
-
-// The identification answers come over the line: the verification flow owns
-// answer 1045 and hands it to the battery test while the test runs, so no
-// identification text is shown and every round is counted.
+// The identification answers come over the line to the battery test, which
+// sent them: no identification text is shown and every round is counted.
 TEST(Service, TheBatteryTestTakesItsIdentificationAnswersFromTheLine) {
     CBatteryTest t;
     t.Start(BOARD_ZEL12);

@@ -72,11 +72,13 @@ struct CSimRig : CSysRig {
 
 class SysInfoTest : public ::testing::Test, public CSimRig {};
 
-// Without a module: answers delivered straight to the form, requests recorded.
+// On a raw line without a module: the test delivers the answers; requests
+// are recorded.
 class SysAnswersTest : public ::testing::Test, public CSysRig {
 protected:
     void SetUp() override {
         ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(console.OpenRawLine());
         console.View().SetLayout(LAYOUT_MASTER);
         log = std::make_unique<CRequestLog>(console.View());
         Open();
@@ -230,28 +232,30 @@ TEST_F(SysAnswersTest, ModuleTypeLabelFollowsTheBoardEachTimeTheWindowOpens) {
 TEST_F(SysAnswersTest, TheFormIsFilledOnlyAfterTheLastAnswerOfTheSequence) {
     const Form initial = {"2", "40", "20", "5", "8", "5", "1", "0"};
     EXPECT_EQ(Shown(), initial);
-    Deliver(console, WM_RX_GET_OPP_OPTION, RES_SUCCESS, 0x00112233);
-    Deliver(console, WM_RX_GET_SECURITY_LEVEL, RES_SUCCESS, 0x00030007);
-    Deliver(console, WM_RX_GET_LATENT_OPTION, RES_SUCCESS, 0);
-    Deliver(console, WM_RX_GET_LOG_OPTION, RES_SUCCESS, 1);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_OPP_OPTION, RES_SUCCESS, 0x00112233);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_SECURITY_LEVEL, RES_SUCCESS, 0x00030007);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_LATENT_OPTION, RES_SUCCESS, 0);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_LOG_OPTION, RES_SUCCESS, 1);
     EXPECT_EQ(Shown(), initial);
     EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>(kReadSequence.begin() + 1, kReadSequence.end()));
-    Deliver(console, WM_RX_GET_CAPTURE_PERIOD, RES_SUCCESS, 77);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_CAPTURE_PERIOD, RES_SUCCESS, 77);
     EXPECT_EQ(Shown(), Form({"17", "34", "51", "3", "7", "77", "0", "1"}));
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
 }
 
 TEST_F(SysAnswersTest, AFailedGetEndsTheSequenceAndKeepsTheFormAndWhatWasStored) {
-    Deliver(console, WM_RX_GET_OPP_OPTION, RES_SUCCESS, 0x00010203);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_OPP_OPTION, RES_SUCCESS, 0x00010203);
     log->Clear();
-    Deliver(console, WM_RX_GET_SECURITY_LEVEL, RES_FAIL);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_SECURITY_LEVEL, RES_FAIL);
     EXPECT_EQ(console.Prompt(), "To get security level is failed.");
     EXPECT_TRUE(log->Commands().empty());
     EXPECT_EQ(Shown()[0], "2");
     EXPECT_EQ(Flow().m_Record.m_nGain, 1);
     EXPECT_EQ(Flow().m_Record.m_nContrast, 3);
     // The DB init answer stores its value and goes on with the log option.
-    Deliver(console, WM_RX_GET_DB_INIT_OPTION, RES_SUCCESS, 1);
+    Ask(console, FLOW_SYSTEM_INFO, req::General(CMD_GET_DB_INIT_OPTION));
+    log->Clear();
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_DB_INIT_OPTION, RES_SUCCESS, 1);
     EXPECT_EQ(Flow().m_Record.m_nDbInitOption, 1);
     EXPECT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_GET_LOG_OPTION});
 }
@@ -348,46 +352,47 @@ TEST_F(SysAnswersTest, ACheckBoxIsSentAsShownEvenWhenAnEarlierFieldIsBad) {
 TEST_F(SysAnswersTest, EveryAnswerTextOfTheOptionCommands) {
     constexpr int W = MSGFORM_WARNING, S = MSGFORM_SUCCESS;
     const struct { UINT answer; std::int32_t code; const char* text; int form; } cases[] = {
-        {WM_RX_SET_OPP_OPTION, RES_SUCCESS, "To set OPP option is succeeded.", S},
-        {WM_RX_SET_OPP_OPTION, RES_FAIL, nullptr, 0},
-        {WM_RX_SET_OPP_OPTION, RES_NO_MASTER_MODE, "To set OPP option is failed. (Not master mode)", W},
-        {WM_RX_SET_SECURITY_LEVEL, RES_SUCCESS, "To set security level is succeeded.", S},
-        {WM_RX_SET_SECURITY_LEVEL, RES_FAIL, nullptr, 0},
-        {WM_RX_SET_SECURITY_LEVEL, RES_NO_MASTER_MODE,
+        {CMD_SET_OPP_OPTION, RES_SUCCESS, "To set OPP option is succeeded.", S},
+        {CMD_SET_OPP_OPTION, RES_FAIL, nullptr, 0},
+        {CMD_SET_OPP_OPTION, RES_NO_MASTER_MODE, "To set OPP option is failed. (Not master mode)", W},
+        {CMD_SET_SECURITY_LEVEL, RES_SUCCESS, "To set security level is succeeded.", S},
+        {CMD_SET_SECURITY_LEVEL, RES_FAIL, nullptr, 0},
+        {CMD_SET_SECURITY_LEVEL, RES_NO_MASTER_MODE,
          "To set security level is failed. (Not master mode)", W},
-        {WM_RX_SET_LATENT_OPTION, RES_SUCCESS, "To set latent option is succeeded.", S},
-        {WM_RX_SET_LATENT_OPTION, RES_FAIL, nullptr, 0},
-        {WM_RX_SET_LATENT_OPTION, RES_NO_MASTER_MODE,
+        {CMD_SET_LATENT_OPTION, RES_SUCCESS, "To set latent option is succeeded.", S},
+        {CMD_SET_LATENT_OPTION, RES_FAIL, nullptr, 0},
+        {CMD_SET_LATENT_OPTION, RES_NO_MASTER_MODE,
          "To set lastent option is failed. (Not master mode)", W},
-        {WM_RX_SET_LOG_OPTION, RES_SUCCESS, "To set log option is succeeded.", S},
-        {WM_RX_SET_LOG_OPTION, RES_FAIL, nullptr, 0},
-        {WM_RX_SET_LOG_OPTION, RES_NO_MASTER_MODE, "To set log option failed. (Not master mode)", W},
-        {WM_RX_SET_CAPTURE_PERIOD, RES_SUCCESS, "To set capture period is succeeded.", S},
-        {WM_RX_SET_CAPTURE_PERIOD, RES_FAIL, nullptr, 0},
-        {WM_RX_SET_CAPTURE_PERIOD, RES_NO_MASTER_MODE, "To set capture period failed. (Not master mode)", W},
-        {WM_RX_SET_CAPTURE_PERIOD, RES_INVALID_PARAM, nullptr, 0},
-        {WM_RX_GET_OPP_OPTION, RES_FAIL, "To get OPP option is failed.", W},
-        {WM_RX_GET_OPP_OPTION, RES_NO_MASTER_MODE, "To get OPP option is failed. (Not master mode)", W},
-        {WM_RX_GET_SECURITY_LEVEL, RES_FAIL, "To get security level is failed.", W},
-        {WM_RX_GET_SECURITY_LEVEL, RES_NO_MASTER_MODE,
+        {CMD_SET_LOG_OPTION, RES_SUCCESS, "To set log option is succeeded.", S},
+        {CMD_SET_LOG_OPTION, RES_FAIL, nullptr, 0},
+        {CMD_SET_LOG_OPTION, RES_NO_MASTER_MODE, "To set log option failed. (Not master mode)", W},
+        {CMD_SET_CAPTURE_PERIOD, RES_SUCCESS, "To set capture period is succeeded.", S},
+        {CMD_SET_CAPTURE_PERIOD, RES_FAIL, nullptr, 0},
+        {CMD_SET_CAPTURE_PERIOD, RES_NO_MASTER_MODE, "To set capture period failed. (Not master mode)", W},
+        {CMD_SET_CAPTURE_PERIOD, RES_INVALID_PARAM, nullptr, 0},
+        {CMD_GET_OPP_OPTION, RES_FAIL, "To get OPP option is failed.", W},
+        {CMD_GET_OPP_OPTION, RES_NO_MASTER_MODE, "To get OPP option is failed. (Not master mode)", W},
+        {CMD_GET_SECURITY_LEVEL, RES_FAIL, "To get security level is failed.", W},
+        {CMD_GET_SECURITY_LEVEL, RES_NO_MASTER_MODE,
          "To get security level is failed. (Not master mode)", W},
-        {WM_RX_GET_LATENT_OPTION, RES_FAIL, "To get latent option is failed.", W},
-        {WM_RX_GET_LATENT_OPTION, RES_NO_MASTER_MODE, "To get latent option is failed. (Not master mode)", W},
-        {WM_RX_GET_LOG_OPTION, RES_FAIL, "To get log option is failed.", W},
-        {WM_RX_GET_LOG_OPTION, RES_NO_MASTER_MODE, "To get log option is failed. (Not master mode)", W},
-        {WM_RX_GET_CAPTURE_PERIOD, RES_FAIL, "To get capture period is failed.", W},
-        {WM_RX_GET_CAPTURE_PERIOD, RES_NO_MASTER_MODE,
+        {CMD_GET_LATENT_OPTION, RES_FAIL, "To get latent option is failed.", W},
+        {CMD_GET_LATENT_OPTION, RES_NO_MASTER_MODE, "To get latent option is failed. (Not master mode)", W},
+        {CMD_GET_LOG_OPTION, RES_FAIL, "To get log option is failed.", W},
+        {CMD_GET_LOG_OPTION, RES_NO_MASTER_MODE, "To get log option is failed. (Not master mode)", W},
+        {CMD_GET_CAPTURE_PERIOD, RES_FAIL, "To get capture period is failed.", W},
+        {CMD_GET_CAPTURE_PERIOD, RES_NO_MASTER_MODE,
          "To get capture period is failed. (Not master mode)", W},
-        {WM_RX_GET_CAPTURE_PERIOD, RES_CANCELED, nullptr, 0},
-        {WM_RX_GET_DB_INIT_OPTION, RES_FAIL, nullptr, 0},
-        {WM_RX_GET_DB_INIT_OPTION, RES_NO_MASTER_MODE,
+        {CMD_GET_CAPTURE_PERIOD, RES_CANCELED, nullptr, 0},
+        {CMD_GET_DB_INIT_OPTION, RES_FAIL, nullptr, 0},
+        {CMD_GET_DB_INIT_OPTION, RES_NO_MASTER_MODE,
          "To get DB init option failed. (Not master mode)", W},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.answer) + " " + std::to_string(c.code));
         console.ClosePrompt();
+        Ask(console, FLOW_SYSTEM_INFO, req::General(c.answer));
         log->Clear();
-        Deliver(console, c.answer, static_cast<std::uint32_t>(c.code));
+        Deliver(console, FLOW_SYSTEM_INFO, c.answer, static_cast<std::uint32_t>(c.code));
         EXPECT_EQ(console.Prompt(), c.text ? c.text : "");
         if (c.text) {
             EXPECT_EQ(console.PromptForm(), c.form);
@@ -395,9 +400,9 @@ TEST_F(SysAnswersTest, EveryAnswerTextOfTheOptionCommands) {
         EXPECT_TRUE(log->Commands().empty());  // nothing read back, nothing chained
     }
     // The DB init option set answers are message boxes.
-    Deliver(console, WM_RX_SET_DB_INIT_OPTION, RES_SUCCESS);
-    Deliver(console, WM_RX_SET_DB_INIT_OPTION, RES_FAIL);
-    Deliver(console, WM_RX_SET_DB_INIT_OPTION, RES_NO_MASTER_MODE);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_DB_INIT_OPTION, RES_SUCCESS);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_DB_INIT_OPTION, RES_FAIL);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_DB_INIT_OPTION, RES_NO_MASTER_MODE);
     console.loop.RunPending();
     ASSERT_EQ(console.op.boxes.size(), 2u);
     EXPECT_EQ(console.op.boxes[0].text, "To set DB init option succeeded.");
@@ -410,17 +415,17 @@ TEST_F(SysAnswersTest, DuringADefaultRunSetSuccessesChainSilentlyAndAFailureEnds
     console.ClosePrompt();
     Press(IDC_SI_SET_DEFAULT);  // ZEL12 defaults
     const struct { UINT answer; std::uint32_t next, param2; } steps[] = {
-        {WM_RX_SET_OPP_OPTION, CMD_SET_SECURITY_LEVEL, 0x00050008},
-        {WM_RX_SET_SECURITY_LEVEL, CMD_SET_LATENT_OPTION, 1},
-        {WM_RX_SET_LATENT_OPTION, CMD_SET_LOG_OPTION, 0},
-        {WM_RX_SET_LOG_OPTION, CMD_SET_CAPTURE_PERIOD, 5},
-        {WM_RX_SET_CAPTURE_PERIOD, CMD_GET_OPP_OPTION, 0},
+        {CMD_SET_OPP_OPTION, CMD_SET_SECURITY_LEVEL, 0x00050008},
+        {CMD_SET_SECURITY_LEVEL, CMD_SET_LATENT_OPTION, 1},
+        {CMD_SET_LATENT_OPTION, CMD_SET_LOG_OPTION, 0},
+        {CMD_SET_LOG_OPTION, CMD_SET_CAPTURE_PERIOD, 5},
+        {CMD_SET_CAPTURE_PERIOD, CMD_GET_OPP_OPTION, 0},
     };
     ASSERT_EQ(log->Requests().size(), 1u);
     EXPECT_EQ(log->Requests()[0].param2, 0x000F6403u);
     for (const auto& step : steps) {
         log->Clear();
-        Deliver(console, step.answer, RES_SUCCESS);
+        Deliver(console, FLOW_SYSTEM_INFO, step.answer, RES_SUCCESS);
         console.loop.RunPending();
         EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
         ASSERT_EQ(log->Requests().size(), 1u);
@@ -429,11 +434,60 @@ TEST_F(SysAnswersTest, DuringADefaultRunSetSuccessesChainSilentlyAndAFailureEnds
     }
     // A failing step: its text, the run ends, a later success is its own.
     Press(IDC_SI_SET_DEFAULT);
-    Deliver(console, WM_RX_SET_OPP_OPTION, RES_SUCCESS);
-    Deliver(console, WM_RX_SET_SECURITY_LEVEL, RES_FAIL);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_OPP_OPTION, RES_SUCCESS);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_SECURITY_LEVEL, RES_FAIL);
     EXPECT_FALSE(Dlg().m_bDefaultRun);
+    Ask(console, FLOW_SYSTEM_INFO, req::General(CMD_SET_LATENT_OPTION, 0, 1));
     log->Clear();
-    Deliver(console, WM_RX_SET_LATENT_OPTION, RES_SUCCESS);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_LATENT_OPTION, RES_SUCCESS);
     EXPECT_EQ(console.Prompt(), "To set latent option is succeeded.");
     EXPECT_TRUE(log->Commands().empty());
+}
+
+// A SET DEFAULT OPTION run ends at any failure, at a step that is never
+// answered, and when the link closes: a later single SET must not write the
+// defaults nobody asked for any more, and a later read must not report the
+// run as succeeded.
+TEST_F(SysAnswersTest, ADefaultRunEndsOnAFailedReadBackAnUnansweredStepOrALinkClose) {
+    const std::uint32_t sets[] = {CMD_SET_OPP_OPTION, CMD_SET_SECURITY_LEVEL, CMD_SET_LATENT_OPTION,
+                                  CMD_SET_LOG_OPTION, CMD_SET_CAPTURE_PERIOD};
+    const auto readAll = [&] {
+        const std::pair<std::uint32_t, std::uint32_t> reads[] = {
+            {CMD_GET_OPP_OPTION, 0x000F6403}, {CMD_GET_SECURITY_LEVEL, 0x00050008}, {CMD_GET_LATENT_OPTION, 1},
+            {CMD_GET_LOG_OPTION, 1}, {CMD_GET_CAPTURE_PERIOD, 5}};
+        for (const auto& r : reads) Deliver(console, FLOW_SYSTEM_INFO, r.first, RES_SUCCESS, r.second);
+    };
+    // Every write taken, the read-back refused: the run is over.
+    console.ClosePrompt();
+    Press(IDC_SI_SET_DEFAULT);
+    for (std::uint32_t set : sets) Deliver(console, FLOW_SYSTEM_INFO, set, RES_SUCCESS);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_GET_OPP_OPTION, RES_FAIL);
+    EXPECT_EQ(console.Prompt(), "To get OPP option is failed.");
+    EXPECT_FALSE(Dlg().m_bDefaultRun);
+    console.ClosePrompt();
+    Press(IDC_SI_GET_INFO);
+    console.loop.RunPending();
+    readAll();
+    EXPECT_EQ(console.Prompt(), "") << "no success reported for the broken run";
+
+    // A step never answered, then the operator's own SET: only that goes out.
+    Press(IDC_SI_SET_DEFAULT);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_OPP_OPTION, RES_SUCCESS);  // the security level is asked; no answer
+    Fill({"15", "100", "3", "5", "8", "9"});
+    log->Clear();
+    Press(IDC_SI_SET_CAPTURE_PERIOD);
+    EXPECT_FALSE(Dlg().m_bDefaultRun);
+    Deliver(console, FLOW_SYSTEM_INFO, CMD_SET_CAPTURE_PERIOD, RES_SUCCESS);
+    EXPECT_EQ(console.Prompt(), "To set capture period is succeeded.");
+    ASSERT_EQ(log->Commands(), std::vector<std::uint32_t>{CMD_SET_CAPTURE_PERIOD});
+    EXPECT_EQ(log->Requests()[0].param2, 9u) << "the form's value, not the default";
+    console.ClosePrompt();
+
+    // The link closes mid-run: the run ends with it.
+    Press(IDC_SI_SET_DEFAULT);
+    EXPECT_TRUE(Dlg().m_bDefaultRun);
+    console.View().Client().Close();
+    console.View().NotifyLinkClosed();
+    console.loop.RunPending();
+    EXPECT_FALSE(Dlg().m_bDefaultRun);
 }

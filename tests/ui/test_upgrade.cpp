@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "console/ServiceFlow.h"
 #include "console/UpgradeFlow.h"
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
@@ -51,6 +52,10 @@ QStringList LabelTexts(const QWidget* window) {
         if (!label->text().isEmpty()) texts << label->text();
     }
     return texts;
+}
+
+CServiceFlow& Service(CConsole& console) {
+    return static_cast<CServiceFlow&>(*console.View().Flow(FLOW_SERVICE));
 }
 
 CUpgradeFlow& Upgrade(CConsole& console) {
@@ -117,7 +122,6 @@ TEST(Upgrade, BinImagesOfWholeAndPartChunksReachTheSimulatedModuleByteForByte) {
         EXPECT_EQ(console.op.fileQuestions.at(0).defExt, "*.BIN");
         ASSERT_NE(Bar(console), nullptr);
         EXPECT_EQ(Bar(console)->Upper(), c.last);
-        EXPECT_EQ(console.View().Device().m_FwLastChunk, static_cast<std::uint32_t>(c.last));
         ASSERT_TRUE(console.WaitFor([&] { return console.Prompt() == "F/W upgrade is complete."; }));
         EXPECT_FALSE(Upgrade(console).ProgDlg().IsOpen());
         console.App().Simulator()->RunLocked([&](CSimModule& module) {
@@ -250,13 +254,113 @@ TEST(Upgrade, HexAnswersStepSendTheAskedRecordAndResendOnAnErrorCode) {
     ASSERT_EQ(t.pty.Next(&record), CMD_UPGRADE_HEX);
     EXPECT_EQ(record, 1u);
     EXPECT_EQ(Bar(t.console)->Pos(), 2);
-    t.Answer(CMD_UPGRADE_HEX, RES_FAIL, 2);  // unlisted: nothing
-    EXPECT_TRUE(t.Quiet());
-    EXPECT_TRUE(Upgrade(t.console).ProgDlg().IsOpen());
+    t.Answer(CMD_UPGRADE_HEX, 0, 2);
+    ASSERT_EQ(t.pty.Next(&record), CMD_UPGRADE_HEX);
+    EXPECT_EQ(record, 2u);
+    EXPECT_EQ(Bar(t.console)->Pos(), 3);
+    t.Answer(CMD_UPGRADE_HEX, 0, 3);
+    ASSERT_EQ(t.pty.Next(&record), CMD_UPGRADE_HEX);
+    t.Answer(CMD_UPGRADE_HEX, 0, 4);
+    ASSERT_EQ(t.pty.Next(&record), CMD_UPGRADE_HEX);
+    EXPECT_EQ(record, 4u) << "the end-of-file record";
     t.Answer(CMD_UPGRADE_HEX, RES_SUCCESS, 0);
     EXPECT_EQ(t.console.Prompt(), "Upgrading complete.");
     EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
     EXPECT_EQ(t.console.Text(IDC_STATUS_LINE), "before");  // the upgrade leaves the status line alone
+    EXPECT_TRUE(t.Quiet());
+}
+
+// A record the module refuses (RES_FAIL, RES_INVALID_PARAM, RES_CANCELED):
+// nothing more would ever come, so the upgrade ends with a message naming
+// the record and the result, the window closes and the form comes back.
+TEST(Upgrade, ARefusedHexRecordEndsTheUpgradeNamingTheRecordAndTheResult) {
+    const struct { std::int32_t result; const char* name; } cases[] = {
+        {RES_FAIL, "2 (FAIL)"}, {RES_INVALID_PARAM, "9 (INVALID_PARAM)"}, {RES_CANCELED, "13 (CANCELED)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLinkedConsole t;
+        t.Start(BOARD_ZEL12);
+        t.Choose(HexImage(Bytes(32)), "fw.hex");
+        ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_HEX);
+        t.Answer(CMD_UPGRADE_HEX, 0, 1);
+        ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_HEX);
+        t.Answer(CMD_UPGRADE_HEX, static_cast<std::uint32_t>(c.result), 1);
+        EXPECT_EQ(t.console.Prompt().toStdString(),
+                  std::string("F/W upgrade stopped: the module answered record 1 with result ") + c.name + ".");
+        EXPECT_EQ(t.console.PromptForm(), MSGFORM_WARNING);
+        EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
+        EXPECT_FALSE(Upgrade(t.console).IsRunning());
+        EXPECT_FALSE(t.console.View().Client().IsClaimed());
+        t.console.ClosePrompt();
+        EXPECT_TRUE(t.console.View().isEnabled());
+        t.console.loop.Advance(10 * TIMEOUT_UPGRADE);
+        EXPECT_TRUE(t.Quiet());
+    }
+}
+
+// A piece the module refuses for its checksum is sent again, counted with
+// its other sends: at most ten sends in all, then the upgrade ends with its
+// communication-error message (over an adapter that corrupts every long
+// frame it used to go on for ever).
+TEST(Upgrade, ChecksumRefusalsOfAPieceEndTheUpgradeAfterTenSends) {
+    for (int board : {BOARD_ZEL12, BOARD_PELL}) {
+        SCOPED_TRACE(board);
+        CLinkedConsole t;
+        t.Start(board);
+        const std::uint32_t command = board == BOARD_ZEL12 ? CMD_UPGRADE_HEX : CMD_UPGRADE_BIN;
+        t.Choose(board == BOARD_ZEL12 ? HexImage(Bytes(16)) : Bytes(3000));
+        for (int send = 1; send <= MAX_SENDS; ++send) {
+            ASSERT_EQ(t.pty.Next(), command) << "send " << send;
+            t.Answer(command, RES_SUCCESS, 0, ERR_CHECKSUM);
+        }
+        EXPECT_TRUE(t.Quiet());
+        EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
+        EXPECT_FALSE(Upgrade(t.console).IsRunning());
+        ASSERT_EQ(t.console.op.boxes.size(), 1u);
+        EXPECT_EQ(t.console.op.boxes[0].text, kGaveUp);
+        EXPECT_TRUE(t.console.View().isEnabled());
+    }
+}
+
+// While the upgrade owns the link, what would start another exchange is
+// refused with a status-line message: the voltage check, the battery life
+// test, and the port and rate changes of File > Serial Comm.
+TEST(Upgrade, OtherExchangesAreRefusedWhileTheUpgradeRuns) {
+    CLinkedConsole t;
+    t.Start(BOARD_ZEL12);
+    t.Choose(HexImage(Bytes(16)), "fw.hex");
+    ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_HEX);
+    const QString busy = "The module is busy with the firmware upgrade: try again when it has ended.";
+    for (int command : {ID_TOOLS_CHECK_VOLTAGE, ID_TOOLS_BATTERY_TEST, ID_FILE_SERIAL_COMM}) {
+        SCOPED_TRACE(command);
+        t.console.View().SetStatusText("before");
+        ASSERT_TRUE(t.console.Choose(command));
+        EXPECT_EQ(t.console.Text(IDC_STATUS_LINE), busy);
+        EXPECT_TRUE(t.Quiet());
+    }
+    EXPECT_TRUE(t.console.op.dialogTitles.isEmpty()) << "no Serial Communication dialog";
+    EXPECT_FALSE(Service(t.console).BatteryDlg().IsOpen());
+    // The upgrade goes on as if nothing had been pressed.
+    t.Answer(CMD_UPGRADE_HEX, 0, 1);
+    EXPECT_EQ(t.pty.Next(), CMD_UPGRADE_HEX);
+    EXPECT_TRUE(Upgrade(t.console).ProgDlg().IsOpen());
+}
+
+// Closing the link during an upgrade ends it at once: the window closes,
+// nothing is re-sent, and no box comes later.
+TEST(Upgrade, DisconnectEndsTheUpgradeAtOnceWithoutALateBox) {
+    CLinkedConsole t;
+    t.Start(BOARD_PELL);
+    t.Choose(Bytes(5000));
+    ASSERT_EQ(t.pty.Next(), CMD_UPGRADE_BIN);
+    ASSERT_TRUE(ClickDlgItem(Upgrade(t.console).ProgDlg().Window(), IDCANCEL));  // the form back
+    ASSERT_TRUE(t.console.Click(IDC_CONNECT));  // DISCONNECT
+    EXPECT_FALSE(Upgrade(t.console).IsRunning());
+    EXPECT_FALSE(t.console.View().Client().IsClaimed());
+    t.console.loop.Advance(20 * 60 * 1000);
+    t.console.loop.RunPending();
+    EXPECT_TRUE(t.console.op.boxes.empty());
+    EXPECT_TRUE(t.Quiet());
 }
 
 TEST(Upgrade, BinAnswersEndWithTheirTextsAndAStaleAcknowledgementIsIgnored) {
@@ -392,7 +496,8 @@ TEST(Upgrade, ALostPortOrASecondChoiceLeavesNoUpgradeHalfDone) {
     EXPECT_EQ(param2, 0u * 256 + 1);
     EXPECT_TRUE(Upgrade(t.console).ProgDlg().IsOpen());
     EXPECT_EQ(Upgrade(t.console).Session().FileName(), t.files.File("other.bin"));
-    t.console.Send(WM_COMM_PORT_LOST);
+    t.console.LosePort();
+    EXPECT_EQ(t.console.Prompt(), "Serial port 'COM1' was lost.");
     EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
     EXPECT_FALSE(Upgrade(t.console).IsRunning());
     EXPECT_EQ(OwnerDisableCount(&t.console.View()), 1);  // only the lost-port prompt

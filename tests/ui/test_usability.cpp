@@ -82,7 +82,7 @@ TEST(Keyboard, ReturnInSerialCommunicationPressesNothing) {
     CPravikView& view = console.View();
     view.SetConnectedLayout();
     std::vector<std::uint8_t> written;
-    view.m_PacketManager.m_Comm.m_WriteTap = [&](const std::uint8_t* b, std::size_t n) {
+    view.Client().Channel().m_WriteTap = [&](const std::uint8_t* b, std::size_t n) {
         written.insert(written.end(), b, b + n);
     };
     console.op.Answer([&](QDialog& dialog) {

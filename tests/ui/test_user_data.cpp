@@ -33,7 +33,26 @@ std::vector<std::string> BoxTexts(CConsole& console) {
     return texts;
 }
 
-const CPacket& Sent(CConsole& console) { return console.View().Device().m_TxPacket; }
+// The last General request the console wrote since StartOnLine (command 0
+// when none).
+std::unique_ptr<CPacket> g_Sent;
+const CPacket& Sent(CConsole&) { return *g_Sent; }
+
+// The console on a raw line without a module; what it writes is kept.
+bool StartOnLine(CConsole& console) {
+    if (!console.Start() || !console.OpenRawLine()) return false;
+    g_Sent = std::make_unique<CPacket>();
+    console.View().Client().Channel().m_WriteTap = [](const std::uint8_t* bytes, std::size_t n) {
+        if (n < PACKET_HEADER_SIZE || bytes[0] != PACKET_START) return;
+        CPacket& p = *g_Sent;
+        p.m_Command = GetBE32(bytes + 1);
+        p.m_Param1 = GetBE32(bytes + 5);
+        p.m_Param2 = GetBE32(bytes + 9);
+        p.m_DataSize = GetBE32(bytes + 13);
+        if (p.m_DataSize && n >= PACKET_HEADER_SIZE + p.m_DataSize) std::memcpy(p.m_Data, bytes + 25, p.m_DataSize);
+    };
+    return true;
+}
 
 }  // namespace
 
@@ -72,7 +91,7 @@ TEST(FieldCheck, WholeNumbersRangesAndLengthsGiveTheirMessages) {
 
 TEST(UserDataForm, OpensEmptyAndChecksEachNumberFieldAsItChanges) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     QDialog* window = OpenWindow(console);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "User Data");
@@ -122,7 +141,7 @@ TEST(UserDataForm, OpensEmptyAndChecksEachNumberFieldAsItChanges) {
 
 TEST(UserDataForm, ReadingStopsAtTheFirstFieldThatDoesNotFitInTheFormsOrder) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     QDialog* window = OpenWindow(console);
     CUserDataDlg& dlg = UserFlow(console).Dialog();
     // The write address comes before the read size: its message wins, and the
@@ -167,7 +186,7 @@ TEST(UserDataForm, WriteDataIsUpperCaseAndItsSizeLeavesOutOneBlankAtTheEnd) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         CConsole console;
-        ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(StartOnLine(console));
         QDialog* window = OpenWindow(console);
         SetDlgItemText(window, IDC_UD_WRITE_ADDRESS, "300");
         SetDlgItemText(window, IDC_UD_WRITE_DATA, c.typed);
@@ -188,7 +207,7 @@ TEST(UserDataForm, WriteDataIsUpperCaseAndItsSizeLeavesOutOneBlankAtTheEnd) {
     }
     // The write data field takes no more than 256 characters.
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     QDialog* window = OpenWindow(console);
     SetDlgItemText(window, IDC_UD_WRITE_DATA, QString(300, 'z'));
     EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_DATA), QString(256, 'Z'));
@@ -198,7 +217,7 @@ TEST(UserDataForm, WriteDataIsUpperCaseAndItsSizeLeavesOutOneBlankAtTheEnd) {
 
 TEST(UserDataForm, WhatIsWrittenIsTheTextShownEvenWhenAnEarlierFieldStopsTheReading) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     QDialog* window = OpenWindow(console);
     SetDlgItemText(window, IDC_UD_WRITE_DATA, "old");
     SetDlgItemText(window, IDC_UD_READ_ADDRESS, "");  // not a number: reading stops here from now on
@@ -216,7 +235,7 @@ TEST(UserDataForm, WhatIsWrittenIsTheTextShownEvenWhenAnEarlierFieldStopsTheRead
 
 TEST(UserDataForm, ReadSendsTheFormsAddressAndSizeEvenOutOfRange) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     QDialog* window = OpenWindow(console);
     SetDlgItemText(window, IDC_UD_READ_SIZE, "16");
     SetDlgItemText(window, IDC_UD_READ_ADDRESS, "8192");
@@ -231,7 +250,7 @@ TEST(UserDataForm, ReadSendsTheFormsAddressAndSizeEvenOutOfRange) {
 
 TEST(UserDataForm, EraseEmptiesTheFormBeforeTheRequestAndAsksNothing) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     QDialog* window = OpenWindow(console);
     SetDlgItemText(window, IDC_UD_READ_ADDRESS, "5");
     SetDlgItemText(window, IDC_UD_READ_SIZE, "6");
@@ -258,33 +277,33 @@ TEST(UserDataAnswers, EachAnswerShowsItsText) {
         const char* prompt;
         int form;
     } cases[] = {
-        {WM_RX_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_SUCCESS, "To write user data is succeeded.", MSGFORM_SUCCESS},
-        {WM_RX_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_FAIL, "To write user data is failed.", MSGFORM_WARNING},
-        {WM_RX_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_NO_MASTER_MODE, "No master mode!!!", MSGFORM_WARNING},
-        {WM_RX_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_INVALID_PARAM, "Invalid parameter!!!", MSGFORM_WARNING},
-        {WM_RX_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_CANCELED, "", -1},
-        {WM_RX_READ_USER_DATA, CMD_READ_USER_DATA, RES_FAIL, "To read user data is failed.", MSGFORM_WARNING},
-        {WM_RX_READ_USER_DATA, CMD_READ_USER_DATA, RES_NO_MASTER_MODE, "No master mode!!!", MSGFORM_WARNING},
-        {WM_RX_READ_USER_DATA, CMD_READ_USER_DATA, RES_INVALID_PARAM, "Invalid parameter!!!", MSGFORM_WARNING},
-        {WM_RX_READ_USER_DATA, CMD_READ_USER_DATA, RES_TIMEOUT, "", -1},
-        {WM_RX_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_SUCCESS, "To erase user data block succeeded.",
+        {CMD_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_SUCCESS, "To write user data is succeeded.", MSGFORM_SUCCESS},
+        {CMD_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_FAIL, "To write user data is failed.", MSGFORM_WARNING},
+        {CMD_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_NO_MASTER_MODE, "No master mode!!!", MSGFORM_WARNING},
+        {CMD_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_INVALID_PARAM, "Invalid parameter!!!", MSGFORM_WARNING},
+        {CMD_WRITE_USER_DATA, CMD_WRITE_USER_DATA, RES_CANCELED, "", -1},
+        {CMD_READ_USER_DATA, CMD_READ_USER_DATA, RES_FAIL, "To read user data is failed.", MSGFORM_WARNING},
+        {CMD_READ_USER_DATA, CMD_READ_USER_DATA, RES_NO_MASTER_MODE, "No master mode!!!", MSGFORM_WARNING},
+        {CMD_READ_USER_DATA, CMD_READ_USER_DATA, RES_INVALID_PARAM, "Invalid parameter!!!", MSGFORM_WARNING},
+        {CMD_READ_USER_DATA, CMD_READ_USER_DATA, RES_TIMEOUT, "", -1},
+        {CMD_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_SUCCESS, "To erase user data block succeeded.",
          MSGFORM_SUCCESS},
-        {WM_RX_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_FAIL, "To erase user data block failed.", MSGFORM_WARNING},
-        {WM_RX_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_NO_MASTER_MODE, "To erase user data block failed.",
+        {CMD_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_FAIL, "To erase user data block failed.", MSGFORM_WARNING},
+        {CMD_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_NO_MASTER_MODE, "To erase user data block failed.",
          MSGFORM_WARNING},
-        {WM_RX_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_INVALID_PARAM, "To erase user data block failed.",
+        {CMD_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_INVALID_PARAM, "To erase user data block failed.",
          MSGFORM_WARNING},
-        {WM_RX_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_CANCELED, "To erase user data block failed.",
+        {CMD_ERASE_USER_DATA, CMD_ERASE_USER_DATA, RES_CANCELED, "To erase user data block failed.",
          MSGFORM_WARNING},
-        {WM_RX_ERASE_USER_DATA, CMD_ERASE_USER_DATA, 0, "To erase user data block failed.", MSGFORM_WARNING},
+        {CMD_ERASE_USER_DATA, CMD_ERASE_USER_DATA, 0, "To erase user data block failed.", MSGFORM_WARNING},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.msg << " " << c.result);
         CConsole console;
-        ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(StartOnLine(console));
         QDialog* window = OpenWindow(console);
         console.View().SetStatusText("before");
-        console.View().WindowProc(c.msg, reinterpret_cast<WPARAM>(MakeAnswer(c.command, c.result, 0).get()), 0);
+        Deliver(console, FLOW_USER_DATA, c.command, static_cast<std::uint32_t>(c.result));
         EXPECT_EQ(console.Prompt(), c.prompt);
         if (c.form >= 0) {
             EXPECT_EQ(console.PromptForm(), c.form);
@@ -310,13 +329,11 @@ TEST(UserDataAnswers, AReadAnswerShowsItsBytesAsUpperCaseTextAndOnlyBytesThatCam
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
         CConsole console;
-        ASSERT_TRUE(console.Start());
+        ASSERT_TRUE(StartOnLine(console));
         QDialog* window = OpenWindow(console);
         UserFlow(console).Dialog().ShowReadData(reinterpret_cast<const std::uint8_t*>("stale"), 5);
         SetDlgItemText(window, IDC_UD_READ_ADDRESS, "12");
-        console.View().WindowProc(WM_RX_READ_USER_DATA,
-                                  reinterpret_cast<WPARAM>(MakeAnswer(CMD_READ_USER_DATA, RES_SUCCESS, c.count, c.data).get()),
-                                  0);
+        Deliver(console, FLOW_USER_DATA, CMD_READ_USER_DATA, RES_SUCCESS, c.count, c.data);
         EXPECT_EQ(GetDlgItemText(window, IDC_UD_READ_DATA), c.shown);
         EXPECT_EQ(GetDlgItemText(window, IDC_UD_READ_ADDRESS), "12");
         EXPECT_EQ(console.Prompt(), "");
@@ -381,11 +398,11 @@ TEST(UserDataModule, AReadAnswerAfterTheWindowClosedShowsNothing) {
     ASSERT_TRUE(console.Choose(ID_VIEW_USER_DATA));
     CUserDataDlg& dlg = UserFlow(console).Dialog();
     SetDlgItemText(dlg.Window(), IDC_UD_READ_SIZE, "4");
-    console.View().Device().m_RxPacket.m_Command = 0;
     ASSERT_TRUE(ClickDlgItem(dlg.Window(), IDC_UD_READ));
+    ASSERT_EQ(console.View().Client().OpenExchanges(), 1u);
     ASSERT_TRUE(console.Choose(ID_VIEW_USER_DATA));  // closes it
     EXPECT_FALSE(dlg.IsOpen());
-    ASSERT_TRUE(console.WaitFor([&] { return console.View().Device().m_RxPacket.m_Command == CMD_READ_USER_DATA; }));
+    ASSERT_TRUE(console.WaitFor([&] { return console.View().Client().OpenExchanges() == 0; }));
     console.loop.RunPending();
     EXPECT_EQ(console.Prompt(), "");
     EXPECT_FALSE(dlg.IsOpen());
@@ -397,7 +414,7 @@ TEST(UserDataModule, AReadAnswerAfterTheWindowClosedShowsNothing) {
 
 TEST(ToolWindowCaptions, LogAndUserDataWindowsShowTheirTexts) {
     CConsole console;
-    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(StartOnLine(console));
     console.View().State().m_nBoardType = BOARD_PELL;
     console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
     QDialog* log = static_cast<CLogDataFlow&>(*console.View().Flow(FLOW_LOG_DATA)).Dialog().Window();

@@ -126,7 +126,7 @@ TEST_F(PromptTest, WaitingPromptPlaysItsClipAndSwitchesModeWhileOpen) {
     int closed = 0;
     QObject::connect(&wait, &CWaitDlg::Closed, [&] { ++closed; });
     wait.SetMode(WAITMODE_FINGER);
-    ASSERT_TRUE(wait.Popup(IDD_WAITDLG, form, nullptr));
+    ASSERT_TRUE(wait.Popup(IDD_WAITDLG, form));
     QDialog* wnd = wait.Window();
     EXPECT_EQ(wnd->size(), QSize(DluToPixelsX(166), DluToPixelsY(54)));
     EXPECT_EQ(wnd->geometry().topLeft(), QPoint(100 + 459 / 2 - wnd->width() / 2, 100 + 421 / 2 - wnd->height() / 2));
@@ -156,7 +156,7 @@ TEST_F(PromptTest, WaitingPromptPlaysItsClipAndSwitchesModeWhileOpen) {
     EXPECT_TRUE(form->isEnabled());
     EXPECT_EQ(OwnerDisableCount(form), 0);
     // The mode is kept for the next opening; Escape closes too.
-    wait.Popup(IDD_WAITDLG, form, nullptr);
+    wait.Popup(IDD_WAITDLG, form);
     EXPECT_EQ(wait.Animation()->ClipId(), CLIP_TRANSFER);
     Press(wait.Window(), Qt::Key_Escape);
     EXPECT_FALSE(wait.IsOpen());
