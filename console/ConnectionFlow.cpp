@@ -130,6 +130,9 @@ void CConnectionFlow::CloseLink(ELinkEnd how) {
     KillTimer(CONNECT_TIMER_ID);
     CancelPause();
     m_Console.SetBusy(false);
+    // Nothing is coming to wait for: a finger prompt left open would wait
+    // for ever.
+    m_Console.WaitDlg().Close();
     // What the status line said of the link no longer holds.
     m_Console.SetStatusText(QString());
     if (how == LINK_ENDED) m_Console.NotifyLinkClosed();

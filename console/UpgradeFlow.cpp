@@ -119,7 +119,11 @@ void CUpgradeFlow::OnUpgradeReply(const CReply& reply) {
 }
 
 void CUpgradeFlow::OnLinkClosed() {
-    if (m_Session.IsRunning() || m_ProgDlg.IsOpen()) Finish();
+    const bool running = m_Session.IsRunning();
+    if (running || m_ProgDlg.IsOpen()) Finish();
+    // The operator learns the upgrade did not finish (a lost port's own
+    // message, shown after this, takes the prompt's place).
+    if (running) m_Console.ShowPrompt(MSGFORM_WARNING, "F/W upgrade is canceled.");
 }
 
 void CUpgradeFlow::Finish() {

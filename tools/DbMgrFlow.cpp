@@ -129,8 +129,9 @@ bool CDbMgrFlow::Ask(const char* question) {
 }
 
 void CDbMgrFlow::GetFingerprintList() {
-    m_Dlg.ClearList();
-    Request(req::General(State().m_nFirmwareLevel < FIRMWARE_LEVEL_LIST_EX ? CMD_GET_FP_LIST : CMD_GET_FP_LIST_EX));
+    // The list shown stays until a new one is on its way.
+    if (Request(req::General(State().m_nFirmwareLevel < FIRMWARE_LEVEL_LIST_EX ? CMD_GET_FP_LIST : CMD_GET_FP_LIST_EX)))
+        m_Dlg.ClearList();
 }
 
 void CDbMgrFlow::DeleteRecord() {

@@ -109,9 +109,13 @@ TEST(Service, TheVoltageCheckSaysLowOrNotLow) {
         EXPECT_EQ(console.PromptForm(), low ? MSGFORM_WARNING : MSGFORM_SUCCESS);
         console.ClosePrompt();
     }
-    Deliver(console, FLOW_SERVICE, CMD_CHECK_VOLTAGE, RES_SUCCESS, 2);  // any other value: nothing
-    EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");  // the voltage check leaves the status line alone
+    // Any other value (no module gives one: answered on a raw line) shows nothing.
+    CConsole raw;
+    StartOnRawLine(raw, BOARD_ZEL12);
+    Deliver(raw, FLOW_SERVICE, CMD_CHECK_VOLTAGE, RES_SUCCESS, 2);
+    EXPECT_FALSE(raw.View().m_MsgDlg.IsOpen());
+    EXPECT_EQ(raw.Text(IDC_STATUS_LINE), "before");
 }
 
 // ------------------------------------------------------ battery life test
