@@ -35,6 +35,9 @@ public:
     // Console-wide events (IConsoleContext::Notify*).
     virtual void OnLinkClosed() {}
     virtual void OnChecksumError() {}
+    // Another board was chosen (from the File menu, or the module connected
+    // reported another type): State().m_nBoardType holds it.
+    virtual void OnBoardChanged() {}
     // The main form's controls exist (its initial update).
     virtual void OnFormCreated() {}
 

@@ -1,5 +1,6 @@
 #include "console/UpgradeFlow.h"
 
+#include "platform/core/FileAccess.h"
 #include "platform/qt/UiOperator.h"
 #include "protocol/PacketManagerWnd.h"
 #include "widgets/DialogTemplate.h"
@@ -10,6 +11,28 @@ namespace {
 const char* const kHexFilter = "INTEL HEX files(*.hex)|*.hex|All files|*.*|";
 const char* const kBinFilter = "Binary files(*.bin)|*.bin|All files|*.*|";
 const char* const kQuitQuestion = "Do you really want to quit upgrade process?\nThis would cause a illegal operation.";
+
+// An Intel HEX image is read whole before the upgrade starts; a module's
+// firmware in HEX text takes a few megabytes at the most.
+constexpr std::uint64_t FW_HEX_MAX_FILE_SIZE = 16u << 20;
+
+// The chosen file must be a regular file (a named pipe or a device would
+// hold the console up while it is read) of a size the upgrade can take,
+// judged from its metadata. Empty when it is; otherwise why not.
+QString FirmwareFileProblem(const std::string& path, bool hex) {
+    const QString name = QString::fromStdString(path);
+    CInputFile file;
+    const SFileResult result = file.Open(path);
+    if (!result.Ok()) {
+        return QString("Cannot open the firmware file '%1': %2.").arg(name, QString::fromStdString(result.Why()));
+    }
+    if (hex && file.Size() > FW_HEX_MAX_FILE_SIZE) {
+        return QString("The firmware file '%1' is too large: %2 bytes (an Intel HEX image has at most %3).")
+            .arg(name, QString::number(file.Size()), QString::number(FW_HEX_MAX_FILE_SIZE));
+    }
+    // A BIN file's size is checked against the chunk count by the session.
+    return QString();
+}
 
 }  // namespace
 
@@ -47,6 +70,11 @@ void CUpgradeFlow::OnUpgradeFirmware() {
     std::string path;
     if (!m_Console.Operator().GetOpenFileName(hex ? kHexFilter : kBinFilter, hex ? "*.HEX" : "*.BIN", path)) return;
     Finish();
+    const QString problem = FirmwareFileProblem(path, hex);
+    if (!problem.isEmpty()) {
+        m_Console.ShowPrompt(MSGFORM_WARNING, problem);
+        return;
+    }
     // The whole file is checked before the first request: a broken file must
     // not leave the module half written.
     if (!m_Session.Prepare(hex ? EUpgradeFormat::Hex : EUpgradeFormat::Bin, path)) {

@@ -29,6 +29,7 @@ CLogDataFlow::CLogDataFlow(IConsoleContext& console)
     : CConsoleFlow(console), m_Dlg(console.MessageLoop(), console.Device(), console.Operator()) {
     m_Dlg.m_fnStatus = [this] { SendStatus(); };
     m_Dlg.m_fnCancel = [this] { SendCancel(); };
+    m_Dlg.m_fnReadStarts = [this] { m_Store.Clear(); };
 }
 
 // The window's STATUS and CANCEL, as the main form's buttons: the answers
@@ -69,12 +70,14 @@ bool CLogDataFlow::OnCommand(int id, int code) {
 
 bool CLogDataFlow::IsMenuChecked(int command) const {
     if (command != ID_VIEW_LOG_DATA) return false;
-    m_Dlg.m_nModuleType = m_Console.State().m_nBoardType;
+    m_Dlg.SetModuleType(m_Console.State().m_nBoardType);
     return m_Dlg.IsOpen();
 }
 
+void CLogDataFlow::OnBoardChanged() { m_Dlg.SetModuleType(State().m_nBoardType); }
+
 void CLogDataFlow::OnViewLogData() {
-    m_Dlg.m_nModuleType = State().m_nBoardType;
+    m_Dlg.SetModuleType(State().m_nBoardType);
     m_Dlg.Toggle(m_Console.Form());
 }
 

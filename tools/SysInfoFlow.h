@@ -26,6 +26,8 @@ public:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
     bool IsMenuChecked(int command) const override;
+    // An open window follows the board: its label and its defaults.
+    void OnBoardChanged() override;
 
     SSysInfoRecord m_Record;
     CSysInfoDlg m_Dlg;

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the tool-window tests: the General requests the console writes
-// (seen through the channel's write tap, port open or not), the simulated
-// module put into master mode, and answers delivered straight to the form.
+// (seen through the channel's write tap, port open or not), records put into
+// the simulated module, and answers delivered straight to the form.
 #include <memory>
 #include <vector>
 
@@ -49,33 +49,6 @@ public:
 private:
     std::vector<std::uint8_t> m_Bytes;
 };
-
-// The simulated module of a connected console in master mode, and the form
-// in its master layout.
-inline bool EnterMasterMode(CConsole& console) {
-    CSimPty* sim = console.App().Simulator();
-    if (!sim) return false;
-    CPravikView& view = console.View();
-    // The answer is awaited through the packet trace, so that whatever the
-    // form shows for it is over before the test goes on.
-    const bool traceOpen = view.m_PacketTraceDlg.IsOpen();
-    if (!traceOpen) view.m_PacketTraceDlg.Toggle(&view);
-    view.Device().SendEnterMaster(3);
-    const bool answered = console.WaitFor([&] {
-        for (int row = 0; row < view.m_PacketTraceDlg.RowCount(); ++row) {
-            const QStringList cells = view.m_PacketTraceDlg.RowTexts(row);
-            if (cells.value(0) == "RCV" && cells.value(1) == QString("0x%1").arg(CMD_ENTER_MASTER, 0, 16)) return true;
-        }
-        return false;
-    });
-    if (!traceOpen) view.m_PacketTraceDlg.Toggle(&view);
-    console.loop.RunPending();
-    console.ClosePrompt();
-    view.SetLayout(LAYOUT_MASTER);
-    bool master = false;
-    sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
-    return answered && master;
-}
 
 inline void AddRecords(CConsole& console, const std::vector<SimRecord>& records) {
     console.App().Simulator()->RunLocked([&](CSimModule& m) {

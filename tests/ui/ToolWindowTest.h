@@ -9,23 +9,6 @@
 
 namespace console_test {
 
-// Puts the simulated module into master mode with the credential-free
-// request and shows the master layout, whose View items open the tool
-// windows. False when the module did not grant it.
-inline bool EnterMasterMode(CConsole& console) {
-    CPravikView& view = console.View();
-    view.Device().m_RxPacket.m_Command = 0;
-    view.Device().SendEnterMaster(3);
-    const bool answered = console.WaitFor([&] { return view.Device().m_RxPacket.m_Command == CMD_ENTER_MASTER; });
-    console.loop.RunPending();
-    console.ClosePrompt();
-    bool master = false;
-    console.App().Simulator()->RunLocked([&](CSimModule& module) { master = module.IsMasterMode(); });
-    view.State().m_bMasterMode = true;
-    view.SetLayout(LAYOUT_MASTER);
-    return answered && master;
-}
-
 // The lines of a text whose lines end in CR LF; false in ok when a line end
 // is anything else or the last line has no line end.
 inline std::vector<std::string> CrLfLines(const std::string& text, bool& ok) {

@@ -202,6 +202,11 @@ TEST(LogDataRead, AThreeBlockLogIsReadFromTheModuleAndSavedAsCrLfText) {
     EXPECT_TRUE(console.op.fileQuestions[0].save);
     EXPECT_EQ(console.op.fileQuestions[0].filter, "LOG files(*.log)|*.log|All files|*.*|");
     EXPECT_EQ(console.op.fileQuestions[0].defExt, "LOG");
+    EXPECT_EQ(console.op.fileQuestions[0].defaultSuffix, "LOG");
+    // The file is replaced only after the operator has confirmed it; a new
+    // name is taken too.
+    EXPECT_TRUE(console.op.fileQuestions[0].overwritePrompt);
+    EXPECT_FALSE(console.op.fileQuestions[0].existingOnly);
 
     bool crlf = false;
     const std::vector<std::string> lines = CrLfLines(ReadFile(path), crlf);
@@ -270,6 +275,154 @@ TEST(LogDataRead, EverySearchTypeReadsItsRecordsFromTheModule) {
         EXPECT_EQ(CrLfLines(ReadFile(path), crlf), Lines(c.expected));
         EXPECT_TRUE(crlf);
     }
+}
+
+// READ, No to saving, READ again, Yes: every record is saved once. A log of
+// one block (numbered 0xFFFF at once) and a full log read block by block
+// (numbered from 0x00LL) alike: nothing of the first read is left over.
+TEST(LogDataRead, AReadAfterOneThatWasNotSavedSavesEachRecordOnce) {
+    const struct {
+        int board;
+        int radio;  // 0: the older request
+        int records;
+    } cases[] = {
+        {BOARD_ZEL12, 0, 5},
+        {BOARD_PELL, IDC_LOG_ALL, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.board);
+        CConsole console;
+        ASSERT_TRUE(StartConnected(console, c.board));
+        ASSERT_TRUE(EnterMasterMode(console));
+        console.App().Simulator()->RunLocked([&](CSimModule& module) {
+            module.Log().Clear();
+            for (int i = 0; i < c.records; ++i) module.Log().AddCommand(2, std::to_string(i), 1);
+        });
+        const std::vector<std::string> expected = Lines(SimRecords(console));
+        ASSERT_EQ(expected.size(), static_cast<std::size_t>(c.records));
+        CLogDataFlow& flow = LogFlow(console);
+        CTempDir dir;
+        const std::string path = dir.File("once.log");
+        console.op.fileAnswers = {path};
+        for (int answer : {IDNO, IDYES}) {
+            ASSERT_TRUE(console.Choose(ID_VIEW_LOG_DATA));
+            if (c.radio) {
+                ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), c.radio));
+            }
+            console.op.boxes.clear();
+            console.op.boxAnswers = {answer, IDOK};
+            ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+            ASSERT_TRUE(console.WaitFor([&] { return !flow.Dialog().IsOpen(); }, 10000));
+            EXPECT_EQ(console.Prompt(), "");
+            ASSERT_FALSE(console.op.boxes.empty());
+            EXPECT_EQ(console.op.boxes[0].text, "Save the log data as file?");
+        }
+        ASSERT_EQ(console.op.boxes.size(), 2u);
+        EXPECT_EQ(console.op.boxes[1].text, "Log data were saved successfully.");
+        bool crlf = false;
+        EXPECT_EQ(CrLfLines(ReadFile(path), crlf), expected);
+    }
+}
+
+// A save that fails part-way (the disk fills) leaves the file it was to
+// replace as it was and no temporary file behind; the records stay for
+// another try.
+TEST(LogDataSave, ASaveThatFailsPartWayKeepsTheFileItWasToReplace) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_ZEL12));
+    ASSERT_TRUE(EnterMasterMode(console));
+    console.App().Simulator()->RunLocked([](CSimModule& module) {
+        module.Log().Clear();
+        for (int i = 0; i < 40; ++i) module.Log().AddCommand(3, std::to_string(i), 1);
+    });
+    CLogDataFlow& flow = LogFlow(console);
+    CTempDir dir;
+    const std::string path = dir.File("module.log");
+    const std::string before = "the log saved last week\r\n";
+    WriteFile(path, before);
+    console.op.boxAnswers = {IDYES, IDOK};
+    console.op.fileAnswers = {path};
+    ASSERT_TRUE(console.Choose(ID_VIEW_LOG_DATA));
+    {
+        CFileSizeLimit limit(1000);  // 40 lines take about 2600 bytes
+        ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+        ASSERT_TRUE(console.WaitFor([&] { return !flow.Dialog().IsOpen(); }));
+    }
+    ASSERT_EQ(console.op.boxes.size(), 2u);
+    EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written: File too large.");
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"module.log"});
+    EXPECT_EQ(flow.Store().Count(), 40u);
+}
+
+// The choice of search type counts however it was made: a click, a screen
+// reader's toggle action or a check set without a click.
+TEST(LogDataRead, TheSearchTypeFollowsTheRadioButtonsHoweverTheyAreChosen) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    CPravikView& view = console.View();
+    view.State().m_nBoardType = BOARD_PELL;
+    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    QDialog* window = LogFlow(console).Dialog().Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(ToggleByScreenReader(GetDlgItem(window, IDC_LOG_ALL)));
+    EXPECT_TRUE(IsDlgButtonChecked(window, IDC_LOG_ALL));
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_N));
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    EXPECT_EQ(view.Device().m_TxPacket.m_Command, CMD_GET_LOG_EX);
+    EXPECT_EQ(view.Device().m_TxPacket.m_Param1, 3u);
+    CheckDlgButton(window, IDC_LOG_LAST_WRITTEN, true);
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    EXPECT_EQ(view.Device().m_TxPacket.m_Param1, 2u);
+    ASSERT_TRUE(ToggleByScreenReader(GetDlgItem(window, IDC_LOG_NTH_PREVIOUS)));
+    EXPECT_TRUE(IsDlgItemEnabled(window, IDC_LOG_N));
+    SetDlgItemText(window, IDC_LOG_N, "9");
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    EXPECT_EQ(view.Device().m_TxPacket.m_Param1, 0u);
+    EXPECT_EQ(view.Device().m_TxPacket.m_Param2, 9u);
+}
+
+// An open window follows the module connected: after reconnecting from a
+// Pell to a ZEL12 it offers no search type and reads with the older request.
+TEST(LogDataRead, AnOpenWindowFollowsTheBoardOfAModuleConnectedLater) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL));
+    ASSERT_TRUE(EnterMasterMode(console));
+    CLogDataFlow& flow = LogFlow(console);
+    ASSERT_TRUE(console.Choose(ID_VIEW_LOG_DATA));
+    QDialog* window = flow.Dialog().Window();
+    ASSERT_TRUE(IsDlgItemEnabled(window, IDC_LOG_ALL));
+    ASSERT_TRUE(IsDlgButtonChecked(window, IDC_LOG_NTH_PREVIOUS));
+
+    CSimPty zel12;
+    SimOptions options;
+    options.type = BOARD_ZEL12;
+    ASSERT_TRUE(zel12.Start(options));
+    ASSERT_TRUE(ReconnectTo(console, zel12, BOARD_ZEL12));
+    ASSERT_TRUE(EnterMasterMode(console, &zel12));
+    ASSERT_TRUE(flow.Dialog().IsOpen());
+    for (int radio : {IDC_LOG_NTH_PREVIOUS, IDC_LOG_OLDEST_UNREAD, IDC_LOG_LAST_WRITTEN, IDC_LOG_ALL,
+                      IDC_LOG_UNREAD_TO_LAST}) {
+        EXPECT_FALSE(IsDlgItemEnabled(window, radio)) << radio;
+        EXPECT_FALSE(IsDlgButtonChecked(window, radio)) << radio;
+    }
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_N));
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_CANCEL));
+    // READ reads the ZEL12's log with its own request.
+    zel12.RunLocked([](CSimModule& module) {
+        module.Log().Clear();
+        module.Log().AddCommand(1, "7", 1);
+    });
+    CTempDir dir;
+    console.op.boxAnswers = {IDYES, IDOK};
+    console.op.fileAnswers = {dir.File("zel12.log")};
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    ASSERT_TRUE(console.WaitFor([&] { return !flow.Dialog().IsOpen(); }));
+    EXPECT_EQ(console.Prompt(), "");
+    bool crlf = false;
+    const std::vector<std::string> lines = CrLfLines(ReadFile(dir.File("zel12.log")), crlf);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("Delete Record"), std::string::npos) << lines[0];
 }
 
 TEST(LogDataRead, TheWindowChoosesTheRequestFormAndItsParameters) {
@@ -462,15 +615,19 @@ TEST(LogDataAnswers, RefusedAndFailedBlocksKeepTheStoredRecords) {
     }
 }
 
-TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
+TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndSavesOnlyItsOwnRecords) {
     CConsole console;
     ASSERT_TRUE(console.Start());
     CPravikView& view = console.View();
     CLogDataFlow& flow = LogFlow(console);
+    // Records of an earlier read that was not saved.
     const std::vector<Record> before = {TextRecord(1, LOG_TYPE_ERROR, "before")};
     ASSERT_TRUE(flow.Store().Append(Bytes(before).data(), 1));
+    view.State().m_nBoardType = BOARD_PELL;
     view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    view.Device().m_LogSearchType = 3;
+    ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_ALL));
+    ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+    EXPECT_EQ(view.Device().m_LogSearchType, 3u);
     const std::vector<Record> blocks[] = {
         {CommandRecord(2, 0, "A", 1), CommandRecord(3, 1, "B", 1)},
         {CommandRecord(4, 2, "C", 1)},
@@ -496,7 +653,7 @@ TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
     }
     bool crlf = false;
     EXPECT_EQ(CrLfLines(ReadFile(dir.File("all.log")), crlf),
-              Lines({before[0], blocks[0][0], blocks[0][1], blocks[1][0], blocks[2][0]}));
+              Lines({blocks[0][0], blocks[0][1], blocks[1][0], blocks[2][0]}));
     EXPECT_TRUE(crlf);
     EXPECT_FALSE(flow.Dialog().IsOpen());
 }
@@ -522,7 +679,7 @@ TEST(LogDataAnswers, ABlockOfAnotherTypeThatIsNotTheLastEndsTheReadWithoutSaving
     EXPECT_EQ(console.op.boxes[0].text, "Save the log data as file?");
 }
 
-TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsForTheNextRead) {
+TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsUntilTheNextReadStarts) {
     CConsole console;
     ASSERT_TRUE(console.Start());
     CPravikView& view = console.View();
@@ -536,14 +693,10 @@ TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsForTheNextRead) {
     EXPECT_TRUE(console.op.fileQuestions.empty());
     EXPECT_FALSE(flow.Dialog().IsOpen());
     EXPECT_EQ(flow.Store().Count(), 1u);
-    // The next read appends unless its first answer is block 0.
-    Deliver(console, WM_RX_GET_LOG,
-            *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
-    EXPECT_EQ(flow.Store().Count(), 2u);
-    Deliver(console, WM_RX_GET_LOG, *MakeAnswer(CMD_GET_LOG, 0, 1, Bytes({CommandRecord(3, 2, "3", 1)})));
-    EXPECT_EQ(flow.Store().Count(), 1u);
-    // The window was closed: no question for these reads.
-    EXPECT_EQ(console.op.boxes.size(), 1u);
+    // READ starts a new read with an empty store.
+    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+    EXPECT_EQ(flow.Store().Count(), 0u);
 }
 
 TEST(LogDataSave, AWindowClosedBeforeTheLastBlockSavesNothing) {
@@ -585,7 +738,7 @@ TEST(LogDataSave, AFileThatCannotBeCreatedIsReportedAndTheRecordsStay) {
     Deliver(console, WM_RX_GET_LOG,
             *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
     ASSERT_EQ(console.op.boxes.size(), 2u);
-    EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written.");
+    EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written: No such file or directory.");
     EXPECT_EQ(console.op.boxes[1].flags, MB_OK | MB_ICONSTOP);
     EXPECT_EQ(flow.Store().Count(), 1u);
     EXPECT_FALSE(FileExists(path));
