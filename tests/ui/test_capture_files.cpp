@@ -34,9 +34,30 @@ struct CFileConsole {
         console.Choose(ID_FILE_SAVE_IMAGE);
     }
     std::string LastBox() const { return console.op.boxes.empty() ? std::string() : console.op.boxes.back().text; }
+    // Shows the simulated finger image of seed, opened from a RAW file that
+    // is then removed; returns its bytes.
+    std::vector<std::uint8_t> ShowImage(int seed) {
+        const std::vector<std::uint8_t> image = SimFingerImage(seed);
+        const std::string path = dir.File("shown.raw");
+        WriteFile(path, std::string(image.begin(), image.end()));
+        Open(path);
+        std::filesystem::remove(path);
+        EXPECT_EQ(Bytes(flow->Image()), image);
+        return image;
+    }
 };
 
 std::string AsString(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// Opening path is refused with box, shown in the status line too, and the
+// image stays as it was.
+void ExpectRefused(CFileConsole& f, const std::string& path, const std::string& box,
+                   const std::vector<std::uint8_t>& image) {
+    f.Open(path);
+    EXPECT_EQ(f.LastBox(), box);
+    EXPECT_EQ(f.console.Text(IDC_STATUS_LINE).toStdString(), box);
+    EXPECT_EQ(Bytes(f.flow->Image()), image);
+}
 
 }  // namespace
 
@@ -105,9 +126,7 @@ TEST(CaptureFiles, PngExportIsAGreyPictureReadBackPixelForPixelAndOpensAgain) {
 TEST(CaptureFiles, WrongSizesAreRefusedAndTheImageStaysAsItWas) {
     CFileConsole f;
     ASSERT_TRUE(f.Start());
-    const std::vector<std::uint8_t> image = SimFingerImage(10);
-    WriteFile(f.dir.File("good.raw"), AsString(image));
-    f.Open(f.dir.File("good.raw"));
+    const std::vector<std::uint8_t> image = f.ShowImage(10);
     const struct { std::string name; std::string content; const char* box; } cases[] = {
         {"short.raw", std::string(72415, 'x'),
          "'short.raw' is not a fingerprint image: it has 72415 bytes, a RAW image has exactly 72416."},
@@ -123,17 +142,13 @@ TEST(CaptureFiles, WrongSizesAreRefusedAndTheImageStaysAsItWas) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFile(f.dir.File(c.name), c.content);
-        f.Open(f.dir.File(c.name));
-        EXPECT_EQ(f.LastBox(), c.box);
-        EXPECT_EQ(f.console.Text(IDC_STATUS_LINE).toStdString(), c.box);
-        EXPECT_EQ(Bytes(f.flow->Image()), image);
+        ExpectRefused(f, f.dir.File(c.name), c.box, image);
     }
     QImage wrong(100, 80, QImage::Format_Grayscale8);
     wrong.fill(0);
     ASSERT_TRUE(wrong.save(QString::fromStdString(f.dir.File("small.png"))));
-    f.Open(f.dir.File("small.png"));
-    EXPECT_EQ(f.LastBox(), "'small.png' is not a fingerprint image: it is 100 x 80 pixels, an image is 248 x 292.");
-    EXPECT_EQ(Bytes(f.flow->Image()), image);
+    ExpectRefused(f, f.dir.File("small.png"),
+                  "'small.png' is not a fingerprint image: it is 100 x 80 pixels, an image is 248 x 292.", image);
 }
 
 TEST(CaptureFiles, FilesThatCannotBeReadOrWrittenAreReported) {
@@ -165,10 +180,7 @@ TEST(CaptureFiles, FilesThatCannotBeReadOrWrittenAreReported) {
 TEST(CaptureFiles, OnlyARegularFileOfTheRightSizeIsRead) {
     CFileConsole f;
     ASSERT_TRUE(f.Start());
-    const std::vector<std::uint8_t> image = SimFingerImage(11);
-    WriteFile(f.dir.File("good.raw"), AsString(image));
-    f.Open(f.dir.File("good.raw"));
-    ASSERT_EQ(Bytes(f.flow->Image()), image);
+    const std::vector<std::uint8_t> image = f.ShowImage(11);
     const std::string fifo = f.dir.File("pipe.raw"), folder = f.dir.File("folder.png");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directory(folder);
@@ -186,10 +198,7 @@ TEST(CaptureFiles, OnlyARegularFileOfTheRightSizeIsRead) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        f.Open(c.path);
-        EXPECT_EQ(f.LastBox(), c.box);
-        EXPECT_EQ(f.console.Text(IDC_STATUS_LINE).toStdString(), c.box);
-        EXPECT_EQ(Bytes(f.flow->Image()), image);
+        ExpectRefused(f, c.path, c.box, image);
     }
 }
 
@@ -199,10 +208,7 @@ TEST(CaptureFiles, OnlyARegularFileOfTheRightSizeIsRead) {
 TEST(CaptureFiles, ASaveThatFailsPartWayKeepsTheFileItWasToReplace) {
     CFileConsole f;
     ASSERT_TRUE(f.Start());
-    const std::vector<std::uint8_t> image = SimFingerImage(12);
-    WriteFile(f.dir.File("new.raw"), AsString(image));
-    f.Open(f.dir.File("new.raw"));
-    std::filesystem::remove(f.dir.File("new.raw"));
+    f.ShowImage(12);
     for (const char* name : {"earlier.raw", "earlier.png"}) {
         SCOPED_TRACE(name);
         const std::string path = f.dir.File(name);

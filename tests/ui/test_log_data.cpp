@@ -50,6 +50,13 @@ std::vector<std::uint8_t> ExData(const std::vector<Record>& records, std::uint16
 
 CLogDataFlow& LogFlow(CConsole& console) { return static_cast<CLogDataFlow&>(*console.View().Flow(FLOW_LOG_DATA)); }
 
+// The log window of a console that is not connected, opened for board.
+QDialog* OpenOffline(CConsole& console, int board) {
+    console.View().State().m_nBoardType = board;
+    console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    return LogFlow(console).Dialog().Window();
+}
+
 void Deliver(CConsole& console, UINT msg, const CPacket& packet) {
     console.View().WindowProc(msg, reinterpret_cast<WPARAM>(&packet), 0);
     console.loop.RunPending();
@@ -361,9 +368,7 @@ TEST(LogDataRead, TheSearchTypeFollowsTheRadioButtonsHoweverTheyAreChosen) {
     CConsole console;
     ASSERT_TRUE(console.Start());
     CPravikView& view = console.View();
-    view.State().m_nBoardType = BOARD_PELL;
-    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    QDialog* window = LogFlow(console).Dialog().Window();
+    QDialog* window = OpenOffline(console, BOARD_PELL);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(ToggleByScreenReader(GetDlgItem(window, IDC_LOG_ALL)));
     EXPECT_TRUE(IsDlgButtonChecked(window, IDC_LOG_ALL));
@@ -483,9 +488,7 @@ TEST(LogDataRead, TheModuleTypeIsTakenAgainWhenTheMenuIsRefreshed) {
     CConsole console;
     ASSERT_TRUE(console.Start());
     CPravikView& view = console.View();
-    view.State().m_nBoardType = BOARD_PELL;
-    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    QDialog* window = LogFlow(console).Dialog().Window();
+    QDialog* window = OpenOffline(console, BOARD_PELL);
     ASSERT_NE(window, nullptr);
     view.State().m_nBoardType = BOARD_ZEL12;
     console.OpenMenus();
@@ -499,9 +502,7 @@ TEST(LogDataRead, TheModuleTypeIsTakenAgainWhenTheMenuIsRefreshed) {
 TEST(LogDataRead, TheNFieldIsCheckedAsItChangesAndReadWaitsForANumberInRange) {
     CConsole console;
     ASSERT_TRUE(console.Start());
-    console.View().State().m_nBoardType = BOARD_PELL;
-    console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    QDialog* window = LogFlow(console).Dialog().Window();
+    QDialog* window = OpenOffline(console, BOARD_PELL);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetDlgItemText(window, IDC_LOG_N), "0");
     const struct {
@@ -623,8 +624,7 @@ TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndSavesOnlyItsOwnRecords) {
     // Records of an earlier read that was not saved.
     const std::vector<Record> before = {TextRecord(1, LOG_TYPE_ERROR, "before")};
     ASSERT_TRUE(flow.Store().Append(Bytes(before).data(), 1));
-    view.State().m_nBoardType = BOARD_PELL;
-    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    ASSERT_NE(OpenOffline(console, BOARD_PELL), nullptr);
     ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_ALL));
     ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
     EXPECT_EQ(view.Device().m_LogSearchType, 3u);
