@@ -144,6 +144,10 @@ void CPravikView::SelectBoard(int boardType) {
     // Only shown or hidden: enabling and captions wait for the next layout.
     SetBoardButtons();
     SetLabel(IDC_MODULE_LABEL, ModuleLabelFor(boardType));
+    // Open tool windows follow the board (defaults, labels, request forms).
+    for (auto& flow : m_Flows) {
+        if (flow) flow->OnBoardChanged();
+    }
 }
 
 void CPravikView::SelectProtocol(int protocol) {

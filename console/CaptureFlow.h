@@ -19,6 +19,8 @@
 #include "console/ImagePicture.h"
 #include "protocol/ImageStore.h"
 
+struct SFileResult;
+
 // File dialog filters: RAW images, PNG pictures, anything.
 extern const char* const IMAGE_OPEN_FILTER;
 extern const char* const IMAGE_SAVE_FILTER;
@@ -71,7 +73,8 @@ private:
     void OnOpenImage();
     void OnSaveImage();
     void ReportFileProblem(const QString& text);
-    QString FileProblemText(const SImageFileResult& result, const QString& path) const;
+    // The text of a file that could not be opened, read or written.
+    QString FileProblemText(const SFileResult& result, const QString& path, bool saving) const;
 
     CImageStore m_Image;
     QPointer<CImagePicture> m_pPicture;

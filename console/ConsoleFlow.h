@@ -43,6 +43,9 @@ public:
     virtual void OnLinkClosed() {}
     virtual void OnChecksumError() {}
     virtual void OnCancelSent() {}
+    // Another board was chosen (from the File menu, or the module connected
+    // reported another type): State().m_nBoardType holds it.
+    virtual void OnBoardChanged() {}
     // The main form's controls exist (its initial update).
     virtual void OnFormCreated() {}
 

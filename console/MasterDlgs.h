@@ -7,7 +7,6 @@
 
 #include "widgets/DialogTemplate.h"
 
-class CPacketManagerWnd;
 class IUiOperator;
 
 constexpr int IDD_ENTER_MASTER_MODE = 170;

@@ -152,7 +152,9 @@ void CMasterFlow::OnMiniLeaveMasterAnswer(const CReply& reply) {
 }
 
 void CMasterFlow::ShowLeaveResult(std::int32_t result) {
-    if (result == RES_SUCCESS) {
+    // "Not in master mode" (a module that was power-cycled) is the state the
+    // operator asked for: the form shows it, not a master mode that is gone.
+    if (result == RES_SUCCESS || result == RES_NO_MASTER_MODE) {
         m_Console.SetLayout(LAYOUT_CONNECTED);
         State().m_bMasterMode = false;
     }

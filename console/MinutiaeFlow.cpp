@@ -1,9 +1,9 @@
 #include "console/MinutiaeFlow.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <vector>
 
+#include "platform/core/FileAccess.h"
 #include "platform/qt/UiOperator.h"
 #include "protocol/CommandCatalog.h"
 #include "widgets/DialogTemplate.h"
@@ -78,15 +78,10 @@ void CMinutiaeFlow::OnGetMinutiaeAnswer(const CReply& reply) {
     if (!m_Console.Operator().GetSaveFileName(kMinutiaeFilter, kMinutiaeDefExt, false, path)) return;
     const QString fullPath = PathText(path);
     // Written whole or not at all: a failed write leaves an existing file as it was.
-    QSaveFile file(fullPath);
-    file.setDirectWriteFallback(false);
-    const bool saved = file.open(QIODevice::WriteOnly) &&
-                       file.write(reinterpret_cast<const char*>(answer.m_Data), MINUTIAE_SIZE) == MINUTIAE_SIZE &&
-                       file.commit();
-    if (!saved) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        Report("The minutiae could not be saved.", "The minutiae could not be saved as " + fullPath + ": " + reason);
+    const SFileResult saved = ReplaceFile(fullPath.toStdString(), answer.m_Data, MINUTIAE_SIZE);
+    if (!saved.Ok()) {
+        Report("The minutiae could not be saved.",
+               "The minutiae could not be saved as " + fullPath + ": " + QString::fromStdString(saved.Why()));
         return;
     }
     m_Console.ShowPrompt(MSGFORM_SUCCESS, QString("The minutiae was saved as %1.").arg(fullPath));
@@ -98,29 +93,32 @@ void CMinutiaeFlow::OnInstantMatching() {
     std::string path;
     if (!m_Console.Operator().GetOpenFileName(kMinutiaeFilter, kMinutiaeDefExt, path)) return;
     const QString fullPath = PathText(path);
-    QFile file(fullPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read (a named pipe or a device would hold the
+    // console up), and its size is known before a byte is read.
+    CInputFile file;
+    SFileResult result = file.Open(fullPath.toStdString());
+    if (!result.Ok()) {
         Report("The minutiae file could not be opened.",
-               "The minutiae file could not be opened: " + fullPath + ": " + file.errorString());
+               "The minutiae file could not be opened: " + fullPath + ": " + QString::fromStdString(result.Why()));
         return;
     }
-    std::uint8_t record[MINUTIAE_SIZE] = {};
     // Only the first record of a longer file is sent.
-    const qint64 size = file.read(reinterpret_cast<char*>(record), MINUTIAE_SIZE);
-    if (size < 0) {
+    std::vector<std::uint8_t> record;
+    if (file.Size() >= static_cast<std::uint64_t>(MINUTIAE_SIZE)) result = file.Read(record, MINUTIAE_SIZE);
+    if (!result.Ok()) {
         Report("The minutiae file could not be read.",
-               "The minutiae file could not be read: " + fullPath + ": " + file.errorString());
+               "The minutiae file could not be read: " + fullPath + ": " + QString::fromStdString(result.Why()));
         return;
     }
-    if (size < MINUTIAE_SIZE) {
+    if (record.size() < static_cast<std::size_t>(MINUTIAE_SIZE)) {
+        const std::uint64_t held = file.Size() < static_cast<std::uint64_t>(MINUTIAE_SIZE) ? file.Size() : record.size();
+        // One pass over the text: a file name holding "%1" stays as it is.
         Report("The minutiae file is too short.",
                QString("The minutiae file is too short: %1 holds %2 of %3 bytes; nothing was sent.")
-                   .arg(fullPath)
-                   .arg(size)
-                   .arg(MINUTIAE_SIZE));
+                   .arg(fullPath, QString::number(held), QString::number(MINUTIAE_SIZE)));
         return;
     }
-    Request(req::InstantMatch(record));
+    Request(req::InstantMatch(record.data()));
 }
 
 void CMinutiaeFlow::OnInstantMatchAnswer(const CReply& reply) {

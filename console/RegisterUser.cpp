@@ -8,15 +8,6 @@ CRegisterUser::CRegisterUser(QWidget* parent) : CTemplateDialog(IDD_REGISTER_USE
     RequireText({IDC_REGISTER_ID});
 }
 
-bool CRegisterUser::OnCommand(int id, int code) {
-    static const CommandEntry<CRegisterUser> table[] = {
-        {IDC_REGISTER_USER, BN_CLICKED, &CRegisterUser::OnUser},
-        {IDC_REGISTER_MASTER, BN_CLICKED, &CRegisterUser::OnMaster},
-    };
-    if (DispatchCommand(this, table, id, code)) return true;
-    return CTemplateDialog::OnCommand(id, code);
-}
-
 void CRegisterUser::OnInitDialog() {
     if (parentWidget()) CenterOver(this, parentWidget());
     m_strId.clear();
@@ -32,12 +23,11 @@ void CRegisterUser::OnInitDialog() {
     if (QWidget* edit = Item(IDC_REGISTER_ID)) edit->setFocus();
 }
 
-void CRegisterUser::OnUser() { m_nUserType = ENROLL_TYPE_USER; }
-
-void CRegisterUser::OnMaster() { m_nUserType = ENROLL_TYPE_MASTER; }
-
 void CRegisterUser::OnOK() {
     m_strId = GetDlgItemText(this, IDC_REGISTER_ID);
     m_strPassword = GetDlgItemText(this, IDC_REGISTER_PASSWORD);
+    // The state of the buttons, however it was chosen (a click, the keyboard,
+    // a screen reader's action).
+    m_nUserType = IsDlgButtonChecked(this, IDC_REGISTER_MASTER) ? ENROLL_TYPE_MASTER : ENROLL_TYPE_USER;
     CTemplateDialog::OnOK();
 }

@@ -24,10 +24,9 @@ class CRegisterUser : public CTemplateDialog {
 public:
     explicit CRegisterUser(QWidget* parent = nullptr);
 
-    bool OnCommand(int id, int code) override;
-
     QString m_strId;
     QString m_strPassword;
+    // The radio button checked when OK closes the dialog.
     int m_nUserType = ENROLL_TYPE_USER;
     // Copied in before the dialog runs: "ZEL12" (0) disables the password.
     int m_nBoardType = 0;
@@ -35,8 +34,4 @@ public:
 protected:
     void OnInitDialog() override;
     void OnOK() override;
-
-private:
-    void OnUser();
-    void OnMaster();
 };

@@ -1,5 +1,7 @@
 #include "console/UpgradeTexts.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "protocol/CommandCatalog.h"
@@ -7,6 +9,14 @@
 namespace {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// What a path that is no regular file names.
+const char* SpecialFile(std::uint32_t mode) {
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
 
 const char* FaultText(EHexFault fault) {
     switch (fault) {
@@ -38,7 +48,7 @@ std::string UpgradeErrorText(const SUpgradeError& e) {
     switch (e.code) {
         case SUpgradeError::NONE: return std::string();
         case SUpgradeError::IS_FOLDER: return "Cannot open " + file + ": it is a folder.";
-        case SUpgradeError::NOT_A_FILE: return "Cannot open " + file + ": it is not a regular file.";
+        case SUpgradeError::NOT_A_FILE: return "Cannot open " + file + ": it is " + SpecialFile(e.fileMode) + ".";
         case SUpgradeError::CANNOT_OPEN: return "Cannot open " + file + ": " + std::strerror(e.systemError) + ".";
         case SUpgradeError::CANNOT_READ: return "Cannot read " + file + ".";
         case SUpgradeError::MALFORMED:
@@ -49,8 +59,8 @@ std::string UpgradeErrorText(const SUpgradeError& e) {
         case SUpgradeError::EMPTY: return File + " is empty.";
         case SUpgradeError::TOO_LARGE:
             if (e.format == EUpgradeFormat::Hex) {
-                return File + " is too large: " + std::to_string(e.size) + " bytes (an Intel HEX image is at most " +
-                       std::to_string(16 * 1024 * 1024) + ").";
+                return File + " is too large: " + std::to_string(e.size) + " bytes (an Intel HEX image has at most " +
+                       std::to_string(FW_HEX_MAX_FILE) + ").";
             }
             return File + " is too large: " + std::to_string(e.size) + " bytes (at most " +
                    std::to_string(FW_BIN_MAX_SIZE) + ", 256 chunks of 2048).";

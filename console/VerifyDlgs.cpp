@@ -15,18 +15,12 @@ void CVerifyType::OnInitDialog() {
     CheckDlgButton(this, IDC_VERIFY_FINGERPRINT, true);
 }
 
-bool CVerifyType::OnCommand(int id, int code) {
-    static const CommandEntry<CVerifyType> table[] = {
-        {IDC_VERIFY_FINGERPRINT, BN_CLICKED, &CVerifyType::OnFingerprint},
-        {IDC_VERIFY_PASSWORD, BN_CLICKED, &CVerifyType::OnPassword},
-    };
-    if (DispatchCommand(this, table, id, code)) return true;
-    return CTemplateDialog::OnCommand(id, code);
+void CVerifyType::OnOK() {
+    // The state of the buttons, however it was chosen (a click, the keyboard,
+    // a screen reader's action): what is shown checked is what runs.
+    m_nVerifyType = IsDlgButtonChecked(this, IDC_VERIFY_PASSWORD) ? VERIFY_BY_PASSWORD : VERIFY_BY_FINGERPRINT;
+    CTemplateDialog::OnOK();
 }
-
-void CVerifyType::OnFingerprint() { m_nVerifyType = VERIFY_BY_FINGERPRINT; }
-
-void CVerifyType::OnPassword() { m_nVerifyType = VERIFY_BY_PASSWORD; }
 
 // --------------------------------------------------------- CInputIdPassword
 

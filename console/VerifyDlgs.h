@@ -25,16 +25,12 @@ class CVerifyType : public CTemplateDialog {
 public:
     explicit CVerifyType(QWidget* parent = nullptr);
 
-    bool OnCommand(int id, int code) override;
-
+    // The radio button checked when OK closes the dialog.
     std::int32_t m_nVerifyType = VERIFY_BY_FINGERPRINT;
 
 protected:
     void OnInitDialog() override;
-
-private:
-    void OnFingerprint();
-    void OnPassword();
+    void OnOK() override;
 };
 
 // Input Fingerprint ID & Password: OK is enabled only while both edits hold

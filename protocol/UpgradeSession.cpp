@@ -11,10 +11,6 @@
 
 namespace {
 
-// An Intel HEX image for the largest firmware is a few megabytes of text;
-// anything far beyond that is not one.
-constexpr std::uint64_t FW_HEX_MAX_FILE = 16 * 1024 * 1024;
-
 // One byte from two hexadecimal characters at text[at]; -1 when there are not two.
 int HexByte(const std::string& text, std::size_t at) {
     if (at + 1 >= text.size()) return -1;
@@ -107,6 +103,7 @@ bool CUpgradeSession::Prepare(EUpgradeFormat format, const std::string& path) {
     }
     if (!S_ISREG(info.st_mode)) {
         m_Error = MakeError(SUpgradeError::NOT_A_FILE);
+        m_Error.fileMode = static_cast<std::uint32_t>(info.st_mode);
         return false;
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);

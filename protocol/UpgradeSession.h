@@ -23,6 +23,9 @@ enum class EUpgradeFormat { Hex, Bin };
 constexpr std::uint64_t FW_BIN_MAX_SIZE = 256 * 2048;
 // A record or chunk the module keeps refusing is sent at most this many times.
 constexpr int FW_MAX_SENDS = 10;
+// An Intel HEX image for the largest firmware is a few megabytes of text;
+// anything far beyond that is not one.
+constexpr std::uint64_t FW_HEX_MAX_FILE = 16 * 1024 * 1024;
 
 // What is wrong with an Intel HEX record found while checking the file.
 enum class EHexFault { OutsideRecord, NotHex, CutShort, Checksum, UnknownType, BadExtendedAddress };
@@ -31,7 +34,7 @@ struct SUpgradeError {
     enum ECode {
         NONE,
         IS_FOLDER,          // the path names a folder
-        NOT_A_FILE,         // a device, a pipe or another special file
+        NOT_A_FILE,         // a device, a pipe or another special file (fileMode says which)
         CANNOT_OPEN,        // systemError says why
         CANNOT_READ,
         MALFORMED,          // piece: the record (1 = first), line, fault
@@ -49,6 +52,7 @@ struct SUpgradeError {
     EUpgradeFormat format = EUpgradeFormat::Bin;
     std::string path;
     int systemError = 0;
+    std::uint32_t fileMode = 0;  // st_mode of what the path names
     std::uint32_t piece = 0;
     int line = 0;
     EHexFault fault = EHexFault::OutsideRecord;

@@ -466,6 +466,12 @@ void CSimModule::FinishScan(std::uint32_t result) {
     if (IsEnrollCommand(scan.mini, scan.command)) m_Enroll = SPendingEnroll{};
 }
 
+void CSimModule::PowerCycle() {
+    AbandonScan();
+    m_Enroll = SPendingEnroll{};
+    m_bMasterMode = false;
+}
+
 void CSimModule::AbandonScan() {
     if (m_Scan.timer) m_Scheduler.Cancel(m_Scan.timer);
     m_Scan = SScan{};

@@ -79,6 +79,9 @@ public:
     void SetScanTimeout(int ms) { m_nScanTimeoutMs = ms; }
     void SetImageTimeout(int ms) { m_nImageTimeoutMs = ms; }
     void SetLowVoltage(bool low) { m_bLowVoltage = low; }
+    // The module's power is switched off and on: a scan under way is
+    // abandoned unanswered and master mode is left; what it stores stays.
+    void PowerCycle();
     // A cancel that stops a scan answers twice: in one write (true) or the
     // cancel's own answer SIM_CANCEL_ANSWER_GAP_MS later (false, the default).
     void SetCancelInOneWrite(bool together) { m_bCancelInOneWrite = together; }

@@ -1,9 +1,7 @@
 #include "tools/LogDataDlg.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "console/ConsoleMessages.h"
+#include "platform/core/FileAccess.h"
 #include "platform/qt/UiOperator.h"
 #include "tools/FieldCheck.h"
 #include "tools/LogData.h"
@@ -46,9 +44,17 @@ void CLogDataDlg::OnInitDialog() {
     SetDlgItemText(wnd, IDC_LOG_N, QString::number(m_nN));
     m_bFilling = false;
     m_bNValid = m_nN >= LOG_N_MIN && m_nN <= LOG_N_MAX;
+    ShowRequestForm();
+}
+
+void CLogDataDlg::ShowRequestForm() {
+    QWidget* wnd = Dialog();
     if (m_nModuleType == 0) {
         // The older request reads the whole log: no search type to choose.
-        for (int radio : kSearchRadios) EnableDlgItem(wnd, radio, false);
+        for (int radio : kSearchRadios) {
+            CheckDlgButton(wnd, radio, false);
+            EnableDlgItem(wnd, radio, false);
+        }
         EnableDlgItem(wnd, IDC_LOG_CANCEL, false);
         EnableDlgItem(wnd, IDC_LOG_N, false);
     } else {
@@ -60,6 +66,13 @@ void CLogDataDlg::OnInitDialog() {
         EnableDlgItem(wnd, IDC_LOG_CANCEL, true);
     }
     UpdateReadButton();
+}
+
+void CLogDataDlg::SetModuleType(int moduleType) {
+    const bool older = moduleType == 0;
+    const bool wasOlder = m_nModuleType == 0;
+    m_nModuleType = moduleType;
+    if (IsOpen() && older != wasOlder) ShowRequestForm();
 }
 
 void CLogDataDlg::UpdateReadButton() {
@@ -124,12 +137,15 @@ void CLogDataDlg::SaveLog(CLogData& store) {
     if (m_Operator.MessageBox("Save the log data as file?", "", MB_YESNO | MB_ICONQUESTION) == IDYES) {
         std::string path;
         if (m_Operator.GetSaveFileName(LOG_FILE_FILTER, LOG_FILE_EXT, true, path)) {
-            if (WriteLogFile(store, path)) {
+            bool written = false;
+            const std::string reason = WriteLogFile(store, path, written);
+            if (written) {
                 store.Clear();
                 m_Operator.MessageBox("Log data were saved successfully.", "", MB_OK | MB_ICONINFORMATION);
             } else {
-                // The records stay in the store for another try.
-                m_Operator.MessageBox("The log file '" + path + "' could not be written.", "",
+                // The records stay in the store for another try, and a file
+                // that was there keeps its content.
+                m_Operator.MessageBox("The log file '" + path + "' could not be written: " + reason + ".", "",
                                       MB_OK | MB_ICONSTOP);
             }
         }
@@ -137,14 +153,14 @@ void CLogDataDlg::SaveLog(CLogData& store) {
     DestroyWindow();
 }
 
-bool CLogDataDlg::WriteLogFile(CLogData& store, const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!file) return false;
-    bool ok = true;
+std::string CLogDataDlg::WriteLogFile(CLogData& store, const std::string& path, bool& written) {
+    std::string text;
     std::string line;
     for (bool more = store.GetFirst(line); more; more = store.GetNext(line)) {
-        line += "\r\n";
-        ok = ok && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+        text += line;
+        text += "\r\n";
     }
-    return std::fclose(file.release()) == 0 && ok;
+    const SFileResult result = ReplaceFile(path, text);
+    written = result.Ok();
+    return result.Why();
 }

@@ -50,6 +50,11 @@ public:
     // WM_LOG_FORWARD (wParam: the finished CLogData): the save step.
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+    // The board the window reads from: 0 (ZEL12) reads with CMD_GET_LOG
+    // (no search type to choose), any other with CMD_GET_LOG_EX. An open
+    // window whose request form changes shows the controls of the new form.
+    void SetModuleType(int moduleType);
+
     // 0 (ZEL12) reads with CMD_GET_LOG, any other value with CMD_GET_LOG_EX.
     int m_nModuleType = 0;
     int m_nSearchType = 0;  // 0..4, from the radio buttons
@@ -66,6 +71,9 @@ public:
 private:
     bool OnCommand(int id, int code) override;
     void OnInitDialog() override;
+    // The search controls of the request form: disabled for the older one;
+    // for the newer one enabled, "Nth previous log" chosen.
+    void ShowRequestForm();
     void OnRead();
     void OnStatus();
     void OnCancelCommand();
@@ -73,9 +81,9 @@ private:
     void OnNChanged();
     void UpdateReadButton();
     void SaveLog(CLogData& store);
-    // Writes every record of store to path, one CR LF line each; false when
-    // the file cannot be created or written.
-    static bool WriteLogFile(CLogData& store, const std::string& path);
+    // Writes every record of store to path, one CR LF line each, whole or
+    // not at all; the reason when it cannot.
+    static std::string WriteLogFile(CLogData& store, const std::string& path, bool& written);
 
     IUiOperator& m_Operator;
     bool m_bSaving = false;

@@ -54,11 +54,11 @@ void CLogDataFlow::OnExchangeEnded(const CReply& reply) {
 }
 
 void CLogDataFlow::Read(int searchType, std::uint32_t value) {
-    if (searchType < 0) {
-        Request(req::General(CMD_GET_LOG, 0));
-    } else {
-        Request(req::General(CMD_GET_LOG_EX, static_cast<std::uint32_t>(searchType), value));
-    }
+    SRequest request = searchType < 0 ? req::General(CMD_GET_LOG, 0)
+                                      : req::General(CMD_GET_LOG_EX, static_cast<std::uint32_t>(searchType), value);
+    // Each read starts empty, so no record of an earlier read is saved twice;
+    // without a module nothing goes and the records stay.
+    if (Request(std::move(request))) m_Store.Clear();
 }
 
 bool CLogDataFlow::OnCommand(int id, int code) {
@@ -70,12 +70,14 @@ bool CLogDataFlow::OnCommand(int id, int code) {
 
 bool CLogDataFlow::IsMenuChecked(int command) const {
     if (command != ID_VIEW_LOG_DATA) return false;
-    m_Dlg.m_nModuleType = m_Console.State().m_nBoardType;
+    m_Dlg.SetModuleType(m_Console.State().m_nBoardType);
     return m_Dlg.IsOpen();
 }
 
+void CLogDataFlow::OnBoardChanged() { m_Dlg.SetModuleType(State().m_nBoardType); }
+
 void CLogDataFlow::OnViewLogData() {
-    m_Dlg.m_nModuleType = State().m_nBoardType;
+    m_Dlg.SetModuleType(State().m_nBoardType);
     m_Dlg.Toggle(m_Console.Form());
 }
 

@@ -7,6 +7,10 @@
 // which offers to save it. The window's STATUS and CANCEL are handed to the
 // service flow.
 //
+// Each read starts with an empty store (READ empties it before it sends), so
+// records are never saved twice nor fill the store across reads; block 0
+// also empties it, as the module numbers the first block of a read 0.
+//
 // A block is stored whole or not at all: one that would overflow the store,
 // or whose record count reaches past its data, is refused with a message and
 // ends the read; the records stored before it stay.
@@ -29,6 +33,8 @@ public:
     // The View item is marked while the window is open; each refresh of the
     // menu also hands the window the module type chosen now.
     bool IsMenuChecked(int command) const override;
+    // An open window follows the board: its request form and search choices.
+    void OnBoardChanged() override;
 
     CLogData& Store() { return m_Store; }
     CLogDataDlg& Dialog() { return m_Dlg; }

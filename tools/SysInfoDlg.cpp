@@ -30,6 +30,12 @@ QString CSysInfoDlg::ModuleLabel(int moduleType) {
     }
 }
 
+void CSysInfoDlg::SetModuleType(int moduleType) {
+    m_nModuleType = moduleType;
+    const QString label = ModuleLabel(moduleType);
+    if (IsOpen() && !label.isEmpty()) SetDlgItemText(Dialog(), IDC_SI_MODULE_LABEL, label);
+}
+
 bool CSysInfoDlg::Create(QWidget* parent, CMsgTarget* owner) {
     if (IsOpen()) return true;
     m_pOwner = owner;

@@ -80,7 +80,12 @@ public:
     std::int32_t m_nLogOption = 0;
     std::int32_t m_nCapturePeriod = 5;
 
-    // The main form's module type, copied each time the View command runs.
+    // The board the window works on: the defaults SET DEFAULT OPTION writes
+    // and the label of an open window follow it.
+    void SetModuleType(int moduleType);
+
+    // The main form's module type, copied each time the View command runs
+    // and each time another board is chosen or connected.
     int m_nModuleType = 0;
     SSysInfoDefaults m_Defaults;
     // A SET DEFAULT OPTION run is under way.

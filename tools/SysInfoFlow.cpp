@@ -110,6 +110,8 @@ bool CSysInfoFlow::OnCommand(int id, int code) {
 
 bool CSysInfoFlow::IsMenuChecked(int command) const { return command == ID_VIEW_SYSTEM_INFO && m_Dlg.IsOpen(); }
 
+void CSysInfoFlow::OnBoardChanged() { m_Dlg.SetModuleType(State().m_nBoardType); }
+
 void CSysInfoFlow::OnViewSystemInfo() {
     m_Dlg.m_nModuleType = State().m_nBoardType;
     if (m_Dlg.IsOpen()) {
@@ -152,6 +154,9 @@ LRESULT CSysInfoFlow::OnButton(WPARAM id, LPARAM) {
         Request(req::General(CMD_SET_LOG_OPTION, 0, U(m_Dlg.m_nLogOption)));
         break;
     case IDC_SI_SET_DEFAULT: {
+        // The defaults of the board connected now, not of the one the window
+        // was opened for.
+        m_Dlg.SetModuleType(State().m_nBoardType);
         m_Dlg.ChooseDefaults();
         const SSysInfoDefaults& d = m_Dlg.m_Defaults;
         m_Dlg.m_bDefaultRun = Request(req::SetOppOption(U(d.m_nGain), U(d.m_nBrightness), U(d.m_nContrast)));

@@ -29,6 +29,8 @@ public:
     bool OnCommand(int id, int code) override;
     bool IsMenuChecked(int command) const override;
     void OnLinkClosed() override { m_Dlg.m_bDefaultRun = false; }
+    // An open window follows the board: its label and its defaults.
+    void OnBoardChanged() override;
 
     SSysInfoRecord m_Record;
     CSysInfoDlg m_Dlg;

@@ -5,20 +5,7 @@
 #include "platform/qt/UiOperator.h"
 #include "tools/FieldCheck.h"
 #include "widgets/DialogTemplate.h"
-
-namespace {
-
-// Letters a-z in upper case; every other character as it is (the bytes of
-// the user memory are shown one character each).
-QString AsciiUpper(const QString& text) {
-    QString upper = text;
-    for (QChar& c : upper) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return upper;
-}
-
-}  // namespace
+#include "widgets/EditValidator.h"
 
 CUserDataDlg::CUserDataDlg(IUiOperator& op)
     : CToolWindow(IDD_USER_DATA), m_Operator(op) {}
@@ -94,9 +81,9 @@ void CUserDataDlg::ShowForm() {
     SetDlgItemText(wnd, IDC_UD_READ_ADDRESS, QString::number(m_nReadAddress));
     SetDlgItemText(wnd, IDC_UD_WRITE_ADDRESS, QString::number(m_nWriteAddress));
     SetDlgItemText(wnd, IDC_UD_READ_SIZE, QString::number(m_nReadSize));
-    SetDlgItemText(wnd, IDC_UD_READ_DATA, AsciiUpper(m_strReadData));
+    SetDlgItemText(wnd, IDC_UD_READ_DATA, CEditValidator::Latin1Upper(m_strReadData));
     SetDlgItemText(wnd, IDC_UD_WRITE_SIZE, QString::number(m_nWriteSize));
-    SetDlgItemText(wnd, IDC_UD_WRITE_DATA, AsciiUpper(m_strWriteData));
+    SetDlgItemText(wnd, IDC_UD_WRITE_DATA, CEditValidator::Latin1Upper(m_strWriteData));
     m_bShowing = false;
 }
 
@@ -110,7 +97,7 @@ void CUserDataDlg::ShowReadData(const std::uint8_t* bytes, std::size_t count) {
     }
     // Only the read field: the others keep what the operator has typed.
     m_bShowing = true;
-    SetDlgItemText(wnd, IDC_UD_READ_DATA, AsciiUpper(m_strReadData));
+    SetDlgItemText(wnd, IDC_UD_READ_DATA, CEditValidator::Latin1Upper(m_strReadData));
     m_bShowing = false;
 }
 
@@ -120,7 +107,7 @@ void CUserDataDlg::TakeWriteData() {
     if (!edit) return;
     // Letters go in upper case however they arrived (typed or pasted).
     const QString text = edit->text().left(USER_DATA_WRITE_MAX);
-    const QString upper = AsciiUpper(text);
+    const QString upper = CEditValidator::Latin1Upper(text);
     m_bShowing = true;
     if (upper != edit->text()) {
         const int cursor = edit->cursorPosition();

@@ -15,12 +15,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QShowEvent>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <cmath>
 
 #include "widgets/AnimateCtrl.h"
+#include "widgets/EditValidator.h"
 #include "widgets/Resources.h"
 
 // The compiled-in resources live in a static library: make sure their
@@ -126,6 +127,7 @@ bool ParseFlag(const Token& token, CDlgControl& control, QString& why) {
         {"SORTED", DLGF_SORTED},       {"SUNKEN", DLGF_SUNKEN},       {"BLACK", DLGF_BLACK},
         {"UPPERCASE", DLGF_UPPERCASE}, {"NUMBER", DLGF_NUMBER},       {"GROUPSTART", DLGF_GROUPSTART},
         {"MULTILINE", DLGF_MULTILINE}, {"AUTOPLAY", DLGF_AUTOPLAY},   {"DROPLIST", DLGF_DROPLIST},
+        {"BYTETEXT", DLGF_BYTETEXT},
     };
     const QString& word = token.text;
     if (word.startsWith(QLatin1String("LIMIT="), Qt::CaseInsensitive) && !token.quoted) {
@@ -232,18 +234,19 @@ QWidget* MakeStandardControl(const CDlgControl& c, QWidget* owner) {
             edit->setAlignment(HorizontalAlignment(c.flags) | Qt::AlignVCenter);
             if (c.flags & DLGF_PASSWORD) edit->setEchoMode(QLineEdit::Password);
             if (c.limit > 0) edit->setMaxLength(c.limit);
-            if (c.flags & DLGF_NUMBER) {
-                edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-            }
-            if (c.flags & DLGF_UPPERCASE) {
-                QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
-                    QString upper = text.toUpper();
-                    if (upper != text) {
-                        int cursor = edit->cursorPosition();
-                        edit->setText(upper);
-                        edit->setCursorPosition(cursor);
-                    }
-                });
+            const unsigned rules = (c.flags & DLGF_NUMBER ? CEditValidator::RULE_DIGITS : 0u) |
+                                   (c.flags & DLGF_UPPERCASE ? CEditValidator::RULE_UPPER_CASE : 0u) |
+                                   (c.flags & DLGF_BYTETEXT ? CEditValidator::RULE_BYTE_TEXT : 0u);
+            if (rules) {
+                auto* validator = new CEditValidator(rules, edit);
+                // A refused character is named beside the edit, so that the
+                // keystroke that did nothing is explained.
+                validator->m_fnRefused = [edit](const QString& character) {
+                    QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())),
+                                       QStringLiteral("The module cannot store the character '%1'.").arg(character),
+                                       edit);
+                };
+                edit->setValidator(validator);
             }
             return edit;
         }
@@ -326,7 +329,18 @@ void RouteEvents(QWidget* control, const CDlgControl& c, ICommandTarget* target,
     const int id = c.id;
     auto send = [target, id](int code) { target->OnCommand(id, code); };
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-        QObject::connect(button, &QAbstractButton::clicked, router, [send] { send(BN_CLICKED); });
+        if (button->isCheckable()) {
+            // A check box or radio button reports a change of its state,
+            // however it came: a click, the keyboard, a screen reader's
+            // toggle action or a check set by the program. A radio button
+            // reports only being chosen, not the choice it took over from.
+            const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+            QObject::connect(button, &QAbstractButton::toggled, router, [send, radio](bool checked) {
+                if (checked || !radio) send(BN_CLICKED);
+            });
+        } else {
+            QObject::connect(button, &QAbstractButton::clicked, router, [send] { send(BN_CLICKED); });
+        }
     } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         QObject::connect(edit, &QLineEdit::textChanged, router, [send] { send(EN_CHANGE); });
     } else if (auto* text = qobject_cast<QPlainTextEdit*>(control)) {
@@ -600,7 +614,16 @@ bool IsDlgButtonChecked(const QWidget* owner, int id) {
 bool CheckDlgButton(QWidget* owner, int id, bool checked) {
     auto* button = DlgItem<QAbstractButton>(owner, id);
     if (!button || !button->isCheckable()) return false;
+    // Qt keeps the chosen radio button of an exclusive group checked; here
+    // unchecking it leaves none chosen.
+    QButtonGroup* group = checked ? nullptr : button->group();
+    const bool exclusive = group && group->exclusive();
+    const bool autoExclusive = !checked && button->autoExclusive();
+    if (exclusive) group->setExclusive(false);
+    if (autoExclusive) button->setAutoExclusive(false);
     button->setChecked(checked);
+    if (autoExclusive) button->setAutoExclusive(true);
+    if (exclusive) group->setExclusive(true);
     return true;
 }
 

@@ -13,6 +13,8 @@
 //       LIST COMBO PROGRESS
 // FLAGS: READONLY RIGHT CENTER PASSWORD DISABLED HIDDEN SORTED SUNKEN BLACK
 //        UPPERCASE NUMBER LIMIT=<n> GROUPSTART MULTILINE
+//        BYTETEXT (an edit that takes only characters the module stores,
+//        one byte each: Latin-1; see widgets/EditValidator.h)
 //        AUTOPLAY (animation plays the clip named by its text when opened)
 //        DROPLIST (combo box without an edit field)
 //        NAME="<accessible name>" (for controls without a visible label)
@@ -47,7 +49,7 @@ class QWidget;
 constexpr int IDC_STATIC = -1;
 
 // Notification codes passed to OnCommand.
-constexpr int BN_CLICKED = 0;         // button, check box or radio button clicked
+constexpr int BN_CLICKED = 0;         // button clicked; check box toggled, radio button chosen (by any means)
 constexpr int CBN_SELCHANGE = 1;      // combo box selection changed
 constexpr int CBN_EDITCHANGE = 5;     // combo box edit text changed by the operator
 constexpr int EN_CHANGE = 0x0300;     // edit text changed (by the operator or by code)
@@ -72,6 +74,7 @@ constexpr unsigned DLGF_GROUPSTART = 1u << 11;
 constexpr unsigned DLGF_MULTILINE = 1u << 12;
 constexpr unsigned DLGF_AUTOPLAY = 1u << 13;
 constexpr unsigned DLGF_DROPLIST = 1u << 14;
+constexpr unsigned DLGF_BYTETEXT = 1u << 15;
 
 struct CDlgControl {
     int id = IDC_STATIC;

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Message box buttons and icons.
@@ -28,12 +29,23 @@ public:
     virtual ~IOperator() = default;
     // Modal message box; returns IDOK, IDYES or IDNO.
     virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
-    // File dialogs. filter uses the "Text(*.ext)|*.ext|All files|*.*|" form.
+    // File dialogs. filter uses the "Text(*.ext)|*.ext|All files|*.*|" form;
+    // a name typed without an extension gets DefaultSuffixOf(defExt). An
+    // open dialog accepts only a file that exists; a save dialog also a new
+    // name, and with overwritePrompt asks before an existing file is chosen.
     // Return false when the operator cancels.
     virtual bool GetOpenFileName(const std::string& filter, const std::string& defExt, std::string& path) = 0;
     virtual bool GetSaveFileName(const std::string& filter, const std::string& defExt, bool overwritePrompt,
                                  std::string& path) = 0;
 };
+
+// The extension a file dialog adds to a bare name: "*.RAW" -> "RAW",
+// ".min" -> "min", "LOG" -> "LOG".
+inline std::string DefaultSuffixOf(const std::string& defExt) {
+    const std::size_t begin = defExt.find_first_not_of(" \t*.");
+    const std::size_t end = defExt.find_last_not_of(" \t");
+    return begin == std::string::npos ? std::string() : defExt.substr(begin, end - begin + 1);
+}
 
 // Answers by script and records what was asked.
 class CScriptedOperator : public IOperator {
@@ -43,10 +55,15 @@ public:
         std::string caption;
         unsigned flags;
     };
+    // A file dialog as the flow asked for it, with the options the real
+    // dialog is given.
     struct FileQuestion {
         bool save;
         std::string filter;
         std::string defExt;
+        std::string defaultSuffix;  // added to a bare name (DefaultSuffixOf)
+        bool overwritePrompt;       // asks before an existing file is replaced
+        bool existingOnly;          // only a file that exists can be chosen
     };
 
     // Answers for the next message boxes, in order; when none is scripted
@@ -69,15 +86,16 @@ public:
         return (flags & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
     }
     bool GetOpenFileName(const std::string& filter, const std::string& defExt, std::string& path) override {
-        return NextFile(false, filter, defExt, path);
+        return NextFile({false, filter, defExt, DefaultSuffixOf(defExt), false, true}, path);
     }
-    bool GetSaveFileName(const std::string& filter, const std::string& defExt, bool, std::string& path) override {
-        return NextFile(true, filter, defExt, path);
+    bool GetSaveFileName(const std::string& filter, const std::string& defExt, bool overwritePrompt,
+                         std::string& path) override {
+        return NextFile({true, filter, defExt, DefaultSuffixOf(defExt), overwritePrompt, false}, path);
     }
 
 private:
-    bool NextFile(bool save, const std::string& filter, const std::string& defExt, std::string& path) {
-        fileQuestions.push_back({save, filter, defExt});
+    bool NextFile(FileQuestion question, std::string& path) {
+        fileQuestions.push_back(std::move(question));
         if (fileAnswers.empty()) return false;
         path = fileAnswers.front();
         fileAnswers.pop_front();

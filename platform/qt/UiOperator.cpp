@@ -65,11 +65,7 @@ QStringList CQtOperator::ConvertFilter(const std::string& filter) {
     return result;
 }
 
-QString CQtOperator::DefaultSuffix(const std::string& defExt) {
-    QString suffix = QString::fromStdString(defExt).trimmed();
-    while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
-    return suffix;
-}
+QString CQtOperator::DefaultSuffix(const std::string& defExt) { return QString::fromStdString(DefaultSuffixOf(defExt)); }
 
 QString CQtOperator::FilterSuffix(const QString& nameFilter) {
     const int open = nameFilter.lastIndexOf(QLatin1Char('('));

@@ -377,11 +377,13 @@ TEST_F(SimPtyImages, ThrottledTransferTakesItsLineTime) {
     // 10 bits a byte, one direction at a time.
     double expected = (36 * 25 + 35 * 2077 + 765) * 10.0 / 115200;
     EXPECT_EQ(image, SimFingerImage(1));
-    EXPECT_NEAR(seconds, expected, expected * 0.10) << "measured " << seconds << " s, line time " << expected << " s";
+    // Never sooner than the line allows; how soon after it is measured by
+    // make bench (BM_CaptureAtLineSpeed), where a busy machine cannot fail it.
+    EXPECT_GE(seconds, expected) << "measured " << seconds << " s, line time " << expected << " s";
     std::printf("throttled image: %.3f s measured, %.3f s line time\n", seconds, expected);
 }
 
-TEST_F(SimPtyImages, APacedAnswerArrivesNoSoonerThanItsLastBitAndSoonAfter) {
+TEST_F(SimPtyImages, APacedAnswerArrivesNoSoonerThanItsLastBit) {
     SimOptions o;
     o.throttle = true;
     o.fingerDelayMs = 0;
@@ -391,19 +393,17 @@ TEST_F(SimPtyImages, APacedAnswerArrivesNoSoonerThanItsLastBitAndSoonAfter) {
     // A request of 25 bytes, then an answer of 29 + 512: no byte is handed
     // over before its 10 bits have crossed the line.
     const double line = (25 + 29 + 512) * 10.0 / 115200;
-    std::vector<double> took;
     for (std::uint32_t piece = 1; piece <= 20; ++piece) {
         auto start = std::chrono::steady_clock::now();
         Send(req::General(CMD_GET_IMAGE2, 0, piece));
         SViewMessage a = Next(CMD_GET_IMAGE2);
-        took.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ASSERT_EQ(a.Result(), OK);
-        EXPECT_GE(took.back(), line) << "piece " << piece;
+        EXPECT_GE(took, line) << "piece " << piece;
     }
-    // Typically within a millisecond of the line time (whole-millisecond
-    // steps used to add one to three).
-    std::sort(took.begin(), took.end());
-    EXPECT_LT(took[took.size() / 2], line + 0.001);
+    // How soon after its line time an answer comes (typically within a
+    // millisecond) depends on the machine's load: make bench measures it
+    // (BM_CaptureAtLineSpeed, extra_us_median).
 }
 
 class SimPtyUpgrade : public SimPty {

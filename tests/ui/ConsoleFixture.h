@@ -4,6 +4,8 @@
 // folder; and a raw pseudo-terminal whose master side plays the module.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +39,39 @@ inline std::string ReadFile(const std::string& path) {
 }
 inline void WriteFile(const std::string& path, const std::string& s) { std::ofstream(path, std::ios::binary) << s; }
 inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+// While it lives, a file this process writes cannot grow beyond maxBytes: a
+// write past the limit fails part-way (EFBIG, "File too large"), as on a
+// disk that fills up.
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t maxBytes) {
+        getrlimit(RLIMIT_FSIZE, &m_Old);
+        // The signal would end the process; the failed write is what counts.
+        m_OldHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_Old;
+        limit.rlim_cur = maxBytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~CFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_Old);
+        signal(SIGXFSZ, m_OldHandler);
+    }
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+
+private:
+    rlimit m_Old{};
+    sighandler_t m_OldHandler = SIG_DFL;
+};
+
+// The names of the entries of a folder, sorted.
+inline std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // A private folder, removed with everything in it.
 class CTempDir {
@@ -290,21 +325,6 @@ inline void StartOnRawLine(CConsole& console, int board, int protocol = PROTOCOL
     view.SetStatusText("before");
 }
 
-// The simulated module of a connected console put into master mode by the
-// master-mode flow's credential-free request (a fresh module grants it at
-// once); the form then shows the master layout. False when it did not.
-inline bool EnterMasterMode(CConsole& console) {
-    CPravikView& view = console.View();
-    SRequest enter = view.State().IsGeneral() ? req::EnterMaster(AUTH_NONE) : req::Mini(MINI_ENTER_MASTER);
-    if (view.Client().Send(*view.Flow(FLOW_MASTER), enter) != ESendResult::Sent) return false;
-    const bool entered = console.WaitFor([&] { return view.State().m_bMasterMode; });
-    console.loop.RunPending();
-    console.ClosePrompt();
-    bool master = false;
-    if (CSimPty* sim = console.App().Simulator()) sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
-    return entered && master;
-}
-
 // The console with its simulated module (in-process, on a pseudo-terminal)
 // of boardType, at the settings' rate, connected, with the device
 // information and the version answered and the prompt closed. The module is
@@ -320,6 +340,40 @@ inline bool StartConnected(CConsole& console, int boardType = BOARD_ZEL12, int p
         console.WaitFor([&] { return view.State().m_bConnected && view.State().m_nFirmwareLevel != 0; });
     console.ClosePrompt();
     return connected;
+}
+
+// The operator unplugs the module and plugs module in its place: DISCONNECT,
+// COM1 now leads to module, CONNECT. Waits until the form has taken the new
+// board (boardType) and its firmware version.
+inline bool ReconnectTo(CConsole& console, CSimPty& module, int boardType) {
+    CPravikView& view = console.View();
+    if (!view.State().m_bConnected || !console.Click(IDC_CONNECT)) return false;
+    view.PortMap().Set("COM1", module.SlavePath());
+    view.SetLabel(IDC_FIRMWARE_LABEL, QString());
+    if (!console.Click(IDC_CONNECT)) return false;
+    const bool connected = console.WaitFor([&] {
+        return view.State().m_bConnected && view.State().m_nBoardType == boardType &&
+               !view.Label(IDC_FIRMWARE_LABEL).isEmpty();
+    });
+    console.ClosePrompt();
+    return connected;
+}
+
+// Enters master mode through the form's ENTER MASTER, as the operator does (a
+// fresh simulated module grants it without credentials), and waits until the
+// form has taken the answer and shows the master layout. module: the
+// simulated module at the other end, when it is not the console's own. False
+// when the module did not grant it.
+inline bool EnterMasterMode(CConsole& console, CSimPty* module = nullptr) {
+    CSimPty* sim = module ? module : console.App().Simulator();
+    CPravikView& view = console.View();
+    if (!sim || !console.Click(IDC_ENTER_MASTER)) return false;
+    const bool answered = console.WaitFor([&] { return view.State().m_bMasterMode; });
+    console.loop.RunPending();
+    console.ClosePrompt();
+    bool master = false;
+    sim->RunLocked([&](CSimModule& m) { master = m.IsMasterMode(); });
+    return answered && master && view.State().m_nLayout == LAYOUT_MASTER;
 }
 
 }  // namespace console_test

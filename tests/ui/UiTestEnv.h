@@ -3,6 +3,9 @@
 // main runs the tests), and helpers to run Qt's event loop and press keys.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -54,4 +57,31 @@ inline void FlushEvents() {
 inline void Press(QWidget* window, int key) {
     QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &event);
+}
+
+// Types text into a widget key by key, as a keyboard or an input method
+// delivers it: one key event per character, a character beyond U+FFFF (a
+// surrogate pair) in one event. An edit's limits and validator apply.
+inline void TypeKeys(QWidget* widget, const QString& text) {
+    for (int i = 0; i < text.size(); ++i) {
+        const int length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        i += length - 1;
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, character);
+        QCoreApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, character);
+        QCoreApplication::sendEvent(widget, &release);
+    }
+}
+
+// A screen reader's toggle action on a check box or radio button: the state
+// changes without a click. False when the button offers no such action.
+inline bool ToggleByScreenReader(QWidget* widget) {
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    QAccessibleInterface* face = button ? QAccessible::queryAccessibleInterface(button) : nullptr;
+    QAccessibleActionInterface* actions = face ? face->actionInterface() : nullptr;
+    const QString toggle = QAccessibleActionInterface::toggleAction();
+    if (!actions || !actions->actionNames().contains(toggle)) return false;
+    actions->doAction(toggle);
+    return true;
 }

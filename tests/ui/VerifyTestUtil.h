@@ -39,10 +39,7 @@ inline void Type(QDialog& dialog, int id, const QString& text) {
     auto* edit = DlgItem<QLineEdit>(&dialog, id);
     if (!edit) return;
     edit->setFocus();
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(edit, &press);
-    }
+    TypeKeys(edit, text);
 }
 
 // An answer that types text into the edit id and presses OK; an empty text

@@ -239,6 +239,23 @@ TEST(CaptureLoop, TheCheckBoxEnablesStartAndUntickingItDoesNotStopTheLoop) {
     EXPECT_TRUE(Capture(m.console).IsLooping());
 }
 
+// The check box acts by its state, however it changed: a screen reader's
+// toggle action or a check set without a click enables START as a click does.
+TEST(CaptureLoop, TheCheckBoxEnablesStartWhateverTicksIt) {
+    CPlayedModule m;
+    ASSERT_TRUE(m.Connect(BOARD_PELL));
+    QWidget* box = GetDlgItem(&m.console.View(), IDC_CONTINUOUS);
+    ASSERT_TRUE(ToggleByScreenReader(box));
+    EXPECT_TRUE(IsDlgButtonChecked(&m.console.View(), IDC_CONTINUOUS));
+    EXPECT_TRUE(m.console.Enabled(IDC_START));
+    ASSERT_TRUE(ToggleByScreenReader(box));
+    EXPECT_FALSE(m.console.Enabled(IDC_START));
+    CheckDlgButton(&m.console.View(), IDC_CONTINUOUS, true);
+    EXPECT_TRUE(m.console.Enabled(IDC_START));
+    ASSERT_TRUE(m.console.Click(IDC_START));
+    ASSERT_EQ(m.Request().first, CMD_GET_IMAGE2);
+}
+
 TEST(CaptureLoop, ClosingTheLinkEndsTheLoopAndResetsItsCounters) {
     CPlayedModule m;
     ASSERT_TRUE(m.Connect(BOARD_PELL));

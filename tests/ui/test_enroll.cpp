@@ -59,10 +59,7 @@ void Type(QDialog& d, int id, const QString& keys) {
     auto* edit = DlgItem<QLineEdit>(&d, id);
     ASSERT_NE(edit, nullptr);
     edit->setFocus();
-    for (QChar c : keys) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(edit, &press);
-    }
+    TypeKeys(edit, keys);
 }
 
 // One answer in, what the operator sees out.
@@ -170,6 +167,43 @@ TEST(EnrollDialog, OkWithoutAnIdDoesNotCloseAndUserAfterMasterIsUser) {
     EXPECT_TRUE(op.dialogAnswers.empty());
     EXPECT_EQ(dlg.m_strId, "9");
     EXPECT_EQ(dlg.m_nUserType, ENROLL_TYPE_USER);
+}
+
+// The user type is the radio button checked at OK, however it was chosen: a
+// screen reader's toggle action or a check set without a click.
+TEST(EnrollDialog, TheUserTypeIsTheButtonCheckedAtOkWithoutAClick) {
+    EnsureApp();
+    for (bool screenReader : {true, false}) {
+        SCOPED_TRACE(screenReader);
+        CRegisterUser dlg;
+        CScriptedUiOperator op;
+        op.Answer([screenReader](QDialog& d) {
+            Type(d, IDC_REGISTER_ID, "4");
+            if (screenReader) {
+                EXPECT_TRUE(ToggleByScreenReader(GetDlgItem(&d, IDC_REGISTER_MASTER)));
+            } else {
+                CheckDlgButton(&d, IDC_REGISTER_MASTER, true);
+            }
+            EXPECT_TRUE(IsDlgButtonChecked(&d, IDC_REGISTER_MASTER));
+            return IDOK;
+        });
+        EXPECT_EQ(op.DoModal(dlg), IDOK);
+        EXPECT_EQ(dlg.m_nUserType, ENROLL_TYPE_MASTER);
+    }
+}
+
+// An ID the module cannot store (outside Latin-1) cannot be typed: DELETE of
+// "Жа" sends nothing, where it used to delete "??", the record of "Юя".
+TEST(EnrollDialog, AnIdTheModuleCannotStoreCannotBeTyped) {
+    CEnrollConsole c(BOARD_PELL);
+    c.Op().Answer([](QDialog& d) {
+        Type(d, IDC_FINGERPRINT_ID, QString::fromUtf8("Жа"));
+        EXPECT_EQ(GetDlgItemText(&d, IDC_FINGERPRINT_ID), "");
+        EXPECT_FALSE(IsDlgItemEnabled(&d, IDOK));
+        return IDOK;  // refused: no ID; the operator then cancels
+    });
+    ASSERT_TRUE(c.console.Click(IDC_DELETE));
+    EXPECT_TRUE(c.log->Take().empty());
 }
 
 // ------------------------------------------------------------ the requests

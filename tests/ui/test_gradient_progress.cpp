@@ -22,18 +22,22 @@ QRgb At(const QImage& image, int x, int y = 5) { return image.pixel(x, y) & 0xFF
 
 }  // namespace
 
-TEST(GradientProgress, StartsWithTheDocumentedMembers) {
+// A bar used as it comes: three steps fill three tenths of it, over the
+// button face, and it shows a percentage only when asked to.
+TEST(GradientProgress, ANewBarStepsATenthAtATimeOverTheButtonFace) {
     EnsureApp();
     CGradientProgressCtrl bar;
-    EXPECT_EQ(bar.Lower(), 0);
-    EXPECT_EQ(bar.Upper(), 100);
-    EXPECT_EQ(bar.Step(), 10);
-    EXPECT_EQ(bar.Pos(), 0);
-    EXPECT_EQ(bar.StartColor(), QColor(255, 0, 0));
-    EXPECT_EQ(bar.EndColor(), QColor(0, 0, 255));
-    EXPECT_EQ(bar.BkColor(), bar.palette().color(QPalette::Button));
-    EXPECT_EQ(bar.TextColor(), QColor(255, 255, 255));
-    EXPECT_FALSE(bar.IsPercentShown());
+    bar.resize(100, 10);
+    for (int i = 0; i < 3; ++i) bar.StepIt();
+    const QImage image = bar.RenderBar();
+    const QRgb face = bar.palette().color(QPalette::Button).rgb() & 0xFFFFFF;
+    EXPECT_NE(At(image, 0), face);
+    EXPECT_NE(At(image, 29), face);
+    EXPECT_EQ(At(image, 31), face);
+    EXPECT_EQ(At(image, 99), face);
+    EXPECT_TRUE(bar.PercentText().isEmpty());
+    bar.ShowPercent(true);
+    EXPECT_EQ(bar.PercentText(), "30%");
 }
 
 TEST(GradientProgress, TheBlueToBlackExampleColoursColumnsUpToTheBandThatHoldsX) {

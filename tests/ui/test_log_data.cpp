@@ -68,6 +68,13 @@ SWritten Last(const CRequestLog& log) {
     return requests.empty() ? SWritten{0, 0, 0, {}} : requests.back();
 }
 
+// The log window opened for board (the console need not be connected).
+QDialog* OpenLogWindow(CConsole& console, int board) {
+    console.View().State().m_nBoardType = board;
+    console.View().OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    return LogFlow(console).Dialog().Window();
+}
+
 // The records the simulated module holds now, in the wire layout.
 std::vector<Record> SimRecords(CConsole& console) {
     std::vector<Record> records;
@@ -215,6 +222,11 @@ TEST(LogDataRead, AThreeBlockLogIsReadFromTheModuleAndSavedAsCrLfText) {
     EXPECT_TRUE(console.op.fileQuestions[0].save);
     EXPECT_EQ(console.op.fileQuestions[0].filter, "LOG files(*.log)|*.log|All files|*.*|");
     EXPECT_EQ(console.op.fileQuestions[0].defExt, "LOG");
+    EXPECT_EQ(console.op.fileQuestions[0].defaultSuffix, "LOG");
+    // The file is replaced only after the operator has confirmed it; a new
+    // name is taken too.
+    EXPECT_TRUE(console.op.fileQuestions[0].overwritePrompt);
+    EXPECT_FALSE(console.op.fileQuestions[0].existingOnly);
 
     bool crlf = false;
     const std::vector<std::string> lines = CrLfLines(ReadFile(path), crlf);
@@ -285,6 +297,153 @@ TEST(LogDataRead, EverySearchTypeReadsItsRecordsFromTheModule) {
     }
 }
 
+// READ, No to saving, READ again, Yes: every record is saved once. A log of
+// one block (numbered 0xFFFF at once) and a full log read block by block
+// (numbered from 0x00LL) alike: nothing of the first read is left over.
+TEST(LogDataRead, AReadAfterOneThatWasNotSavedSavesEachRecordOnce) {
+    const struct {
+        int board;
+        int radio;  // 0: the older request
+        int records;
+    } cases[] = {
+        {BOARD_ZEL12, 0, 5},
+        {BOARD_PELL, IDC_LOG_ALL, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.board);
+        CConsole console;
+        ASSERT_TRUE(StartConnected(console, c.board));
+        ASSERT_TRUE(EnterMasterMode(console));
+        console.App().Simulator()->RunLocked([&](CSimModule& module) {
+            module.Log().Clear();
+            for (int i = 0; i < c.records; ++i) module.Log().AddCommand(2, std::to_string(i), 1);
+        });
+        const std::vector<std::string> expected = Lines(SimRecords(console));
+        ASSERT_EQ(expected.size(), static_cast<std::size_t>(c.records));
+        CLogDataFlow& flow = LogFlow(console);
+        CTempDir dir;
+        const std::string path = dir.File("once.log");
+        console.op.fileAnswers = {path};
+        for (int answer : {IDNO, IDYES}) {
+            ASSERT_TRUE(console.Choose(ID_VIEW_LOG_DATA));
+            if (c.radio) {
+                ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), c.radio));
+            }
+            console.op.boxes.clear();
+            console.op.boxAnswers = {answer, IDOK};
+            ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+            ASSERT_TRUE(console.WaitFor([&] { return !flow.Dialog().IsOpen(); }, 10000));
+            EXPECT_EQ(console.Prompt(), "");
+            ASSERT_FALSE(console.op.boxes.empty());
+            EXPECT_EQ(console.op.boxes[0].text, "Save the log data as file?");
+        }
+        ASSERT_EQ(console.op.boxes.size(), 2u);
+        EXPECT_EQ(console.op.boxes[1].text, "Log data were saved successfully.");
+        bool crlf = false;
+        EXPECT_EQ(CrLfLines(ReadFile(path), crlf), expected);
+    }
+}
+
+// A save that fails part-way (the disk fills) leaves the file it was to
+// replace as it was and no temporary file behind; the records stay for
+// another try.
+TEST(LogDataSave, ASaveThatFailsPartWayKeepsTheFileItWasToReplace) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_ZEL12));
+    ASSERT_TRUE(EnterMasterMode(console));
+    console.App().Simulator()->RunLocked([](CSimModule& module) {
+        module.Log().Clear();
+        for (int i = 0; i < 40; ++i) module.Log().AddCommand(3, std::to_string(i), 1);
+    });
+    CLogDataFlow& flow = LogFlow(console);
+    CTempDir dir;
+    const std::string path = dir.File("module.log");
+    const std::string before = "the log saved last week\r\n";
+    WriteFile(path, before);
+    console.op.boxAnswers = {IDYES, IDOK};
+    console.op.fileAnswers = {path};
+    ASSERT_TRUE(console.Choose(ID_VIEW_LOG_DATA));
+    {
+        CFileSizeLimit limit(1000);  // 40 lines take about 2600 bytes
+        ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+        ASSERT_TRUE(console.WaitFor([&] { return !flow.Dialog().IsOpen(); }));
+    }
+    ASSERT_EQ(console.op.boxes.size(), 2u);
+    EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written: File too large.");
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"module.log"});
+    EXPECT_EQ(flow.Store().Count(), 40u);
+}
+
+// The choice of search type counts however it was made: a click, a screen
+// reader's toggle action or a check set without a click.
+TEST(LogDataRead, TheSearchTypeFollowsTheRadioButtonsHoweverTheyAreChosen) {
+    CConsole console;
+    ASSERT_TRUE(StartOnLine(console));
+    CPravikView& view = console.View();
+    QDialog* window = OpenLogWindow(console, BOARD_PELL);
+    ASSERT_NE(window, nullptr);
+    CRequestLog log(view);
+    ASSERT_TRUE(ToggleByScreenReader(GetDlgItem(window, IDC_LOG_ALL)));
+    EXPECT_TRUE(IsDlgButtonChecked(window, IDC_LOG_ALL));
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_N));
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    EXPECT_EQ(Last(log).command, CMD_GET_LOG_EX);
+    EXPECT_EQ(Last(log).param1, 3u);
+    CheckDlgButton(window, IDC_LOG_LAST_WRITTEN, true);
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    EXPECT_EQ(Last(log).param1, 2u);
+    ASSERT_TRUE(ToggleByScreenReader(GetDlgItem(window, IDC_LOG_NTH_PREVIOUS)));
+    EXPECT_TRUE(IsDlgItemEnabled(window, IDC_LOG_N));
+    SetDlgItemText(window, IDC_LOG_N, "9");
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    EXPECT_EQ(Last(log).param1, 0u);
+    EXPECT_EQ(Last(log).param2, 9u);
+}
+
+// An open window follows the module connected: after reconnecting from a
+// Pell to a ZEL12 it offers no search type and reads with the older request.
+TEST(LogDataRead, AnOpenWindowFollowsTheBoardOfAModuleConnectedLater) {
+    CConsole console;
+    ASSERT_TRUE(StartConnected(console, BOARD_PELL));
+    ASSERT_TRUE(EnterMasterMode(console));
+    CLogDataFlow& flow = LogFlow(console);
+    ASSERT_TRUE(console.Choose(ID_VIEW_LOG_DATA));
+    QDialog* window = flow.Dialog().Window();
+    ASSERT_TRUE(IsDlgItemEnabled(window, IDC_LOG_ALL));
+    ASSERT_TRUE(IsDlgButtonChecked(window, IDC_LOG_NTH_PREVIOUS));
+
+    CSimPty zel12;
+    SimOptions options;
+    options.type = BOARD_ZEL12;
+    ASSERT_TRUE(zel12.Start(options));
+    ASSERT_TRUE(ReconnectTo(console, zel12, BOARD_ZEL12));
+    ASSERT_TRUE(EnterMasterMode(console, &zel12));
+    ASSERT_TRUE(flow.Dialog().IsOpen());
+    for (int radio : {IDC_LOG_NTH_PREVIOUS, IDC_LOG_OLDEST_UNREAD, IDC_LOG_LAST_WRITTEN, IDC_LOG_ALL,
+                      IDC_LOG_UNREAD_TO_LAST}) {
+        EXPECT_FALSE(IsDlgItemEnabled(window, radio)) << radio;
+        EXPECT_FALSE(IsDlgButtonChecked(window, radio)) << radio;
+    }
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_N));
+    EXPECT_FALSE(IsDlgItemEnabled(window, IDC_LOG_CANCEL));
+    // READ reads the ZEL12's log with its own request.
+    zel12.RunLocked([](CSimModule& module) {
+        module.Log().Clear();
+        module.Log().AddCommand(1, "7", 1);
+    });
+    CTempDir dir;
+    console.op.boxAnswers = {IDYES, IDOK};
+    console.op.fileAnswers = {dir.File("zel12.log")};
+    ASSERT_TRUE(ClickDlgItem(window, IDC_LOG_READ));
+    ASSERT_TRUE(console.WaitFor([&] { return !flow.Dialog().IsOpen(); }));
+    EXPECT_EQ(console.Prompt(), "");
+    bool crlf = false;
+    const std::vector<std::string> lines = CrLfLines(ReadFile(dir.File("zel12.log")), crlf);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("Delete Record"), std::string::npos) << lines[0];
+}
+
 TEST(LogDataRead, TheWindowChoosesTheRequestFormAndItsParameters) {
     const struct {
         int board;
@@ -342,9 +501,7 @@ TEST(LogDataRead, TheModuleTypeIsTakenAgainWhenTheMenuIsRefreshed) {
     CConsole console;
     ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
-    view.State().m_nBoardType = BOARD_PELL;
-    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
-    QDialog* window = LogFlow(console).Dialog().Window();
+    QDialog* window = OpenLogWindow(console, BOARD_PELL);
     ASSERT_NE(window, nullptr);
     view.State().m_nBoardType = BOARD_ZEL12;
     console.OpenMenus();
@@ -475,16 +632,21 @@ TEST(LogDataAnswers, RefusedAndFailedBlocksKeepTheStoredRecords) {
     }
 }
 
-TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
+TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndSavesOnlyItsOwnRecords) {
     CConsole console;
     ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
     CLogDataFlow& flow = LogFlow(console);
+    // Records of an earlier read that was not saved.
     const std::vector<Record> before = {TextRecord(1, LOG_TYPE_ERROR, "before")};
     ASSERT_TRUE(flow.Store().Append(Bytes(before).data(), 1));
-    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    ASSERT_NE(OpenLogWindow(console, BOARD_PELL), nullptr);
     CRequestLog log(view);
-    Ask(console, FLOW_LOG_DATA, req::General(CMD_GET_LOG_EX, 3, 0));  // "All log"
+    ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_ALL));
+    ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+    EXPECT_EQ(Last(log).command, CMD_GET_LOG_EX);
+    EXPECT_EQ(Last(log).param1, 3u);
+    EXPECT_EQ(flow.Store().Count(), 0u);  // the earlier records are gone
     const std::vector<Record> blocks[] = {
         {CommandRecord(2, 0, "A", 1), CommandRecord(3, 1, "B", 1)},
         {CommandRecord(4, 2, "C", 1)},
@@ -509,7 +671,7 @@ TEST(LogDataAnswers, AnAllLogReadAsksForEachBlockAndKeepsWhatWasStoredBefore) {
     }
     bool crlf = false;
     EXPECT_EQ(CrLfLines(ReadFile(dir.File("all.log")), crlf),
-              Lines({before[0], blocks[0][0], blocks[0][1], blocks[1][0], blocks[2][0]}));
+              Lines({blocks[0][0], blocks[0][1], blocks[1][0], blocks[2][0]}));
     EXPECT_TRUE(crlf);
     EXPECT_FALSE(flow.Dialog().IsOpen());
 }
@@ -536,7 +698,7 @@ TEST(LogDataAnswers, ABlockOfAnotherTypeThatIsNotTheLastEndsTheReadWithoutSaving
     EXPECT_EQ(console.op.boxes[0].text, "Save the log data as file?");
 }
 
-TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsForTheNextRead) {
+TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsUntilTheNextReadStarts) {
     CConsole console;
     ASSERT_TRUE(StartOnLine(console));
     CPravikView& view = console.View();
@@ -549,13 +711,10 @@ TEST(LogDataSave, NoClosesTheWindowAndKeepsTheRecordsForTheNextRead) {
     EXPECT_TRUE(console.op.fileQuestions.empty());
     EXPECT_FALSE(flow.Dialog().IsOpen());
     EXPECT_EQ(flow.Store().Count(), 1u);
-    // The next read appends unless its first answer is block 0.
-    Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(2, 2, "2", 1)})));
-    EXPECT_EQ(flow.Store().Count(), 2u);
-    Deliver(console, *MakeAnswer(CMD_GET_LOG, 0, 1, Bytes({CommandRecord(3, 2, "3", 1)})));
-    EXPECT_EQ(flow.Store().Count(), 1u);
-    // The window was closed: no question for these reads.
-    EXPECT_EQ(console.op.boxes.size(), 1u);
+    // READ starts a new read with an empty store.
+    view.OnCommand(ID_VIEW_LOG_DATA, BN_CLICKED);
+    ASSERT_TRUE(ClickDlgItem(flow.Dialog().Window(), IDC_LOG_READ));
+    EXPECT_EQ(flow.Store().Count(), 0u);
 }
 
 TEST(LogDataSave, AWindowClosedBeforeTheLastBlockSavesNothing) {
@@ -602,7 +761,7 @@ TEST(LogDataSave, AFileThatCannotBeCreatedIsReportedAndTheRecordsStay) {
     console.op.fileAnswers = {path};
     Deliver(console, *MakeAnswer(CMD_GET_LOG, LOG_LAST_BLOCK, 1, Bytes({CommandRecord(1, 2, "1", 1)})));
     ASSERT_EQ(console.op.boxes.size(), 2u);
-    EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written.");
+    EXPECT_EQ(console.op.boxes[1].text, "The log file '" + path + "' could not be written: No such file or directory.");
     EXPECT_EQ(console.op.boxes[1].flags, MB_OK | MB_ICONSTOP);
     EXPECT_EQ(flow.Store().Count(), 1u);
     EXPECT_FALSE(FileExists(path));

@@ -367,7 +367,9 @@ TEST(MasterAnswers, EveryRowOfTheLeaveMasterAnswersInBothProtocols) {
               [](CConsole& console, std::uint32_t code) { Deliver(console, FLOW_MASTER, CMD_LEAVE_MASTER, code); },
               {
                   {RES_SUCCESS, "", 0, "Leave master mode", C},
-                  {RES_NO_MASTER_MODE, "No master mode!!!", W, "No master mode!!!", M},
+                  // The module is not in master mode: the form says so and
+                  // shows the connected layout.
+                  {RES_NO_MASTER_MODE, "No master mode!!!", W, "No master mode!!!", C},
                   {RES_FAIL, "", 0, "before", M},
               });
     CheckRows("1131", PROTOCOL_MINIMIZED, true,
@@ -376,8 +378,8 @@ TEST(MasterAnswers, EveryRowOfTheLeaveMasterAnswersInBothProtocols) {
               },
               {
                   {RES_SUCCESS, "", 0, "Leave master mode", C},
-                  {RES_FAIL, "No master mode!!!", W, "No master mode!!!", M},
-                  {RES_NO_MASTER_MODE, "No master mode!!!", W, "No master mode!!!", M},
+                  {RES_FAIL, "No master mode!!!", W, "No master mode!!!", C},
+                  {RES_NO_MASTER_MODE, "No master mode!!!", W, "No master mode!!!", C},
               });
 }
 
@@ -476,4 +478,29 @@ TEST(MasterLive, MinimizedEntryAndLeaveWithoutCredentials) {
     console.App().Simulator()->RunLocked([&](CSimModule& module) { inMaster = module.IsMasterMode(); });
     EXPECT_FALSE(inMaster);
     EXPECT_TRUE(console.op.dialogTitles.isEmpty());
+}
+
+// A module power-cycled behind the console's back has left master mode: the
+// first LEAVE MASTER answers "No master mode!!!" and the form shows the
+// connected layout, from which master mode can be entered again.
+TEST(MasterLive, ALeaveRefusedByAModuleNotInMasterModeShowsTheConnectedLayout) {
+    for (int protocol : {PROTOCOL_GENERAL, PROTOCOL_MINIMIZED}) {
+        SCOPED_TRACE(protocol);
+        CConsole console;
+        ASSERT_TRUE(StartConnected(console, BOARD_PELL, protocol));
+        CPravikView& view = console.View();
+        ASSERT_TRUE(EnterMasterMode(console));
+        console.App().Simulator()->RunLocked([](CSimModule& module) { module.PowerCycle(); });
+        ASSERT_TRUE(console.Click(IDC_ENTER_MASTER));  // LEAVE MASTER
+        ASSERT_TRUE(console.WaitFor([&] { return view.m_MsgDlg.IsOpen(); }, kLiveWaitMs));
+        EXPECT_EQ(console.Prompt(), "No master mode!!!");
+        EXPECT_FALSE(view.State().m_bMasterMode);
+        EXPECT_FALSE(MasterLayout(console));
+        EXPECT_EQ(view.State().m_nLayout, LAYOUT_CONNECTED);
+        EXPECT_EQ(console.Text(IDC_ENTER_MASTER), "ENTER MASTER");
+        console.ClosePrompt();
+        // ENTER MASTER now enters it again.
+        ASSERT_TRUE(EnterMasterMode(console));
+        EXPECT_TRUE(MasterLayout(console));
+    }
 }

@@ -2,7 +2,9 @@
 // MATCHING sending a saved record, every row of both answers, the refused
 // files and answers, and a record from the simulated module sent back to it
 // byte for byte.
-#include <QFileDialog>
+#include <sys/stat.h>
+#include <unistd.h>
+
 
 #include "console/MinutiaeFlow.h"
 #include "sim/SimImage.h"
@@ -139,6 +141,10 @@ TEST(GetMinutiae, SavesExactlyTheRecordReplacingAFileAndNamesTheFullPath) {
     EXPECT_TRUE(c.Op().fileQuestions[0].save);
     EXPECT_EQ(c.Op().fileQuestions[0].filter, "MIN files(*.min)|*.min|All files|*.*|");
     EXPECT_EQ(c.Op().fileQuestions[0].defExt, "*.MIN");
+    EXPECT_EQ(c.Op().fileQuestions[0].defaultSuffix, "MIN");
+    // The save dialog asks no overwrite question.
+    EXPECT_FALSE(c.Op().fileQuestions[0].overwritePrompt);
+    EXPECT_FALSE(c.Op().fileQuestions[0].existingOnly);
     EXPECT_TRUE(c.Op().boxes.empty());
     data.resize(MINUTIAE_SIZE);
     EXPECT_EQ(ReadFile(path), AsString(data));
@@ -182,6 +188,22 @@ TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     EXPECT_TRUE(c.console.Text(IDC_STATUS_LINE).startsWith(
         QString::fromStdString("The minutiae could not be saved as " + missing + ": ")));
 
+    // A save that fails part-way (the disk fills) keeps the file it was to
+    // replace, and leaves no temporary file behind.
+    c.console.ClosePrompt();
+    const std::string earlier = c.dir.File("earlier.min");
+    WriteFile(earlier, "an earlier finger");
+    c.Op().fileAnswers.push_back(earlier);
+    {
+        CFileSizeLimit limit(100);
+        c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
+    }
+    EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
+    EXPECT_EQ(c.console.Text(IDC_STATUS_LINE).toStdString(),
+              "The minutiae could not be saved as " + earlier + ": File too large");
+    EXPECT_EQ(ReadFile(earlier), "an earlier finger");
+    EXPECT_EQ(FolderEntries(c.dir.Path()), std::vector<std::string>{"earlier.min"});
+
     // A folder of that name is not replaced by a file.
     c.console.ClosePrompt();
     const std::string folder = c.dir.File("taken.min");
@@ -207,6 +229,7 @@ TEST(InstantMatching, SendsTheFirstRecordOfTheChosenFileUnchanged) {
         ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));
         ASSERT_EQ(c.Op().fileQuestions.size(), 1u);
         EXPECT_FALSE(c.Op().fileQuestions[0].save);
+        EXPECT_TRUE(c.Op().fileQuestions[0].existingOnly);
         EXPECT_EQ(c.Op().fileQuestions[0].filter, "MIN files(*.min)|*.min|All files|*.*|");
         EXPECT_EQ(c.Op().fileQuestions[0].defExt, "*.MIN");
         const auto sent = c.log->Take();
@@ -222,36 +245,66 @@ TEST(InstantMatching, SendsTheFirstRecordOfTheChosenFileUnchanged) {
 }
 
 TEST(InstantMatching, CancelAShortFileOrAnUnreadableOneSendsNothing) {
+    // Only a regular file is read: an endless device or a named pipe with no
+    // writer would hold the console up.
+    enum { NO_FILE = -1, FOLDER = -2, PIPE = -3, DEVICE = -4 };
     struct SCase {
         const char* name;
-        int size;  // -1: no file, -2: a folder
+        int size;
         const char* prompt;
-        const char* status;  // the start of the status line
+        const char* status;  // the whole status line; a "%1" stands for the path
     } cases[] = {
         {nullptr, 0, "", kBefore},  // Cancel
-        {"short.min", 399, "The minutiae file is too short.", "The minutiae file is too short: "},
-        {"empty.min", 0, "The minutiae file is too short.", "The minutiae file is too short: "},
-        {"gone.min", -1, "The minutiae file could not be opened.", "The minutiae file could not be opened: "},
-        {"folder.min", -2, "The minutiae file could not be opened.", "The minutiae file could not be opened: "},
+        {"short.min", 399, "The minutiae file is too short.",
+         "The minutiae file is too short: %1 holds 399 of 400 bytes; nothing was sent."},
+        {"empty.min", 0, "The minutiae file is too short.",
+         "The minutiae file is too short: %1 holds 0 of 400 bytes; nothing was sent."},
+        // A name that holds "%1" and "%2" is shown as it is.
+        {"50%1 of %2.min", 12, "The minutiae file is too short.",
+         "The minutiae file is too short: %1 holds 12 of 400 bytes; nothing was sent."},
+        {"gone.min", NO_FILE, "The minutiae file could not be opened.",
+         "The minutiae file could not be opened: %1: No such file or directory"},
+        {"folder.min", FOLDER, "The minutiae file could not be opened.",
+         "The minutiae file could not be opened: %1: it is a folder"},
+        {"pipe.min", PIPE, "The minutiae file could not be opened.",
+         "The minutiae file could not be opened: %1: it is a named pipe"},
+        {"/dev/zero", DEVICE, "The minutiae file could not be opened.",
+         "The minutiae file could not be opened: %1: it is a device"},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name ? row.name : "cancel");
         CMinutiaeConsole c;
         c.View().SetLayout(LAYOUT_CONNECTED);
+        std::string path;
         if (row.name) {
-            const std::string path = c.dir.File(row.name);
+            path = row.size == DEVICE ? row.name : c.dir.File(row.name);
             if (row.size >= 0) WriteFile(path, AsString(Record(static_cast<std::size_t>(row.size))));
-            if (row.size == -2) std::filesystem::create_directory(path);
+            if (row.size == FOLDER) std::filesystem::create_directory(path);
+            if (row.size == PIPE) ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
             c.Op().fileAnswers.push_back(path);
         }
         ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));
         EXPECT_TRUE(c.log->Take().empty());
         EXPECT_EQ(c.console.Prompt(), row.prompt);
-        EXPECT_TRUE(c.console.Text(IDC_STATUS_LINE).startsWith(row.status)) << c.console.Text(IDC_STATUS_LINE).toStdString();
-        if (row.size > 0) {
-            EXPECT_TRUE(c.console.Text(IDC_STATUS_LINE).contains("399 of 400 bytes; nothing was sent."));
-        }
+        EXPECT_EQ(c.console.Text(IDC_STATUS_LINE).toStdString(),
+                  QString(row.status).replace("%1", QString::fromStdString(path)).toStdString());
     }
+}
+
+// The size of a file comes from its metadata: of an eight-gigabyte file
+// (sparse, made by truncate) only the first record is read and sent.
+TEST(InstantMatching, AHugeFileIsNotReadBeyondItsFirstRecord) {
+    CMinutiaeConsole c;
+    c.View().SetLayout(LAYOUT_CONNECTED);
+    const std::string path = c.dir.File("huge.min");
+    std::vector<std::uint8_t> bytes = Record(MINUTIAE_SIZE);
+    WriteFile(path, AsString(bytes));
+    ASSERT_EQ(truncate(path.c_str(), 8ll << 30), 0);
+    c.Op().fileAnswers.push_back(path);
+    ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));
+    const auto sent = c.log->Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, bytes);
 }
 
 // ------------------------------------------------- against the simulated module
@@ -290,18 +343,4 @@ TEST(MinutiaeWithSimulator, ARecordSavedByGetMinutiaeIsSentBackByteForByteAndMat
     ASSERT_TRUE(console.Click(IDC_INSTANT_MATCHING));
     ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));
     EXPECT_EQ(console.Prompt(), "Instant matching is failed.");
-}
-
-TEST(MinutiaeFileDialogs, ANameTypedWithoutExtensionGetsDotMin) {
-    EnsureApp();
-    CTempDir dir;
-    QFileDialog dialog;
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDirectory(QString::fromStdString(dir.Path()));
-    dialog.setDefaultSuffix(CQtOperator::DefaultSuffix(kMinutiaeDefExt));
-    dialog.selectFile("left");
-    EXPECT_EQ(dialog.selectedFiles().value(0), QString::fromStdString(dir.File("left.MIN")));
-    EXPECT_EQ(CQtOperator::DefaultSuffix(".raw"), "raw");
-    EXPECT_EQ(CQtOperator::DefaultSuffix("LOG"), "LOG");
 }

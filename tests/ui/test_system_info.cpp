@@ -168,6 +168,39 @@ TEST(SysInfo, SetDefaultOptionWritesTheBoardsDefaultsInOrderReadsThemBackAndSays
     }
 }
 
+// A window opened for a ZEL12 stays open while the operator connects a
+// QOR10-LV in its place: its label names the new board and SET DEFAULT
+// OPTION writes the new board's defaults (20/40/20, not ZEL12's 15/100/3).
+TEST_F(SysInfoTest, AnOpenWindowFollowsTheBoardOfAModuleConnectedLater) {
+    ASSERT_TRUE(Start(BOARD_ZEL12));
+    Open();
+    ASSERT_TRUE(console.WaitFor([&] { return log->Commands().size() == 5; }));
+    EXPECT_EQ(GetDlgItemText(Wnd(), IDC_SI_MODULE_LABEL), "Module Type: ZEL12");
+
+    CSimPty qor10;
+    ::SimOptions options;
+    options.type = BOARD_QOR10_LV;
+    ASSERT_TRUE(qor10.Start(options));
+    ASSERT_TRUE(ReconnectTo(console, qor10, BOARD_QOR10_LV));
+    ASSERT_TRUE(EnterMasterMode(console, &qor10));
+    ASSERT_TRUE(Dlg().IsOpen());
+    EXPECT_EQ(GetDlgItemText(Wnd(), IDC_SI_MODULE_LABEL), "Module Type: QOR10-LV");
+    // Away from the defaults first.
+    Fill({"30", "50", "60", "9", "7", "200"});
+    Press(IDC_SI_SET_IMAGE);
+    ASSERT_TRUE(console.WaitFor([&] { return console.Prompt() == "To set OPP option is succeeded."; }));
+    console.ClosePrompt();
+
+    Press(IDC_SI_SET_DEFAULT);
+    ASSERT_TRUE(console.WaitFor([&] { return console.Prompt() == "To set default option is succeeded."; }));
+    SimModuleOptions written;
+    qor10.RunLocked([&](CSimModule& m) { written = m.Options(); });
+    EXPECT_EQ(written.gain, 20u);
+    EXPECT_EQ(written.brightness, 40u);
+    EXPECT_EQ(written.contrast, 20u);
+    ASSERT_TRUE(console.WaitFor([&] { return Shown() == Form({"20", "40", "20", "5", "8", "5", "1", "0"}); }));
+}
+
 TEST_F(SysInfoTest, ADefaultRunRefusedOutOfMasterModeEndsAndALaterSetDoesNotFinishIt) {
     ASSERT_TRUE(Start(BOARD_PELL, false));
     Open();

@@ -1,6 +1,9 @@
 // Firmware upgrade: HEX and BIN images received byte for byte by the simulated
 // module, the progress window and its guarded CANCEL, re-sends on the virtual
 // clock, refusals before anything is sent, and every way an upgrade ends.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -457,6 +460,43 @@ TEST(Upgrade, BrokenFilesAreRefusedBeforeAnythingIsSent) {
             t.Choose(c.bytes);
         }
         EXPECT_TRUE(t.console.Prompt().contains(c.why)) << t.console.Prompt().toStdString();
+        EXPECT_EQ(t.console.PromptForm(), MSGFORM_WARNING);
+        EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
+        EXPECT_FALSE(Upgrade(t.console).IsRunning());
+        EXPECT_TRUE(t.Quiet());
+    }
+}
+
+// The chosen file is read only when it is a regular file, and its size is
+// judged from its metadata: an endless device, a named pipe with no writer
+// and an eight-gigabyte HEX file (sparse, made by truncate) are refused at
+// once, before anything is sent.
+TEST(Upgrade, OnlyARegularFileOfAPlausibleSizeIsRead) {
+    const struct { const char* name; int board; const char* why; } cases[] = {
+        {"/dev/zero", BOARD_ZEL12, "Cannot open the firmware file '/dev/zero': it is a device."},
+        {"/dev/zero", BOARD_PELL, "Cannot open the firmware file '/dev/zero': it is a device."},
+        {"pipe.hex", BOARD_ZEL12, "': it is a named pipe."},
+        {"pipe.bin", BOARD_QOR10_HV, "': it is a named pipe."},
+        {"huge.hex", BOARD_ZEL12, "' is too large: 8589934592 bytes (an Intel HEX image has at most 16777216)."},
+        {"huge.bin", BOARD_PELL, "' is too large: 8589934592 bytes (at most 524288, 256 chunks of 2048)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.board));
+        CLinkedConsole t;
+        t.Start(c.board);
+        std::string path = c.name;
+        if (path[0] != '/') {
+            path = t.files.File(c.name);
+            if (path.find("pipe") != std::string::npos) {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            } else {
+                WriteFile(path, "");
+                ASSERT_EQ(truncate(path.c_str(), 8ll << 30), 0);
+            }
+        }
+        t.console.op.fileAnswers.push_back(path);
+        ASSERT_TRUE(t.console.Choose(ID_TOOLS_UPGRADE_FIRMWARE));
+        EXPECT_TRUE(t.console.Prompt().endsWith(c.why)) << t.console.Prompt().toStdString();
         EXPECT_EQ(t.console.PromptForm(), MSGFORM_WARNING);
         EXPECT_FALSE(Upgrade(t.console).ProgDlg().IsOpen());
         EXPECT_FALSE(Upgrade(t.console).IsRunning());

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolTip>
 
 #include "tests/ui/ToolWindowTest.h"
 #include "tools/FieldCheck.h"
@@ -231,6 +232,57 @@ TEST(UserDataForm, WhatIsWrittenIsTheTextShownEvenWhenAnEarlierFieldStopsTheRead
     EXPECT_EQ(Sent(console).m_Command, CMD_WRITE_USER_DATA);
     EXPECT_EQ(Sent(console).m_Param2, 8u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(Sent(console).m_Data), 8), "NEW TEXT");
+}
+
+// A small letter typed into an upper-case field is made a capital inside the
+// keystroke: the form is read once a keystroke, so a field that does not fit
+// is reported once, not twice.
+TEST(UserDataForm, EachKeystrokeInAnUpperCaseFieldChecksTheFormOnce) {
+    CConsole console;
+    ASSERT_TRUE(console.Start());
+    QDialog* window = OpenWindow(console);
+    auto* size = DlgItem<QLineEdit>(window, IDC_UD_READ_SIZE);
+    size->clear();
+    console.op.boxes.clear();
+    TypeKeys(size, "a");
+    EXPECT_EQ(size->text(), "A");
+    EXPECT_EQ(BoxTexts(console), std::vector<std::string>{"Please enter an integer."});
+
+    // With the write address out of range, each letter of the write data
+    // shows its message once.
+    SetDlgItemText(window, IDC_UD_READ_SIZE, "0");
+    SetDlgItemText(window, IDC_UD_WRITE_ADDRESS, "9000");
+    console.op.boxes.clear();
+    TypeKeys(GetDlgItem(window, IDC_UD_WRITE_DATA), "hello");
+    EXPECT_EQ(BoxTexts(console),
+              std::vector<std::string>(5, "Please enter an integer between 0 and 8191."));
+    EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_DATA), "HELLO");
+    EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_SIZE), "5");
+}
+
+// The module keeps one byte a character: a character outside Latin-1 is
+// refused as it is typed (and named beside the field), so that what is
+// written is what is shown.
+TEST(UserDataForm, CharactersTheModuleCannotStoreAreRefusedAsTheyAreTyped) {
+    CConsole console;
+    ASSERT_TRUE(StartOnLine(console));
+    QDialog* window = OpenWindow(console);
+    SetDlgItemText(window, IDC_UD_WRITE_ADDRESS, "7");
+    QWidget* data = GetDlgItem(window, IDC_UD_WRITE_DATA);
+    TypeKeys(data, QString::fromUtf8("пароль"));
+    EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_DATA), "");
+    EXPECT_EQ(QToolTip::text(), QString::fromUtf8("The module cannot store the character 'ь'."));
+    TypeKeys(data, QString::fromUtf8("😀😀😀😀😀"));
+    EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_DATA), "");
+    EXPECT_EQ(QToolTip::text(), QString::fromUtf8("The module cannot store the character '😀'."));
+    ASSERT_TRUE(ClickDlgItem(window, IDC_UD_WRITE));
+    EXPECT_EQ(Sent(console).m_Command, 0u);
+    TypeKeys(data, QString::fromUtf8("hé€llo"));
+    EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_DATA), QString::fromUtf8("HÉLLO"));
+    EXPECT_EQ(GetDlgItemText(window, IDC_UD_WRITE_SIZE), "5");
+    ASSERT_TRUE(ClickDlgItem(window, IDC_UD_WRITE));
+    EXPECT_EQ(Sent(console).m_Command, CMD_WRITE_USER_DATA);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Sent(console).m_Data), 5), "H\xC9LLO");
 }
 
 TEST(UserDataForm, ReadSendsTheFormsAddressAndSizeEvenOutOfRange) {

@@ -27,6 +27,21 @@ CScriptedUiOperator::DialogAnswer ChooseType(bool password) {
     };
 }
 
+// The operator picks a type without a click: with a screen reader's toggle
+// action, or by anything that checks the button.
+CScriptedUiOperator::DialogAnswer ToggleType(int radio) {
+    return [radio](QDialog& d) {
+        EXPECT_TRUE(ToggleByScreenReader(GetDlgItem(&d, radio)));
+        return IDOK;
+    };
+}
+CScriptedUiOperator::DialogAnswer CheckType(int radio) {
+    return [radio](QDialog& d) {
+        EXPECT_TRUE(CheckDlgButton(&d, radio, true));
+        return IDOK;
+    };
+}
+
 CScriptedUiOperator::DialogAnswer IdAndPassword(const QString& id, const QString& password) {
     return [id, password](QDialog& d) {
         Type(d, IDC_ID_PASSWORD_ID, id);
@@ -105,6 +120,21 @@ TEST(Verify, EachBoardAsksForWhatItsVerificationNeedsAndEachCancelSendsNothing) 
         {"QOR10-LV 15-character password", BOARD_QOR10_LV,
          {ChooseType(true), IdAndPassword("123456789", "ABCDEFGHIJKLMNO")}, {kType, kIdPw}, true, 1,
          FieldOf("123456789", 10) + FieldOf("ABCDEFGHIJKLMNO", 16)},
+        // What is shown checked at OK is what runs, however it was chosen.
+        {"Pell by password, chosen by a screen reader", BOARD_PELL,
+         {ToggleType(IDC_VERIFY_PASSWORD), IdAndPassword("5", "pw")}, {kType, kIdPw}, true, 1,
+         FieldOf("5", 10) + FieldOf("pw", 16)},
+        {"Pell by password, checked without a click", BOARD_PELL,
+         {CheckType(IDC_VERIFY_PASSWORD), IdAndPassword("6", "pw")}, {kType, kIdPw}, true, 1,
+         FieldOf("6", 10) + FieldOf("pw", 16)},
+        {"Pell back to the finger by a screen reader", BOARD_PELL,
+         {[](QDialog& d) {
+              ClickDlgItem(&d, IDC_VERIFY_PASSWORD);
+              EXPECT_TRUE(ToggleByScreenReader(GetDlgItem(&d, IDC_VERIFY_FINGERPRINT)));
+              return IDOK;
+          },
+          TypeAndOk(IDC_FINGERPRINT_ID, "3")},
+         {kType, kId}, true, 0, FieldOf("3", 10)},
         {"Pell type cancel", BOARD_PELL, {[](QDialog&) { return IDCANCEL; }}, {kType}, false, 0, ""},
         {"Pell ID cancel", BOARD_PELL, {ChooseType(false), TypeAndOk(IDC_FINGERPRINT_ID, "")}, {kType, kId}, false,
          0, ""},

@@ -2,12 +2,16 @@
 // dialog templates: parsing, dialog units, the widgets built, routing by ID.
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <array>
 #include <thread>
@@ -172,6 +176,134 @@ TEST(UiOperator, RealOperatorConvertsFiltersAndAsksInAModalMessageBox) {
     EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
+// The real file dialogs of the Qt operator, headless: each is answered from
+// inside its own modal loop, as the operator would, after its options have
+// been read.
+class QtFileDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        ASSERT_TRUE(m_Dir.isValid());
+    }
+    QString File(const QString& name) const { return m_Dir.filePath(name); }
+    static void Write(const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+
+    struct SSeen {
+        bool shown = false;
+        QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+        QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+        bool confirmsOverwrite = false;
+        QString defaultSuffix;
+        QStringList nameFilters;
+        QString question;  // the overwrite question, when one was asked
+    };
+    // Answers the next file dialog: chooses name (typed without its
+    // extension) and presses Save or Open; Yes to an overwrite question.
+    void AnswerNext(const QString& name) {
+        m_Seen = SSeen{};
+        QTimer::singleShot(0, [this, name] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            m_Seen.shown = true;
+            m_Seen.acceptMode = dialog->acceptMode();
+            m_Seen.fileMode = dialog->fileMode();
+            m_Seen.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            m_Seen.defaultSuffix = dialog->defaultSuffix();
+            m_Seen.nameFilters = dialog->nameFilters();
+            dialog->setDirectory(m_Dir.path());
+            dialog->selectFile(name);
+            // Answered from inside the question's own loop, if one is asked.
+            auto question = m_pQuestion;
+            question->clear();
+            QTimer::singleShot(0, [question] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (box && box->button(QMessageBox::Yes)) {
+                    *question = box->text();
+                    box->button(QMessageBox::Yes)->click();
+                }
+            });
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+            m_Seen.question = *question;
+        });
+    }
+    // No answer of this test is left for a dialog of the next one.
+    void TearDown() override {
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    }
+    std::shared_ptr<QString> m_pQuestion = std::make_shared<QString>();
+
+    QTemporaryDir m_Dir;
+    SSeen m_Seen;
+    CQtOperator m_Op;
+};
+
+TEST_F(QtFileDialogTest, ASaveDialogWithoutTheQuestionReplacesAFileAndAddsTheSuffix) {
+    Write(File("left.MIN"));
+    std::string path;
+    AnswerNext("left");
+    ASSERT_TRUE(m_Op.GetSaveFileName("MIN files(*.min)|*.min|All files|*.*|", "*.MIN", false, path));
+    ASSERT_TRUE(m_Seen.shown);
+    EXPECT_EQ(m_Seen.acceptMode, QFileDialog::AcceptSave);
+    EXPECT_EQ(m_Seen.fileMode, QFileDialog::AnyFile);
+    EXPECT_FALSE(m_Seen.confirmsOverwrite);
+    EXPECT_EQ(m_Seen.question, "");
+    EXPECT_EQ(m_Seen.defaultSuffix, "MIN");
+    EXPECT_EQ(m_Seen.nameFilters, (QStringList{"MIN files (*.min *.MIN)", "All files (*)"}));
+    EXPECT_EQ(QString::fromStdString(path), File("left.MIN"));
+}
+
+TEST_F(QtFileDialogTest, ASaveDialogWithTheQuestionAsksBeforeAnExistingFileIsChosen) {
+    std::string path;
+    // A new name: nothing to ask.
+    AnswerNext("fresh");
+    ASSERT_TRUE(m_Op.GetSaveFileName("LOG files(*.log)|*.log|All files|*.*|", "LOG", true, path));
+    EXPECT_TRUE(m_Seen.confirmsOverwrite);
+    EXPECT_EQ(m_Seen.question, "");
+    EXPECT_EQ(QString::fromStdString(path), File("fresh.LOG"));
+    // An existing one: asked, and chosen on Yes.
+    Write(File("module.LOG"));
+    AnswerNext("module");
+    ASSERT_TRUE(m_Op.GetSaveFileName("LOG files(*.log)|*.log|All files|*.*|", "LOG", true, path));
+    EXPECT_TRUE(m_Seen.question.contains("module.LOG")) << m_Seen.question.toStdString();
+    EXPECT_EQ(QString::fromStdString(path), File("module.LOG"));
+}
+
+TEST_F(QtFileDialogTest, AnOpenDialogTakesOnlyAFileThatExists) {
+    Write(File("finger.raw"));
+    std::string path;
+    AnswerNext("finger.raw");
+    ASSERT_TRUE(m_Op.GetOpenFileName("RAW files(*.raw)|*.raw|All files|*.*|", "*.RAW", path));
+    EXPECT_EQ(m_Seen.acceptMode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(m_Seen.fileMode, QFileDialog::ExistingFile);
+    EXPECT_EQ(QString::fromStdString(path), File("finger.raw"));
+    // A name that does not exist is not accepted: the dialog stays open
+    // (the operator then cancels).
+    bool stayed = false;
+    QTimer::singleShot(0, [this, &stayed] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->setDirectory(m_Dir.path());
+        dialog->selectFile("missing.raw");
+        QTimer::singleShot(0, [&stayed] {
+            // A notice that the file is not there, if the dialog shows one.
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+            QTimer::singleShot(0, [&stayed] {
+                if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    stayed = d->isVisible();
+                    d->reject();
+                }
+            });
+        });
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    });
+    EXPECT_FALSE(m_Op.GetOpenFileName("RAW files(*.raw)|*.raw|All files|*.*|", "*.RAW", path));
+    EXPECT_TRUE(stayed);
+}
+
 const char* const kFormLike = R"(
 # a form like the main one
 DIALOG 9101 "Form" 262 259 FONT "Verdana" 8
@@ -320,8 +452,12 @@ CONTROL 25 RADIO "e" 100 50 40 10
     ASSERT_NE(id, nullptr);
     EXPECT_EQ(id->maxLength(), 9);
     EXPECT_EQ(id->accessibleName(), QStringLiteral("ID"));
-    emit id->textEdited(QStringLiteral("ab1"));
-    EXPECT_EQ(id->text(), QStringLiteral("AB1"));
+    // Capitals are made as the keys are typed: one change a keystroke.
+    int changes = 0;
+    QObject::connect(id, &QLineEdit::textChanged, [&] { ++changes; });
+    TypeKeys(id, QStringLiteral("ab1é"));
+    EXPECT_EQ(id->text(), QStringLiteral("AB1É"));
+    EXPECT_EQ(changes, 4);
     EXPECT_EQ(DlgItem<QLineEdit>(&owner, 2)->echoMode(), QLineEdit::Password);
     QString text = QStringLiteral("12a");
     int pos = 0;
@@ -341,6 +477,26 @@ CONTROL 25 RADIO "e" 100 50 40 10
     CheckDlgButton(&owner, 22, true);
     CheckDlgButton(&owner, 24, true);
     for (int radio : {21, 22, 23, 24, 25}) EXPECT_EQ(IsDlgButtonChecked(&owner, radio), radio != 21 && radio != 23);
+}
+
+// Every ID, password and user-data edit takes only characters the module
+// stores, one byte each (Latin-1), typed key by key: the IDs "Жа" and "Юя"
+// can no longer both go out as "??", nor a password be opened by "??????".
+TEST(DialogTemplate, IdPasswordAndUserDataEditsTakeOnlyCharactersTheModuleStores) {
+    EnsureApp();
+    const struct { int dialog; int edit; const char* kept; } edits[] = {
+        {135, 1019, "1é"}, {162, 1079, "1é"}, {162, 1085, "1é"}, {164, 1088, "1é"},
+        {164, 1089, "1é"}, {171, 1025, "1é"}, {172, 1015, "1é"}, {155, 1013, "1É"},  // user data: capitals
+    };
+    for (const auto& e : edits) {
+        SCOPED_TRACE(testing::Message() << e.dialog << "/" << e.edit);
+        CTemplateDialog dialog(e.dialog);
+        auto* edit = DlgItem<QLineEdit>(&dialog, e.edit);
+        ASSERT_NE(edit, nullptr);
+        TypeKeys(edit, QString::fromUtf8("Жа1Юя😀é"));
+        EXPECT_EQ(edit->text(), QString::fromUtf8(e.kept));
+        EXPECT_EQ(QToolTip::text(), QString::fromUtf8("The module cannot store the character '😀'."));
+    }
 }
 
 }  // namespace

@@ -230,7 +230,7 @@ TEST_F(TraceTest, RowsShowDirectionAndHeaderValuesInHexNewestInView) {
     EXPECT_EQ(list->geometry(), QRect(0, 0, 700, 400));
 }
 
-TEST_F(TraceTest, HoldsAtMostAThousandRowsDroppingTheOldestQuickly) {
+TEST_F(TraceTest, HoldsAtMostAThousandRowsDroppingTheOldest) {
     trace.Create(form);
     for (std::uint32_t i = 0; i < 1000; ++i) Add(CMD_CONNECT, i);
     ASSERT_EQ(trace.RowCount(), 1000);
@@ -239,11 +239,9 @@ TEST_F(TraceTest, HoldsAtMostAThousandRowsDroppingTheOldestQuickly) {
     EXPECT_EQ(trace.RowTexts(0)[2], QStringLiteral("0x1"));
     EXPECT_EQ(trace.RowTexts(999)[2], QStringLiteral("0x3e8"));
     EXPECT_EQ(trace.List()->model()->rowCount(), 1000);
-    // A burst of 10000 answers handled before the window repaints.
-    QElapsedTimer clock;
-    clock.start();
+    // A burst of 10000 answers handled before the window repaints (its time
+    // is measured by make bench, BM_PacketTraceBurst).
     for (std::uint32_t i = 0; i < 10000; ++i) Add(CMD_CONNECT + (i & 7), i, i & 1, i * 3, i & 0xFFF);
-    EXPECT_LT(clock.elapsed(), 1000);
     FlushEvents();
     EXPECT_EQ(trace.RowCount(), 1000);
     EXPECT_EQ(trace.RowTexts(999)[2], QStringLiteral("0x270f"));
