@@ -91,7 +91,13 @@ QString CConnectionFlow::PortDescription() const {
     QString text = m_strPortName + " leads to " + QString::fromStdString(path);
     const std::vector<SSerialPortInfo> ports = ListSerialPorts();
     if (const SSerialPortInfo* port = FindSerialPort(ports, path)) {
-        return text + "\n" + QString::fromStdString(DescribeSerialPort(*port));
+        // The by-id name once: in the path, or else in the description.
+        std::string device = DescribeSerialPort(*port);
+        if (path == port->byIdPath) {
+            device = port->kernelName;
+            if (!port->MakerAndProduct().empty()) device += ": " + port->MakerAndProduct();
+        }
+        return text + "\n" + QString::fromStdString(device);
     }
     struct stat node {};
     if (!StatDevice(path, node)) return text + "\nThe device is not there.";

@@ -69,6 +69,8 @@ void CSerialCommDlg::FillPorts() {
         ports->addItem(ComName(port));
         ports->setItemData(port - 1, tip, Qt::ToolTipRole);
     }
+    // A line between the COM names and the ports present.
+    if (!present.empty()) ports->insertSeparator(PORT_COUNT);
     for (const SSerialPortInfo& device : present) {
         ports->addItem(QString::fromStdString(DescribeSerialPort(device)),
                        QString::fromStdString(device.StablePath()));

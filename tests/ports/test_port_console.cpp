@@ -87,15 +87,16 @@ TEST(SerialCommPorts, TheBoxListsTheAdaptersFollowsThemAndTheChoiceBecomesTheCur
     EXPECT_EQ(PortTip(console), "COM1 leads to /nonexistent/ttyS0\nThe device is not there.");
 
     WithSerialComm(console, [&](QDialog& dialog, QComboBox& ports) {
-        EXPECT_EQ(Items(ports), (QStringList{"COM1", "COM2", "COM3", "COM4", BRIDGE_ITEM}));
+        // A separator line between the COM names and the ports present.
+        EXPECT_EQ(Items(ports), (QStringList{"COM1", "COM2", "COM3", "COM4", "", BRIDGE_ITEM}));
         EXPECT_EQ(ports.currentText(), "COM1");  // the settings' port, as before
-        EXPECT_EQ(ports.itemData(4, Qt::ToolTipRole).toString(),
+        EXPECT_EQ(ports.itemData(5, Qt::ToolTipRole).toString(),
                   QString(BRIDGE_BY_ID) + "  ttyUSB0  Talven ZEL12 Bridge  (serial A1B2C3, driver ftdi_sio)");
 
         // Plugged in while the dialog is open.
         ASSERT_TRUE(adapters.Plug(Dock("ttyUSB1", dockPty.SlavePath())));
-        ASSERT_TRUE(PumpUntil([&] { return ports.count() == 6; }, 3000)) << Items(ports).join("; ").toStdString();
-        EXPECT_EQ(ports.itemText(5), "ttyUSB1: Kestrel QOR10 Dock (usb-Kestrel_QOR10_Dock_77-if00-port0)");
+        ASSERT_TRUE(PumpUntil([&] { return ports.count() == 7; }, 3000)) << Items(ports).join("; ").toStdString();
+        EXPECT_EQ(ports.itemText(6), "ttyUSB1: Kestrel QOR10 Dock (usb-Kestrel_QOR10_Dock_77-if00-port0)");
 
         // The chosen adapter pulled out: the choice falls back to the port of the settings.
         ports.setCurrentIndex(ItemOf(ports, "ttyUSB0"));
@@ -120,8 +121,7 @@ TEST(SerialCommPorts, TheBoxListsTheAdaptersFollowsThemAndTheChoiceBecomesTheCur
     EXPECT_EQ(CSerialSettings(console.SettingsPath()).PortPath(1), dock);
     EXPECT_EQ(console.View().PortMap().Resolve("COM1"), dock);
     EXPECT_EQ(console.Text(IDC_PORT_LABEL), "Serial Port: COM1");
-    EXPECT_EQ(PortTip(console), QString::fromStdString("COM1 leads to " + dock) +
-                                    "\nttyUSB1: Kestrel QOR10 Dock (usb-Kestrel_QOR10_Dock_77-if00-port0)");
+    EXPECT_EQ(PortTip(console), QString::fromStdString("COM1 leads to " + dock) + "\nttyUSB1: Kestrel QOR10 Dock");
     // COM2 from the list still works as it did.
     WithSerialComm(console, [&](QDialog& dialog, QComboBox& ports) {
         ports.setCurrentIndex(ports.findText("COM2"));
@@ -214,8 +214,7 @@ TEST(SerialCommPorts, AnAdapterPulledOutDuringACaptureIsALostPortAndWorksAgainWh
     sim = std::make_unique<CSimPty>();
     ASSERT_TRUE(sim->Start(options)) << sim->LastError();
     ASSERT_TRUE(adapters.Plug(Bridge("ttyUSB1", sim->SlavePath())));
-    EXPECT_TRUE(PortTip(console).endsWith("\nttyUSB1: Talven ZEL12 Bridge (usb-Talven_ZEL12_Bridge_A1B2C3-if00-port0)"))
-        << PortTip(console).toStdString();
+    EXPECT_EQ(PortTip(console), QString("COM1 leads to ") + BRIDGE_BY_ID + "\nttyUSB1: Talven ZEL12 Bridge");
     ASSERT_TRUE(console.Click(IDC_CONNECT));
     // Connect, device information, extended version.
     ASSERT_TRUE(console.WaitFor([&] { return view.State().m_bConnected && sim->Stats().requests >= 3; }, 5000))
