@@ -96,8 +96,6 @@ void CSerialCommDlg::OnPortEvent() {
     if (m_Monitor.TakeChanges()) FillPorts();
 }
 
-void CSerialCommDlg::RefreshPorts() { FillPorts(); }
-
 bool CSerialCommDlg::OnCommand(int id, int code) {
     static const CommandEntry<CSerialCommDlg> table[] = {
         {IDC_SET_BAUD_RATE, BN_CLICKED, &CSerialCommDlg::OnSetBaudRate},

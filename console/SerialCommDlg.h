@@ -36,9 +36,6 @@ public:
     // matches no item.
     static int SelectedIndex(const QComboBox* combo);
 
-    // Lists the ports again (what a hot-plug event does).
-    void RefreshPorts();
-
 protected:
     void OnInitDialog() override;
 

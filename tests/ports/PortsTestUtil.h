@@ -42,16 +42,22 @@ private:
     std::string m_strSlave;
 };
 
-// The adapter the tests plug in most.
-inline SFakeAdapter Bridge(const std::string& kernelName, const std::string& ttyPath) {
+// A USB-serial adapter with its names.
+inline SFakeAdapter Adapter(const std::string& kernelName, const std::string& byIdName, const std::string& maker,
+                            const std::string& product, const std::string& serial, const std::string& ttyPath) {
     SFakeAdapter a;
     a.kernelName = kernelName;
-    a.byIdName = "usb-Talven_ZEL12_Bridge_A1B2C3-if00-port0";
-    a.maker = "Talven";
-    a.product = "ZEL12 Bridge";
-    a.serial = "A1B2C3";
+    a.byIdName = byIdName;
+    a.maker = maker;
+    a.product = product;
+    a.serial = serial;
     a.ttyPath = ttyPath;
     return a;
+}
+
+// The adapter the tests plug in most.
+inline SFakeAdapter Bridge(const std::string& kernelName, const std::string& ttyPath) {
+    return Adapter(kernelName, "usb-Talven_ZEL12_Bridge_A1B2C3-if00-port0", "Talven", "ZEL12 Bridge", "A1B2C3", ttyPath);
 }
 constexpr const char* BRIDGE_BY_ID = "/dev/serial/by-id/usb-Talven_ZEL12_Bridge_A1B2C3-if00-port0";
 

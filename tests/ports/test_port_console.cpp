@@ -22,14 +22,7 @@ namespace {
 const QString BRIDGE_ITEM = "ttyUSB0: Talven ZEL12 Bridge (usb-Talven_ZEL12_Bridge_A1B2C3-if00-port0)";
 
 SFakeAdapter Dock(const std::string& kernelName, const std::string& ttyPath) {
-    SFakeAdapter a;
-    a.kernelName = kernelName;
-    a.byIdName = "usb-Kestrel_QOR10_Dock_77-if00-port0";
-    a.maker = "Kestrel";
-    a.product = "QOR10 Dock";
-    a.serial = "77";
-    a.ttyPath = ttyPath;
-    return a;
+    return Adapter(kernelName, "usb-Kestrel_QOR10_Dock_77-if00-port0", "Kestrel", "QOR10 Dock", "77", ttyPath);
 }
 
 QStringList Items(const QComboBox& box) {

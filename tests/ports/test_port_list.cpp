@@ -36,12 +36,8 @@ TEST(PortList, NamesEachAdapterByItsLinkMakerAndProductAndLeavesOutWhatIsNoSeria
     ASSERT_FAKES_WORK(adapters);
     CBackingPty pty;
     ASSERT_TRUE(adapters.Plug(Bridge("ttyUSB0", pty.SlavePath())));
-    SFakeAdapter modem;  // a CDC-ACM device that has only the database's names
-    modem.kernelName = "ttyACM0";
-    modem.byIdName = "usb-f055_9800-if00";
-    modem.maker = "Kestrel Instruments";
-    modem.product = "QOR10 Dock";
-    modem.serial = "0042";
+    // A CDC-ACM device that has only the database's names.
+    SFakeAdapter modem = Adapter("ttyACM0", "usb-f055_9800-if00", "Kestrel Instruments", "QOR10 Dock", "0042", "");
     modem.driver = "cdc_acm";
     modem.propertiesOnly = true;
     ASSERT_TRUE(adapters.Plug(modem));
