@@ -50,10 +50,13 @@ QString UsageText() {
         "  --screenshot FILE      connect to the simulated module, save a picture of\n"
         "                         the main window as FILE (PNG) and exit; uses fresh\n"
         "                         settings unless --settings-dir is given\n"
+        "  --list-ports           list the serial ports present, one a line (the path\n"
+        "                         to use, kernel name, maker and product), and exit\n"
         "  -h, --help             show this help and exit\n"
         "\n"
         "Ports COM1 to COM4 are /dev/ttyS0 to /dev/ttyS3 unless section [Ports] of\n"
-        "VESKA.INI (keys COM1 to COM4) or --port says otherwise.\n");
+        "VESKA.INI (keys COM1 to COM4) or --port says otherwise. Choosing a port from\n"
+        "the list in File > Serial Comm stores it there for the current COM port.\n");
 }
 
 bool ParseCommandLine(const QStringList& args, SAppOptions& options, QString& error) {
@@ -88,6 +91,9 @@ bool ParseCommandLine(const QStringList& args, SAppOptions& options, QString& er
         if (arg == "-h" || arg == "--help") {
             if (!noValue()) return false;
             options.help = true;
+        } else if (arg == "--list-ports") {
+            if (!noValue()) return false;
+            options.listPorts = true;
         } else if (arg == "--simulate") {
             if (!noValue()) return false;
             options.simulate = true;

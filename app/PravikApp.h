@@ -25,6 +25,7 @@ struct SAppOptions {
     // --port COMn=PATH, in order; applied after the settings file's map.
     std::vector<std::pair<std::string, std::string>> ports;
     std::string screenshot;   // --screenshot FILE
+    bool listPorts = false;   // --list-ports
     bool help = false;
 };
 

@@ -1,6 +1,7 @@
 // pravik: the console. Parses the command line, starts the application and
 // runs the Qt event loop; with --screenshot it connects to the simulated
-// module, saves a picture of the main window and exits.
+// module, saves a picture of the main window and exits; --list-ports prints
+// the serial ports present and exits.
 #include <signal.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "app/MainFrm.h"
 #include "app/PravikApp.h"
 #include "app/PravikView.h"
+#include "platform/core/SerialPorts.h"
 #include "platform/qt/QtMessageLoop.h"
 #include "platform/qt/UiOperator.h"
 
@@ -108,6 +110,13 @@ int main(int argc, char* argv[]) {
     }
     if (options.help) {
         std::fputs(qPrintable(UsageText()), stdout);
+        return 0;
+    }
+    if (options.listPorts) {
+        // No window needed: the path to use comes first on each line.
+        const std::vector<SSerialPortInfo> ports = ListSerialPorts();
+        for (const SSerialPortInfo& port : ports) std::printf("%s\n", SerialPortListLine(port).c_str());
+        if (ports.empty()) std::fputs("pravik: no serial port found\n", stderr);
         return 0;
     }
     if (!HasDisplay()) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "link/CommThread.h"
+#include "link/SerialChannel.h"
 #include "platform/core/ManualMessageLoop.h"
 
 namespace {
@@ -41,7 +41,7 @@ void BM_ClosePortJoinsTheWatchThread(benchmark::State& state) {
     SPtyMaster pty;
     CManualMessageLoop loop;
     CSilentOwner owner(loop);
-    CCommThread comm;
+    CSerialChannel comm;
     comm.SetOwner(&owner);
     if (pty.slave.empty()) {
         state.SkipWithError("no pseudo-terminal");

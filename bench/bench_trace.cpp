@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "protocol/Packet.h"
-#include "protocol/Commands.h"
+#include "protocol/CommandCatalog.h"
 #include "tools/PacketTraceDlg.h"
 
 namespace {

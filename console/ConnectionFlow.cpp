@@ -1,9 +1,14 @@
 #include "console/ConnectionFlow.h"
 
+#include <QEvent>
+#include <QWidget>
+#include <functional>
+
 #include "console/AnswerTable.h"
 #include "console/ConsoleMessages.h"
 #include "console/SerialCommDlg.h"
 #include "console/SerialSettings.h"
+#include "platform/core/SerialPorts.h"
 #include "platform/qt/UiOperator.h"
 #include "protocol/ModuleClient.h"
 #include "widgets/MsgDlg.h"
@@ -40,6 +45,22 @@ const SAnswerRow kSetBaudRateRows[] = {
     {RES_CANCELED, PROMPT_NONE, nullptr, "Set baudrate is canceled"},
 };
 
+// Fills a widget's tooltip just before it shows, so that it tells what is
+// true at that moment (an adapter may have come or gone since).
+class CLiveToolTip : public QObject {
+public:
+    CLiveToolTip(QWidget* widget, std::function<QString()> text) : QObject(widget), m_Text(std::move(text)) {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ToolTip) static_cast<QWidget*>(watched)->setToolTip(m_Text());
+        return false;
+    }
+
+private:
+    std::function<QString()> m_Text;
+};
+
 }  // namespace
 
 CConnectionFlow::CConnectionFlow(IConsoleContext& console) : CConsoleFlow(console) {
@@ -49,12 +70,45 @@ CConnectionFlow::CConnectionFlow(IConsoleContext& console) : CConsoleFlow(consol
     m_nStartBaudRate = settings.m_nBaudRate;
 }
 
-CConnectionFlow::~CConnectionFlow() { CancelPause(); }
+CConnectionFlow::~CConnectionFlow() {
+    CancelPause();
+    delete m_pPortTip.data();  // it calls back into this flow
+}
+
+void CConnectionFlow::OnFormCreated() {
+    QWidget* label = GetDlgItem(m_Console.Form(), IDC_PORT_LABEL);
+    if (label && !m_pPortTip) m_pPortTip = new CLiveToolTip(label, [this] { return PortDescription(); });
+    ShowPortLabel();
+}
+
+void CConnectionFlow::ShowPortLabel() {
+    m_Console.SetLabel(IDC_PORT_LABEL, "Serial Port: " + m_strPortName);
+    if (QWidget* label = GetDlgItem(m_Console.Form(), IDC_PORT_LABEL)) label->setToolTip(PortDescription());
+}
+
+QString CConnectionFlow::PortDescription() const {
+    const std::string path = m_Console.Client().Channel().m_PortMap.Resolve(m_strPortName.toStdString());
+    QString text = m_strPortName + " leads to " + QString::fromStdString(path);
+    const std::vector<SSerialPortInfo> ports = ListSerialPorts();
+    if (const SSerialPortInfo* port = FindSerialPort(ports, path)) {
+        // The by-id name once: in the path, or else in the description.
+        std::string device = DescribeSerialPort(*port);
+        if (path == port->byIdPath) {
+            device = port->kernelName;
+            if (!port->MakerAndProduct().empty()) device += ": " + port->MakerAndProduct();
+        }
+        return text + "\n" + QString::fromStdString(device);
+    }
+    struct stat node {};
+    if (!StatDevice(path, node)) return text + "\nThe device is not there.";
+    return text;
+}
 
 LRESULT CConnectionFlow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     static const MessageEntry<CConnectionFlow> table[] = {
         {WM_TIMER, &CConnectionFlow::OnTimer},
         {WM_PORT_CHANGED, &CConnectionFlow::OnPortChanged},
+        {WM_PORT_DEVICE_CHOSEN, &CConnectionFlow::OnPortDeviceChosen},
         {WM_CHECKSUM_ERROR, &CConnectionFlow::OnChecksumError},
         {WM_BAUD_CHANGED, &CConnectionFlow::OnBaudChanged},
         {WM_COMM_PORT_LOST, &CConnectionFlow::OnPortLost},
@@ -106,12 +160,14 @@ void CConnectionFlow::OnConnect() {
             State().m_bMasterMode = false;
         } else {
             m_Console.SetBusy(false);
-            QString text = "Opening '" + m_strPortName + "' failed.";
-            m_Console.ShowPrompt(MSGFORM_WARNING, text);
-            // The status line says where the name led and why it failed.
-            const std::string& reason = client.Channel().LastError();
-            if (!reason.empty()) text += " " + QString::fromStdString(reason);
-            m_Console.SetStatusText(text);
+            // The prompt says why and what to do (join the group that may use
+            // the port, close the program that holds it, plug the adapter
+            // in); the status line also names the device the port led to.
+            const QString text = "Opening '" + m_strPortName + "' failed.";
+            const std::string& reason = client.Channel().LastReason();
+            const std::string& error = client.Channel().LastError();
+            m_Console.ShowPrompt(MSGFORM_WARNING, reason.empty() ? text : text + " " + QString::fromStdString(reason));
+            m_Console.SetStatusText(error.empty() ? text : text + " " + QString::fromStdString(error));
             return;
         }
     }
@@ -284,7 +340,7 @@ void CConnectionFlow::OnSerialComm() {
         m_Console.SetStatusText(NotSentText(ESendResult::Busy));
         return;
     }
-    CSerialCommDlg dialog(*this, m_Console.Settings(), m_Console.Form());
+    CSerialCommDlg dialog(*this, Client().Channel().m_PortMap, m_Console.Settings(), m_Console.Form());
     m_Console.Operator().DoModal(dialog);
 }
 
@@ -326,7 +382,31 @@ LRESULT CConnectionFlow::OnPortChanged(WPARAM wParam, LPARAM) {
     m_Console.SaveSettings();
     CloseLink(LINK_CHANGED);
     m_strPortName = QString::asprintf("COM%d", index + 1);
-    m_Console.SetLabel(IDC_PORT_LABEL, "Serial Port: " + m_strPortName);
+    ShowPortLabel();
+    m_Console.ShowPrompt(MSGFORM_SUCCESS, "COM port was changed.");
+    return 0;
+}
+
+LRESULT CConnectionFlow::OnPortDeviceChosen(WPARAM, LPARAM lParam) {
+    // A device from the list becomes the device of the current COM port: in
+    // the port map of this run and in section Ports of the settings, so that
+    // COM Port and the COM names keep their meaning.
+    const auto* path = reinterpret_cast<const std::string*>(lParam);
+    if (!path || path->empty()) {
+        m_Console.ShowPrompt(MSGFORM_WARNING, "Choose a serial port from the list.");
+        return 0;
+    }
+    CSerialSettings& settings = m_Console.Settings();
+    int port = settings.m_nComPort;
+    if (port < 1 || port > PORT_COUNT) port = 1;
+    settings.m_nComPort = port;
+    m_Console.SaveSettings();
+    // A failed write keeps the choice for this run, like the other settings.
+    settings.SavePortPath(port, *path);
+    CloseLink(LINK_CHANGED);
+    m_strPortName = QString::asprintf("COM%d", port);
+    Client().Channel().m_PortMap.Set(m_strPortName.toStdString(), *path);
+    ShowPortLabel();
     m_Console.ShowPrompt(MSGFORM_SUCCESS, "COM port was changed.");
     return 0;
 }

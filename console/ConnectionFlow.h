@@ -8,8 +8,10 @@
 //
 // This is the example every flow follows: its own state, its own tables, the
 // console only through IConsoleContext, answers shown from answer tables.
+#include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 #include "console/ConsoleFlow.h"
 
@@ -34,6 +36,12 @@ public:
 
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code) override;
+    void OnFormCreated() override;
+
+    // What the port name leads to, for a person: "COM1 leads to <path>" and
+    // the device there (kernel name, maker and product), or that it is not
+    // there. The port label's tooltip, made again each time it shows.
+    QString PortDescription() const;
 
     QString m_strPortName;
     int m_nBaudRate = 9600;
@@ -57,6 +65,8 @@ private:
     LRESULT OnBaudChanged(WPARAM index, LPARAM);
     LRESULT OnPortChanged(WPARAM index, LPARAM);
     // The link's own events, from the module client.
+    LRESULT OnPortDeviceChosen(WPARAM, LPARAM path);
+    void ShowPortLabel();
     LRESULT OnChecksumError(WPARAM which, LPARAM);
     LRESULT OnPortLost(WPARAM, LPARAM);
     LRESULT OnWriteStalled(WPARAM written, LPARAM size);
@@ -72,6 +82,8 @@ private:
     enum ELinkEnd { LINK_ENDED, LINK_CHANGED };
     void CloseLink(ELinkEnd how);
     void CancelPause();
+    // Closes the serial port and ends what the packet manager awaited on it.
 
     std::uint64_t m_nPauseToken = 0;  // pending 200 ms pause, 0 when none
+    QPointer<QObject> m_pPortTip;     // the port label's tooltip filter
 };

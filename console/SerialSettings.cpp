@@ -44,3 +44,10 @@ void CSerialSettings::ApplyPortMap(CPortMap& map) const {
         map.Set(name, path.empty() ? "/dev/ttyS" + std::to_string(port - 1) : path);
     }
 }
+
+bool CSerialSettings::SavePortPath(int port, const std::string& path) const {
+    CProfileFile file(m_strFile);
+    if (!file.Load()) return false;
+    file.SetString(PORTS_SECTION, "COM" + std::to_string(port), path);
+    return file.Save();
+}

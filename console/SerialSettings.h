@@ -4,7 +4,8 @@
 // Section "Option" holds four decimal keys, written in this order: "Type"
 // (board type), "COM Port" (n of "COMn"), "Baudrate" (bit/s) and "Protocol"
 // (0 General, 1 Minimized). Section "Ports" maps "COM1".."COM4" to device
-// paths; it is only read.
+// paths; a device chosen from the list of ports is written there, as the
+// path of the COM port that was current.
 #include <string>
 
 #include "platform/core/SerialDevice.h"
@@ -39,6 +40,9 @@ public:
     std::string PortPath(int port) const;
     // Points "COM1".."COM4" of map at their paths from section "Ports".
     void ApplyPortMap(CPortMap& map) const;
+    // Writes path as the device of "COMn" in section "Ports"; keeps the rest
+    // of the file. False when the file could not be written.
+    bool SavePortPath(int port, const std::string& path) const;
 
     int m_nType = 0;
     int m_nComPort = 1;

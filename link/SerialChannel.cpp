@@ -42,18 +42,21 @@ bool CSerialChannel::OpenPort(const std::string& portName, int baudRate, std::ui
     m_strPortName = portName;
     m_strDevicePath = m_PortMap.Resolve(portName);
     m_strLastError.clear();
+    m_strLastReason.clear();
 
     // Opens exclusively, sets the line, raises RTS (a pseudo-terminal's
     // refusal is tolerated) and discards whatever arrived while nothing was
     // connected.
     if (!m_Device.Open(m_strDevicePath, baudRate)) {
         m_strLastError = m_Device.error();
+        m_strLastReason = m_Device.reason();
         return false;
     }
 
     m_WakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_WakeFd < 0) {
-        m_strLastError = m_strDevicePath + ": cannot create the wake-up event: " + std::strerror(errno);
+        m_strLastReason = std::string("cannot create the wake-up event: ") + std::strerror(errno);
+        m_strLastError = m_strDevicePath + ": " + m_strLastReason;
         m_Device.Close();
         return false;
     }
@@ -62,7 +65,8 @@ bool CSerialChannel::OpenPort(const std::string& portName, int baudRate, std::ui
     try {
         m_WatchThread = std::thread(&CSerialChannel::ThreadWatchComm, this);
     } catch (const std::system_error& e) {
-        m_strLastError = m_strDevicePath + ": cannot start the watch thread: " + e.what();
+        m_strLastReason = std::string("cannot start the watch thread: ") + e.what();
+        m_strLastError = m_strDevicePath + ": " + m_strLastReason;
         ClosePort();
         return false;
     }

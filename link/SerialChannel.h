@@ -40,9 +40,11 @@ public:
     // (WM_COMM_PORT_LOST was posted). The port stays open until ClosePort.
     bool IsPortLost() const { return m_bPortLost.load(); }
     const std::string& PortName() const { return m_strPortName; }
-    // The device path the last OpenPort used and, when it failed, the reason.
+    // The device path the last OpenPort used and, when it failed, why:
+    // "<path>: <reason>", and the reason alone.
     const std::string& DevicePath() const { return m_strDevicePath; }
     const std::string& LastError() const { return m_strLastError; }
+    const std::string& LastReason() const { return m_strLastReason; }
 
     static void ThreadWatchComm(CSerialChannel* comm);
 
@@ -65,6 +67,7 @@ private:
     std::string m_strPortName;
     std::string m_strDevicePath;
     std::string m_strLastError;
+    std::string m_strLastReason;
     std::atomic<bool> m_bConnected{false};
     std::atomic<bool> m_bPortLost{false};
     std::atomic<std::uint64_t> m_DroppedBytes{0};

@@ -1,12 +1,16 @@
 #include "platform/core/SerialDevice.h"
 
+#include "platform/core/SerialPorts.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <map>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -66,51 +70,68 @@ ISerialLineOps& PosixSerialLineOps() {
     return ops;
 }
 
-std::string FormatSerialError(const std::string& path, int err) {
-    std::string text = path + ": " + std::strerror(err);
+std::string SerialOpenReason(const std::string& path, int err) {
     if (err == EACCES || err == EPERM) {
-        text += " (add yourself to the dialout group)";
-    } else if (err == EBUSY) {
-        text += " (the port is in use by another program)";
-    } else if (err == ENOTTY) {
-        text += " (not a serial port)";
+        // The group that may use the device (dialout on Debian), when its
+        // node says so; dialout otherwise.
+        std::string groupName = "dialout";
+        struct stat node {};
+        if (StatDevice(path, node) && node.st_gid != 0 && (node.st_mode & 060) == 060) {
+            if (const struct group* entry = ::getgrgid(node.st_gid)) groupName = entry->gr_name;
+        }
+        return "No permission to use the port: add yourself to the group " + groupName + ": sudo adduser $USER " +
+               groupName + ", then log in again.";
     }
-    return text;
+    if (err == EBUSY) {
+        std::string text = "The port is in use by another program";
+        const std::vector<SPortHolder> holders = FindPortHolders(path);
+        for (std::size_t i = 0; i < holders.size(); ++i) {
+            text += (i == 0 ? ": " : ", ") + holders[i].name + " (process " + std::to_string(holders[i].pid) + ")";
+        }
+        return text + ".";
+    }
+    if (err == ENOENT || err == ENODEV || err == ENXIO) {
+        return "The port is not there: the adapter is unplugged or the device does not exist.";
+    }
+    if (err == ENOTTY) return "It is not a serial port.";
+    return std::string(std::strerror(err)) + ".";
 }
 
-bool CSerialDevice::Fail(const std::string& reason) {
-    m_Error = reason;
+std::string FormatSerialError(const std::string& path, int err) { return path + ": " + SerialOpenReason(path, err); }
+
+bool CSerialDevice::Fail(const std::string& path, const std::string& reason) {
+    m_Error = path + ": " + reason;
+    m_Reason = reason;
     Close();
     return false;
 }
 
+bool CSerialDevice::FailErrno(const std::string& path, int err) { return Fail(path, SerialOpenReason(path, err)); }
+
 bool CSerialDevice::Open(const std::string& path, int baudRate) {
     Close();
     m_Error.clear();
+    m_Reason.clear();
     m_nBaudRate = baudRate;
 
     const speed_t speed = TermiosSpeedOf(baudRate);
     if (speed == B0) {
-        m_Error = path + ": unsupported baud rate " + std::to_string(baudRate) +
-                  " (use 9600, 19200, 38400, 57600 or 115200)";
-        return false;
+        return Fail(path, "unsupported baud rate " + std::to_string(baudRate) +
+                              " (use 9600, 19200, 38400, 57600 or 115200)");
     }
 
     m_Fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_Fd < 0) {
-        m_Error = FormatSerialError(path, errno);
-        return false;
-    }
+    if (m_Fd < 0) return FailErrno(path, errno);
     // Exclusive use: the advisory lock also keeps out root, which TIOCEXCL
     // does not.
     if (::flock(m_Fd, LOCK_EX | LOCK_NB) != 0) {
         int err = errno;
-        return Fail(FormatSerialError(path, err == EWOULDBLOCK ? EBUSY : err));
+        return FailErrno(path, err == EWOULDBLOCK ? EBUSY : err);
     }
-    if (::ioctl(m_Fd, TIOCEXCL) != 0) return Fail(FormatSerialError(path, errno));
+    if (::ioctl(m_Fd, TIOCEXCL) != 0) return FailErrno(path, errno);
     m_bExclusive = true;
     termios tio{};
-    if (::tcgetattr(m_Fd, &tio) != 0) return Fail(FormatSerialError(path, errno));
+    if (::tcgetattr(m_Fd, &tio) != 0) return FailErrno(path, errno);
 
     // Raw 8N1, receiver on, modem status lines ignored, no flow control of
     // any kind. VMIN 1 with O_NONBLOCK: a read returns what has arrived, fails
@@ -125,13 +146,13 @@ bool CSerialDevice::Open(const std::string& path, int baudRate) {
     tio.c_cc[VSTOP] = 0;
     if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
         ::tcsetattr(m_Fd, TCSANOW, &tio) != 0) {
-        return Fail(FormatSerialError(path, errno));
+        return FailErrno(path, errno);
     }
     // tcsetattr succeeds when any part of the change was taken; check the rate.
     termios check{};
-    if (::tcgetattr(m_Fd, &check) != 0) return Fail(FormatSerialError(path, errno));
+    if (::tcgetattr(m_Fd, &check) != 0) return FailErrno(path, errno);
     if (::cfgetospeed(&check) != speed || ::cfgetispeed(&check) != speed) {
-        return Fail(path + ": the driver refused the baud rate " + std::to_string(baudRate));
+        return Fail(path, "the driver refused the baud rate " + std::to_string(baudRate));
     }
 
     // RTS powers the module. A device without modem-control lines (a
@@ -139,7 +160,7 @@ bool CSerialDevice::Open(const std::string& path, int baudRate) {
     int rts = TIOCM_RTS;
     if (::ioctl(m_Fd, TIOCMBIS, &rts) != 0 && errno != ENOTTY && errno != EINVAL) {
         int err = errno;
-        return Fail(path + ": cannot raise RTS: " + std::strerror(err));
+        return Fail(path, std::string("cannot raise RTS: ") + std::strerror(err));
     }
 
     Purge();

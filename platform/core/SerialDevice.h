@@ -65,7 +65,10 @@ public:
     // RTS on or off; false when the device refuses (a pseudo-terminal).
     bool SetRts(bool on);
 
+    // Why the last Open failed: "<path>: <reason>", and the reason alone (a
+    // sentence that says what to do where that is known).
     const std::string& error() const { return m_Error; }
+    const std::string& reason() const { return m_Reason; }
 
     // How long Write waits for the device to take more bytes before it gives
     // up and returns the count written so far. A real port without flow
@@ -75,7 +78,8 @@ public:
     void SetWriteStallLimit(int ms) { m_nStallMs = ms; }
 
 private:
-    bool Fail(const std::string& reason);
+    bool Fail(const std::string& path, const std::string& reason);
+    bool FailErrno(const std::string& path, int err);
 
     int m_Fd = -1;
     bool m_bExclusive = false;  // we set TIOCEXCL and must clear it on close
@@ -84,10 +88,16 @@ private:
     ISerialLineOps* m_pOps = nullptr;
     ISerialLineOps& Ops() { return m_pOps ? *m_pOps : PosixSerialLineOps(); }
     std::string m_Error;
+    std::string m_Reason;
 };
 
-// "<path>: <system reason>", with a hint for the usual causes (no permission:
-// the dialout group; busy: another program holds the port).
+// Why opening path failed with err, as a sentence for the operator. The usual
+// causes say what to do: no permission names the group that grants it and
+// how to join it; a port in use names the programs that hold it (where this
+// user may see them); a port that has gone says it is not there. Other errors
+// give the system's text.
+std::string SerialOpenReason(const std::string& path, int err);
+// "<path>: <reason>".
 std::string FormatSerialError(const std::string& path, int err);
 
 // The termios speed constant of a standard rate (B0 for any other rate) and back

@@ -333,20 +333,26 @@ TEST_F(SerialChannelTest, OpenFailuresNameThePathAndTheReason) {
     Open(9600);
     const int fds = FdCount();
     const std::string pty = m_Pty.m_strSlave, rates = " (use 9600, 19200, 38400, 57600 or 115200)";
-    struct Case { std::string path; int baud; std::string error; };
+    struct Case { std::string path; int baud; std::string reason; };
     CSerialChannel other;
-    for (const Case& c : {Case{pty, 9600, pty + ": Device or resource busy (the port is in use by another program)"},
-                          Case{"/dev/pravik-no-such-port", 9600, "/dev/pravik-no-such-port: No such file or directory"},
-                          Case{"/dev/null", 9600, "/dev/null: Inappropriate ioctl for device (not a serial port)"},
-                          Case{pty, 230400, pty + ": unsupported baud rate 230400" + rates}}) {
+    // The holder is this process, which is not named as another program.
+    for (const Case& c : {Case{pty, 9600, "The port is in use by another program."},
+                          Case{"/dev/pravik-no-such-port", 9600,
+                               "The port is not there: the adapter is unplugged or the device does not exist."},
+                          Case{"/dev/null", 9600, "It is not a serial port."},
+                          Case{pty, 230400, "unsupported baud rate 230400" + rates}}) {
         EXPECT_FALSE(other.OpenPort(c.path, c.baud, 0));
         EXPECT_EQ(other.DevicePath(), c.path);
-        EXPECT_EQ(other.LastError(), c.error);
+        EXPECT_EQ(other.LastReason(), c.reason);
+        EXPECT_EQ(other.LastError(), c.path + ": " + c.reason);
         other.ClosePort();  // harmless after a failed open
     }
     EXPECT_EQ(FdCount(), fds);
-    EXPECT_EQ(FormatSerialError("/dev/ttyS0", EACCES),  // no permission: the group that grants it
-              "/dev/ttyS0: Permission denied (add yourself to the dialout group)");
+    // No permission: how to join the group that grants it (dialout unless
+    // the device's node names another).
+    EXPECT_EQ(FormatSerialError("/dev/pravik-no-such-port", EACCES),
+              "/dev/pravik-no-such-port: No permission to use the port: add yourself to the group dialout: "
+              "sudo adduser $USER dialout, then log in again.");
     int excl = -1;
     EXPECT_TRUE(::ioctl(keeper, TIOCGEXCL, &excl) == 0 && excl == 1);
     m_Pty.Write("mine");

@@ -62,7 +62,7 @@ TEST(Keyboard, ReturnOnTheFormPressesConnectOrTheFocusedButton) {
     auto* connect = DlgItem<QPushButton>(&view, IDC_CONNECT);
     ASSERT_TRUE(connect && connect->isDefault());
     PressReturn(&view);
-    EXPECT_EQ(console.Prompt(), "Opening 'COM1' failed.");  // CONNECT ran: COM1 leads nowhere here
+    EXPECT_TRUE(console.Prompt().startsWith("Opening 'COM1' failed."));  // CONNECT ran: COM1 leads nowhere here
     console.ClosePrompt();
     // A focused button takes Return itself.
     view.SetConnectedLayout();
