@@ -534,7 +534,7 @@ public:
 
 // Puts the module into master mode behind the console's back (a fresh module
 // grants it to the credential-free request) and shows the master layout.
-bool EnterMasterMode(CConsole& console) {
+bool GrantMasterMode(CConsole& console) {
     CPravikView& view = console.View();
     CSink sink(console.loop);
     view.m_PacketManager.m_pView = &sink;
@@ -565,7 +565,7 @@ std::vector<std::string> SimIds(CConsole& console) {
 TEST(EnrollWithSimulator, APellEnrolsAFingerRefusesAnotherFingerAndDeletes) {
     CConsole console;
     ASSERT_TRUE(StartConnected(console, BOARD_PELL));
-    ASSERT_TRUE(EnterMasterMode(console));
+    ASSERT_TRUE(GrantMasterMode(console));
     CSimPty& sim = *console.App().Simulator();
 
     console.op.Answer(Register("21", "pw"));
@@ -606,7 +606,7 @@ TEST(EnrollWithSimulator, Zel12AndMinimizedEnrolmentsReachTheModule) {
     {
         CConsole console;
         ASSERT_TRUE(StartConnected(console, BOARD_ZEL12));
-        ASSERT_TRUE(EnterMasterMode(console));
+        ASSERT_TRUE(GrantMasterMode(console));
         console.op.Answer(Register("5"));
         ASSERT_TRUE(console.Click(IDC_ENROLL));
         ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));
@@ -618,7 +618,7 @@ TEST(EnrollWithSimulator, Zel12AndMinimizedEnrolmentsReachTheModule) {
     {
         CConsole console;
         ASSERT_TRUE(StartConnected(console, BOARD_PELL, PROTOCOL_MINIMIZED));
-        ASSERT_TRUE(EnterMasterMode(console));
+        ASSERT_TRUE(GrantMasterMode(console));
         console.op.AnswerOk();  // lift prompt
         ASSERT_TRUE(console.Click(IDC_ENROLL));
         ASSERT_TRUE(console.WaitFor([&] { return !console.Prompt().isEmpty(); }, 5000));

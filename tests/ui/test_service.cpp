@@ -19,7 +19,7 @@ CServiceFlow& Service(CConsole& console) {
 }
 
 // Delivers a General answer to the form as the packet manager does.
-void Deliver(CConsole& console, UINT msg, std::uint32_t param1, std::uint32_t param2 = 0) {
+void DeliverGeneral(CConsole& console, UINT msg, std::uint32_t param1, std::uint32_t param2 = 0) {
     CPacket answer;
     answer.m_Param1 = param1;
     answer.m_Param2 = param2;
@@ -58,7 +58,7 @@ TEST(Service, StatusAnswersShowTheirTextInABoxAndTheStatusLine) {
         if (c.mini) {
             DeliverMini(console, WM_RX_MINI_STATUS, static_cast<std::uint8_t>(c.result));
         } else {
-            Deliver(console, WM_RX_STATUS, c.result, c.state);
+            DeliverGeneral(console, WM_RX_STATUS, c.result, c.state);
         }
         EXPECT_EQ(console.Text(IDC_STATUS_LINE), c.status);
         if (c.box) {
@@ -105,7 +105,7 @@ TEST(Service, OnlyAnIdleCancelAnswerShowsAnything) {
         if (c.mini) {
             DeliverMini(console, WM_RX_MINI_CANCEL, static_cast<std::uint8_t>(c.result));
         } else {
-            Deliver(console, WM_RX_CANCEL, c.result);
+            DeliverGeneral(console, WM_RX_CANCEL, c.result);
         }
         EXPECT_EQ(console.Prompt(), c.shown ? "ZEL status is idle." : "");
         EXPECT_EQ(console.Text(IDC_STATUS_LINE),
@@ -126,7 +126,7 @@ TEST(Service, TheVoltageCheckSaysLowOrNotLow) {
         EXPECT_EQ(console.PromptForm(), low ? MSGFORM_WARNING : MSGFORM_SUCCESS);
         console.ClosePrompt();
     }
-    Deliver(console, WM_RX_CHECK_VOLTAGE, RES_SUCCESS, 2);  // any other value: nothing
+    DeliverGeneral(console, WM_RX_CHECK_VOLTAGE, RES_SUCCESS, 2);  // any other value: nothing
     EXPECT_FALSE(console.View().m_MsgDlg.IsOpen());
     EXPECT_EQ(console.Text(IDC_STATUS_LINE), "before");  // the voltage check leaves the status line alone
 }
