@@ -7,7 +7,14 @@ JOBS         ?= 2
 FUZZ_SECONDS ?= 60
 BUILD_TYPE   ?= RelWithDebInfo
 CMAKE_FLAGS  ?=
-# Configure quietly: warnings and errors only.
+# Configure quietly: warnings and errors only. cmake prints its three closing
+# lines ("-- Configuring done", "-- Generating done", "-- Build files have
+# been written to") at any log level; they are dropped from its standard
+# output, while its warnings and errors (standard error) and its exit status
+# (pipefail) are kept.
+SHELL := /bin/bash
+.SHELLFLAGS := -o pipefail -c
+CMAKE_QUIET = 2>&1 | sed -E '/^-- (Configuring done|Generating done|Build files have been written to)/d'
 CMAKE_CONFIGURE = cmake -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 # The sanitizer builds: light optimisation and line tables only, which
 # compile in less than half the time of -O2 -g and still give file and line
@@ -25,7 +32,7 @@ deps:
 
 $(BUILD)/build.ninja: | deps
 	@echo "configure: $(BUILD)/"
-	@$(CMAKE_CONFIGURE) -S . -B $(BUILD)
+	@$(CMAKE_CONFIGURE) -S . -B $(BUILD) $(CMAKE_QUIET)
 
 configure: deps $(BUILD)/build.ninja
 
@@ -48,7 +55,7 @@ sim: configure
 # known leak, inside the system's fontconfig, is suppressed by name.
 asan: deps
 	@echo "configure: $(ASAN_BUILD)/ (address, undefined)"
-	@$(CMAKE_SANITIZE) -S . -B $(ASAN_BUILD) -DPRAVIK_SANITIZE=address,undefined
+	@$(CMAKE_SANITIZE) -S . -B $(ASAN_BUILD) -DPRAVIK_SANITIZE=address,undefined $(CMAKE_QUIET)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(TEST_ENV) \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
@@ -64,7 +71,7 @@ asan: deps
 TSAN_TESTS = pravik-tests-link pravik-tests-protocol pravik-tests-sim
 tsan: deps
 	@echo "configure: $(TSAN_BUILD)/ (thread)"
-	@$(CMAKE_SANITIZE) -S . -B $(TSAN_BUILD) -DPRAVIK_SANITIZE=thread
+	@$(CMAKE_SANITIZE) -S . -B $(TSAN_BUILD) -DPRAVIK_SANITIZE=thread $(CMAKE_QUIET)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS) pravik-sim
 	@set -e; for t in $(TSAN_TESTS); do \
 	  echo "== $$t"; \
@@ -79,7 +86,7 @@ fuzz:
 	@scripts/install-deps clang libclang-rt-14-dev llvm
 	@echo "configure: $(FUZZ_BUILD)/ (clang, libFuzzer, address, undefined)"
 	@cmake -S . -B $(FUZZ_BUILD) -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPRAVIK_FUZZ=ON
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPRAVIK_FUZZ=ON $(CMAKE_QUIET)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 

@@ -13,10 +13,10 @@
 #include "sim/SimImage.h"
 #include "sim/SimLog.h"
 #include "sim/SimModule.h"
+#include "tests/sim/ResultCodes.h"
 
 namespace {
 
-constexpr std::uint32_t OK = RES_SUCCESS, FAIL = RES_FAIL, INVALID = RES_INVALID_PARAM, BAD_ID = RES_INVALID_ID;
 constexpr std::uint32_t TIMEOUT = RES_TIMEOUT, CANCELED = RES_CANCELED;
 constexpr std::uint32_t MINI = 0x10000;  // marks a Minimized command in a step
 

@@ -13,10 +13,10 @@
 #include "protocol/FirmwareTransfer.h"
 #include "sim/SimImage.h"
 #include "sim/SimLog.h"
+#include "tests/sim/ResultCodes.h"
 
 namespace {
 
-constexpr std::uint32_t OK = RES_SUCCESS, FAIL = RES_FAIL, INVALID = RES_INVALID_PARAM, BAD_ID = RES_INVALID_ID;
 using Pair = std::pair<std::uint32_t, std::uint32_t>;  // Result() and Param2() of an answer
 
 class SimPty : public CSimLinkTest {

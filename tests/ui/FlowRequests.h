@@ -1,7 +1,6 @@
 #pragma once
-// What the console writes to the module, frame by frame, for the tests of the
-// fingerprint flows: every write of the module client, read back as General
-// requests or Minimized frames.
+// What the console writes to the module, frame by frame: every write of the
+// module client, read back as General requests or Minimized frames.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -11,7 +10,7 @@
 #include "platform/core/ManualMessageLoop.h"
 #include "protocol/Packet.h"
 
-namespace flow_test {
+namespace console_test {
 
 struct SWritten {
     bool mini = false;
@@ -27,10 +26,10 @@ public:
             m_Bytes.insert(m_Bytes.end(), b, b + n);
         };
     }
-    // The requests written since the last Take. A Minimized frame goes out
-    // a byte a write, a General one in one write: the bytes are read as
-    // one stream.
-    std::vector<SWritten> Take() {
+    // The requests written since the last Take or Clear. A Minimized frame
+    // goes out a byte a write, a General one in one write: the bytes are
+    // read as one stream.
+    std::vector<SWritten> Requests() const {
         std::vector<SWritten> out;
         const std::vector<std::uint8_t>& w = m_Bytes;
         std::size_t at = 0;
@@ -59,9 +58,21 @@ public:
             }
             out.push_back(std::move(r));
         }
+        return out;
+    }
+
+    // The requests written since the last Take or Clear, and forgets them.
+    std::vector<SWritten> Take() {
+        std::vector<SWritten> out = Requests();
         m_Bytes.clear();
         return out;
     }
+    std::vector<std::uint32_t> Commands() const {
+        std::vector<std::uint32_t> out;
+        for (const SWritten& r : Requests()) out.push_back(r.command);
+        return out;
+    }
+    void Clear() { m_Bytes.clear(); }
 
 private:
     std::vector<std::uint8_t> m_Bytes;
@@ -74,4 +85,11 @@ inline std::string FieldText(const std::vector<std::uint8_t>& data, std::size_t 
     return text;
 }
 
+}  // namespace console_test
+
+// The fingerprint-flow tests know them by this name too.
+namespace flow_test {
+using console_test::CRequestLog;
+using console_test::FieldText;
+using console_test::SWritten;
 }  // namespace flow_test

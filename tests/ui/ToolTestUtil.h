@@ -1,54 +1,14 @@
 #pragma once
-// Helpers for the tool-window tests: the General requests the console writes
-// (seen through the channel's write tap) and records for the simulated
-// module.
+// Helpers for the tool-window tests: records for the simulated module and ID
+// fields (what the console writes is read with CRequestLog).
 #include <memory>
 #include <vector>
 
 #include "sim/SimPty.h"
 #include "tests/ui/ConsoleFixture.h"
+#include "tests/ui/FlowRequests.h"
 
 namespace console_test {
-
-struct SWritten {
-    std::uint32_t command;
-    std::uint32_t param1;
-    std::uint32_t param2;
-    std::vector<std::uint8_t> data;
-};
-
-// Every General frame the module client writes, in order.
-class CRequestLog {
-public:
-    explicit CRequestLog(CPravikView& view) {
-        view.Client().Channel().m_WriteTap = [this](const std::uint8_t* b, std::size_t n) {
-            m_Bytes.insert(m_Bytes.end(), b, b + n);
-        };
-    }
-    std::vector<SWritten> Requests() const {
-        std::vector<SWritten> out;
-        std::size_t at = 0;
-        while (m_Bytes.size() - at >= PACKET_HEADER_SIZE && m_Bytes[at] == PACKET_START) {
-            const std::uint8_t* h = &m_Bytes[at];
-            const std::uint32_t size = GetBE32(h + 13);
-            const std::size_t frame = PACKET_HEADER_SIZE + (size ? size + 4 : 0);
-            if (m_Bytes.size() - at < frame) break;
-            out.push_back({GetBE32(h + 1), GetBE32(h + 5), GetBE32(h + 9),
-                           std::vector<std::uint8_t>(h + PACKET_HEADER_SIZE, h + PACKET_HEADER_SIZE + size)});
-            at += frame;
-        }
-        return out;
-    }
-    std::vector<std::uint32_t> Commands() const {
-        std::vector<std::uint32_t> out;
-        for (const SWritten& r : Requests()) out.push_back(r.command);
-        return out;
-    }
-    void Clear() { m_Bytes.clear(); }
-
-private:
-    std::vector<std::uint8_t> m_Bytes;
-};
 
 inline void AddRecords(CConsole& console, const std::vector<SimRecord>& records) {
     console.App().Simulator()->RunLocked([&](CSimModule& m) {

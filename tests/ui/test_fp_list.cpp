@@ -13,17 +13,17 @@
 
 namespace {
 
-using Record = CFpList::Record;
+using FpRecord = CFpList::Record;
 
-Record Rec(const std::string& id) {
-    Record r{};
+FpRecord Rec(const std::string& id) {
+    FpRecord r{};
     std::copy_n(id.begin(), std::min<std::size_t>(id.size(), FP_RECORD_SIZE), r.begin());
     return r;
 }
 
-std::vector<std::uint8_t> Bytes(const std::vector<Record>& records) {
+std::vector<std::uint8_t> FpBytes(const std::vector<FpRecord>& records) {
     std::vector<std::uint8_t> out;
-    for (const Record& r : records) out.insert(out.end(), r.begin(), r.end());
+    for (const FpRecord& r : records) out.insert(out.end(), r.begin(), r.end());
     return out;
 }
 
@@ -35,10 +35,10 @@ std::vector<std::string> Ids(const CFpList& list) {
 
 // Reference: most-significant-byte-first bucket sort, one bucket per signed
 // byte value (-128 first), each bucket sorted by the next byte.
-void MsdSort(std::vector<Record>& records, int byte = 0) {
+void MsdSort(std::vector<FpRecord>& records, int byte = 0) {
     if (records.size() < 2 || byte == FP_RECORD_SIZE) return;
-    std::vector<std::vector<Record>> buckets(256);
-    for (const Record& r : records) {
+    std::vector<std::vector<FpRecord>> buckets(256);
+    for (const FpRecord& r : records) {
         buckets[static_cast<std::size_t>(static_cast<std::int8_t>(r[byte]) + 128)].push_back(r);
     }
     records.clear();
@@ -54,10 +54,10 @@ TEST(FpListSort, TextOrderNotNumberOrderInEveryArrivalOrder) {
     std::vector<std::string> ids = {"1", "10", "2", "9"};
     std::sort(ids.begin(), ids.end(), [](auto& a, auto& b) { return a > b; });
     do {
-        std::vector<Record> records;
+        std::vector<FpRecord> records;
         for (const auto& id : ids) records.push_back(Rec(id));
         CFpList list;
-        list.SetFpList(Bytes(records).data(), 4);
+        list.SetFpList(FpBytes(records).data(), 4);
         EXPECT_EQ(Ids(list), (std::vector<std::string>{"1", "10", "2", "9"}));
     } while (std::prev_permutation(ids.begin(), ids.end()));
 }
@@ -71,10 +71,10 @@ TEST(FpListSort, ShorterPrefixFirstAndHighBytesSortAsNegative) {
         {{}, {}},
     };
     for (const auto& c : cases) {
-        std::vector<Record> records;
+        std::vector<FpRecord> records;
         for (const auto& id : c.in) records.push_back(Rec(id));
         CFpList list;
-        list.SetFpList(Bytes(records).data(), static_cast<int>(records.size()));
+        list.SetFpList(FpBytes(records).data(), static_cast<int>(records.size()));
         EXPECT_EQ(Ids(list), c.out);
     }
 }
@@ -83,9 +83,9 @@ TEST(FpListSort, RandomListsMatchTheReferenceOrder) {
     std::mt19937 random(12345);
     for (int round = 0; round < 40; ++round) {
         const int count = std::uniform_int_distribution<int>(0, 400)(random);
-        std::vector<Record> records;
+        std::vector<FpRecord> records;
         for (int i = 0; i < count; ++i) {
-            Record r{};
+            FpRecord r{};
             // Short alphabets make long common prefixes and equal records;
             // some rounds use every byte value and no terminator at all.
             const bool anyByte = round % 4 == 0;
@@ -96,10 +96,10 @@ TEST(FpListSort, RandomListsMatchTheReferenceOrder) {
             }
             records.push_back(r);
         }
-        std::vector<Record> expected = records;
+        std::vector<FpRecord> expected = records;
         MsdSort(expected);
         CFpList list;
-        list.SetFpList(Bytes(records).data(), count);
+        list.SetFpList(FpBytes(records).data(), count);
         ASSERT_EQ(list.FpCount(), count);
         for (int i = 0; i < count; ++i) ASSERT_EQ(list.FpRecord(i), expected[i]) << "round " << round << " row " << i;
     }
@@ -107,7 +107,7 @@ TEST(FpListSort, RandomListsMatchTheReferenceOrder) {
 
 TEST(FpListSort, ANineCharacterLimitOnTheShownIdAndANegativeCountStoresNothing) {
     CFpList list;
-    const Record full = {'1', '2', '3', '4', '5', '6', '7', '8', '9', 'X'};
+    const FpRecord full = {'1', '2', '3', '4', '5', '6', '7', '8', '9', 'X'};
     list.SetFpList(full.data(), 1);
     EXPECT_EQ(list.FpId(0), "123456789");
     list.SetFpList(full.data(), -3);
@@ -116,11 +116,11 @@ TEST(FpListSort, ANineCharacterLimitOnTheShownIdAndANegativeCountStoresNothing) 
 
 TEST(FpListMarks, MastersMarkedByIdTextEmptyMasterListLeavesMarksClear) {
     CFpList list;
-    const std::vector<Record> fps = {Rec("7"), Rec("12"), Rec("3"), Rec("12")};
-    list.SetFpList(Bytes(fps).data(), 4);  // 12, 12, 3, 7
+    const std::vector<FpRecord> fps = {Rec("7"), Rec("12"), Rec("3"), Rec("12")};
+    list.SetFpList(FpBytes(fps).data(), 4);  // 12, 12, 3, 7
     // A master record without a terminator still compares by its 9 characters.
-    const std::vector<Record> masters = {Rec("3"), Rec("12"), Rec("99")};
-    list.SetMasterList(Bytes(masters).data(), 3);
+    const std::vector<FpRecord> masters = {Rec("3"), Rec("12"), Rec("99")};
+    list.SetMasterList(FpBytes(masters).data(), 3);
     list.MarkMasters();
     EXPECT_EQ(Ids(list), (std::vector<std::string>{"12", "12", "3", "7"}));
     EXPECT_TRUE(list.IsMaster(0));
@@ -130,7 +130,7 @@ TEST(FpListMarks, MastersMarkedByIdTextEmptyMasterListLeavesMarksClear) {
     EXPECT_EQ(list.MasterId(2), "99");  // the master list keeps its order
 
     // A new fingerprint list clears every mark; an empty master list marks none.
-    list.SetFpList(Bytes(fps).data(), 4);
+    list.SetFpList(FpBytes(fps).data(), 4);
     for (int i = 0; i < 4; ++i) EXPECT_FALSE(list.IsMaster(i));
     list.SetMasterList(nullptr, 0);
     list.MarkMasters();
@@ -142,13 +142,13 @@ TEST(FpListMarks, MastersMarkedByIdTextEmptyMasterListLeavesMarksClear) {
 TEST(FpListMarks, MarksGrowWithAListLongerThanAHundred) {
     for (int count : {99, 100, 101, 250, 1000}) {
         SCOPED_TRACE(count);
-        std::vector<Record> fps, masters;
+        std::vector<FpRecord> fps, masters;
         for (int i = 0; i < count; ++i) fps.push_back(Rec("id" + std::to_string(100000 + i)));
         // Every seventh record is a master, many of them past the hundredth.
         for (int i = 0; i < count; i += 7) masters.push_back(Rec("id" + std::to_string(100000 + i)));
         CFpList list;
-        list.SetFpList(Bytes(fps).data(), count);
-        list.SetMasterList(Bytes(masters).data(), static_cast<int>(masters.size()));
+        list.SetFpList(FpBytes(fps).data(), count);
+        list.SetMasterList(FpBytes(masters).data(), static_cast<int>(masters.size()));
         list.MarkMasters();
         EXPECT_GE(list.MarkCapacity(), static_cast<std::size_t>(std::max(count, FP_MIN_MARKS)));
         for (int i = 0; i < count; ++i) {
@@ -156,7 +156,7 @@ TEST(FpListMarks, MarksGrowWithAListLongerThanAHundred) {
             ASSERT_EQ(list.IsMaster(i), n % 7 == 0) << "row " << i;
         }
         // A shorter list afterwards keeps the hundred marks and clears them.
-        list.SetFpList(Bytes(fps).data(), 5);
+        list.SetFpList(FpBytes(fps).data(), 5);
         EXPECT_EQ(list.MarkCapacity(), static_cast<std::size_t>(FP_MIN_MARKS));
         for (int i = 0; i < 5; ++i) EXPECT_FALSE(list.IsMaster(i));
     }

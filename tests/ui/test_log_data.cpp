@@ -65,7 +65,7 @@ void Deliver(CConsole& console, const CPacket& answer, const SRequest& ask = {})
 // The last request written, command 0 when none was.
 SWritten Last(const CRequestLog& log) {
     const std::vector<SWritten> requests = log.Requests();
-    return requests.empty() ? SWritten{0, 0, 0, {}} : requests.back();
+    return requests.empty() ? SWritten{} : requests.back();
 }
 
 // The log window opened for board (the console need not be connected).

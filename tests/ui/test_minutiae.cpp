@@ -21,7 +21,7 @@ constexpr int NOTHING = -1;
 const char kBefore[] = "before";
 
 // A record whose every byte differs from its neighbours, zeros included.
-std::vector<std::uint8_t> Record(std::size_t size = MINUTIAE_SIZE) {
+std::vector<std::uint8_t> MinutiaeRecord(std::size_t size = MINUTIAE_SIZE) {
     std::vector<std::uint8_t> bytes(size);
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 13);
     if (size > 12) {
@@ -105,7 +105,7 @@ TEST(MinutiaeAnswers, EveryFailureRowOfTheGetMinutiaeAnswerAndNoSaveDialog) {
         SCOPED_TRACE(row.code);
         c.console.ClosePrompt();
         c.View().SetStatusText(kBefore);
-        c.Answer(CMD_GET_MINUTIAE, row.code, Record());
+        c.Answer(CMD_GET_MINUTIAE, row.code, MinutiaeRecord());
         EXPECT_EQ(c.console.Prompt(), row.prompt ? row.prompt : "");
         if (row.prompt) {
             EXPECT_EQ(c.console.PromptForm(), row.form);
@@ -135,7 +135,7 @@ TEST(GetMinutiae, SavesExactlyTheRecordReplacingAFileAndNamesTheFullPath) {
     const std::string path = c.dir.File("finger.min");
     WriteFile(path, std::string(1000, 'x'));  // replaced without a question
     c.Op().fileAnswers.push_back(path);
-    std::vector<std::uint8_t> data = Record(MINUTIAE_SIZE + 20);  // only the record is written
+    std::vector<std::uint8_t> data = MinutiaeRecord(MINUTIAE_SIZE + 20);  // only the record is written
     c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, data);
     ASSERT_EQ(c.Op().fileQuestions.size(), 1u);
     EXPECT_TRUE(c.Op().fileQuestions[0].save);
@@ -155,7 +155,7 @@ TEST(GetMinutiae, SavesExactlyTheRecordReplacingAFileAndNamesTheFullPath) {
 
 TEST(GetMinutiae, CancelInTheSaveDialogWritesAndShowsNothing) {
     CMinutiaeConsole c;
-    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, MinutiaeRecord());
     EXPECT_EQ(c.Op().fileQuestions.size(), 1u);
     EXPECT_EQ(c.console.Prompt(), "");
     EXPECT_EQ(c.console.Text(IDC_STATUS_LINE), kBefore);
@@ -167,7 +167,7 @@ TEST(GetMinutiae, AShortAnswerIsReportedAndNothingIsAskedOrWritten) {
         SCOPED_TRACE(size);
         CMinutiaeConsole c;
         c.Op().fileAnswers.push_back(c.dir.File("short.min"));
-        c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record(size));
+        c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, MinutiaeRecord(size));
         EXPECT_TRUE(c.Op().fileQuestions.empty());
         EXPECT_FALSE(FileExists(c.dir.File("short.min")));
         EXPECT_EQ(c.console.Prompt(), "The minutiae is incomplete.");
@@ -181,7 +181,7 @@ TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     CMinutiaeConsole c;
     const std::string missing = c.dir.File("no/such/folder/a.min");
     c.Op().fileAnswers.push_back(missing);
-    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, MinutiaeRecord());
     EXPECT_FALSE(FileExists(missing));
     EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
     EXPECT_EQ(c.console.PromptForm(), MSGFORM_WARNING);
@@ -196,7 +196,7 @@ TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     c.Op().fileAnswers.push_back(earlier);
     {
         CFileSizeLimit limit(100);
-        c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
+        c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, MinutiaeRecord());
     }
     EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
     EXPECT_EQ(c.console.Text(IDC_STATUS_LINE).toStdString(),
@@ -209,7 +209,7 @@ TEST(GetMinutiae, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     const std::string folder = c.dir.File("taken.min");
     std::filesystem::create_directory(folder);
     c.Op().fileAnswers.push_back(folder);
-    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, Record());
+    c.Answer(CMD_GET_MINUTIAE, RES_SUCCESS, MinutiaeRecord());
     EXPECT_EQ(c.console.Prompt(), "The minutiae could not be saved.");
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
@@ -223,7 +223,7 @@ TEST(InstantMatching, SendsTheFirstRecordOfTheChosenFileUnchanged) {
         CMinutiaeConsole c;
         c.View().SetLayout(LAYOUT_CONNECTED);
         const std::string path = c.dir.File("match.MIN");
-        std::vector<std::uint8_t> bytes = Record(size);
+        std::vector<std::uint8_t> bytes = MinutiaeRecord(size);
         WriteFile(path, AsString(bytes));
         c.Op().fileAnswers.push_back(path);
         ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));
@@ -278,7 +278,7 @@ TEST(InstantMatching, CancelAShortFileOrAnUnreadableOneSendsNothing) {
         std::string path;
         if (row.name) {
             path = row.size == DEVICE ? row.name : c.dir.File(row.name);
-            if (row.size >= 0) WriteFile(path, AsString(Record(static_cast<std::size_t>(row.size))));
+            if (row.size >= 0) WriteFile(path, AsString(MinutiaeRecord(static_cast<std::size_t>(row.size))));
             if (row.size == FOLDER) std::filesystem::create_directory(path);
             if (row.size == PIPE) ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
             c.Op().fileAnswers.push_back(path);
@@ -297,7 +297,7 @@ TEST(InstantMatching, AHugeFileIsNotReadBeyondItsFirstRecord) {
     CMinutiaeConsole c;
     c.View().SetLayout(LAYOUT_CONNECTED);
     const std::string path = c.dir.File("huge.min");
-    std::vector<std::uint8_t> bytes = Record(MINUTIAE_SIZE);
+    std::vector<std::uint8_t> bytes = MinutiaeRecord(MINUTIAE_SIZE);
     WriteFile(path, AsString(bytes));
     ASSERT_EQ(truncate(path.c_str(), 8ll << 30), 0);
     c.Op().fileAnswers.push_back(path);

@@ -29,7 +29,7 @@ std::string Bytes(std::size_t size, int seed = 7) {
 }
 
 // One Intel HEX record with its checksum.
-std::string Record(int type, int address, const std::string& data) {
+std::string HexRecordLine(int type, int address, const std::string& data) {
     int sum = static_cast<int>(data.size()) + (address >> 8) + (address & 0xFF) + type;
     std::string line = QString::asprintf(":%02X%04X%02X", static_cast<int>(data.size()), address, type).toStdString();
     for (unsigned char c : data) {
@@ -41,12 +41,12 @@ std::string Record(int type, int address, const std::string& data) {
 
 // 0x0800 upper address, three data records, a start address, end of file; CR LF.
 std::string HexImage(const std::string& data) {
-    std::string text = Record(4, 0, std::string("\x08\x00", 2)) + "\r\n";
+    std::string text = HexRecordLine(4, 0, std::string("\x08\x00", 2)) + "\r\n";
     for (std::size_t at = 0; at < data.size(); at += 16) {
-        text += Record(0, static_cast<int>(at), data.substr(at, 16)) + "\r\n";
+        text += HexRecordLine(0, static_cast<int>(at), data.substr(at, 16)) + "\r\n";
     }
-    text += Record(5, 0, std::string("\x08\x00\x01\x00", 4)) + "\r\n";
-    return text + Record(1, 0, "") + "\r\n";
+    text += HexRecordLine(5, 0, std::string("\x08\x00\x01\x00", 4)) + "\r\n";
+    return text + HexRecordLine(1, 0, "") + "\r\n";
 }
 
 QStringList LabelTexts(const QWidget* window) {
@@ -57,7 +57,7 @@ QStringList LabelTexts(const QWidget* window) {
     return texts;
 }
 
-CServiceFlow& Service(CConsole& console) {
+CServiceFlow& ServiceFlowOf(CConsole& console) {
     return static_cast<CServiceFlow&>(*console.View().Flow(FLOW_SERVICE));
 }
 
@@ -342,7 +342,7 @@ TEST(Upgrade, OtherExchangesAreRefusedWhileTheUpgradeRuns) {
         EXPECT_TRUE(t.Quiet());
     }
     EXPECT_TRUE(t.console.op.dialogTitles.isEmpty()) << "no Serial Communication dialog";
-    EXPECT_FALSE(Service(t.console).BatteryDlg().IsOpen());
+    EXPECT_FALSE(ServiceFlowOf(t.console).BatteryDlg().IsOpen());
     // The upgrade goes on as if nothing had been pressed.
     t.Answer(CMD_UPGRADE_HEX, 0, 1);
     EXPECT_EQ(t.pty.Next(), CMD_UPGRADE_HEX);
@@ -417,7 +417,7 @@ TEST(Upgrade, AFileThatBreaksPartWayEndsTheUpgradeWithAClearMessage) {
         t.Start(board);
         const std::string path = t.Choose(board == BOARD_ZEL12 ? HexImage(Bytes(48)) : Bytes(3 * 2048));
         ASSERT_NE(t.pty.Next(), 0u);
-        WriteFile(path, board == BOARD_ZEL12 ? Record(4, 0, std::string("\x08\x00", 2)) : Bytes(100));
+        WriteFile(path, board == BOARD_ZEL12 ? HexRecordLine(4, 0, std::string("\x08\x00", 2)) : Bytes(100));
         if (board == BOARD_ZEL12) {
             t.Answer(CMD_UPGRADE_HEX, 0, 1);
             EXPECT_EQ(t.console.Prompt().toStdString(),
@@ -435,16 +435,16 @@ TEST(Upgrade, AFileThatBreaksPartWayEndsTheUpgradeWithAClearMessage) {
 }
 
 TEST(Upgrade, BrokenFilesAreRefusedBeforeAnythingIsSent) {
-    const std::string good = Record(0, 0, "abcd");
+    const std::string good = HexRecordLine(0, 0, "abcd");
     const struct { const char* name; int board; std::string bytes; const char* why; } cases[] = {
         {"missing", BOARD_PELL, "", "Cannot open the firmware file '"},
         {"folder", BOARD_PELL, "", "': it is a folder."},
         {"empty BIN", BOARD_PELL, "", "' is empty."},
         {"BIN one byte too large", BOARD_QOR10_LV, Bytes(524289), "' is too large: 524289 bytes (at most 524288, 256 chunks of 2048)."},
-        {"HEX letter in a record", BOARD_ZEL12, ":02000000ZZ11ED\n" + Record(1, 0, ""), "record 1, line 1: not hexadecimal or cut short"},
-        {"HEX bad checksum", BOARD_ZEL12, good + "\n:0400000061626364FF\n" + Record(1, 0, ""), "record 2, line 2: checksum does not match"},
+        {"HEX letter in a record", BOARD_ZEL12, ":02000000ZZ11ED\n" + HexRecordLine(1, 0, ""), "record 1, line 1: not hexadecimal or cut short"},
+        {"HEX bad checksum", BOARD_ZEL12, good + "\n:0400000061626364FF\n" + HexRecordLine(1, 0, ""), "record 2, line 2: checksum does not match"},
         {"HEX cut short", BOARD_ZEL12, good + "\n:0400000061", "record 2, line 2: not hexadecimal or cut short"},
-        {"HEX text between records", BOARD_ZEL12, good + "\nhello\n" + Record(1, 0, ""), "record 2, line 2: text outside a record"},
+        {"HEX text between records", BOARD_ZEL12, good + "\nhello\n" + HexRecordLine(1, 0, ""), "record 2, line 2: text outside a record"},
         {"HEX without end", BOARD_ZEL12, good + "\n", "' has no end-of-file record."},
         {"HEX without records", BOARD_ZEL12, "\r\n", "' holds no Intel HEX records."},
     };
