@@ -1,8 +1,7 @@
 // File > Open Image and Save Image As: RAW files of exactly 72416 bytes, and
-// 8-bit grey PNG pictures of 248 x 292. The kind goes by the name: a name
-// ending in ".png" (any letter case) is a PNG, any other a RAW file.
-#include <QBuffer>
-#include <QByteArray>
+// 8-bit grey PNG pictures of 248 x 292 (made by ops/PngImage.h, as the
+// command line makes them). The kind goes by the name: a name ending in
+// ".png" (any letter case) is a PNG, any other a RAW file.
 #include <QFileInfo>
 #include <QImage>
 #include <array>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "console/CaptureFlow.h"
+#include "ops/PngImage.h"
 #include "platform/qt/UiOperator.h"
 
 const char* const IMAGE_OPEN_FILTER = "RAW files(*.raw)|*.raw|PNG image (*.png)|*.png|All files|*.*|";
@@ -93,15 +93,12 @@ void CCaptureFlow::OnSaveImage() {
     const QString path = QString::fromStdString(chosen);
     SImageFileResult result;
     if (IsPngName(path)) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!ImageToQImage(m_Image).save(&buffer, "PNG")) {
+        const std::vector<std::uint8_t> bytes = EncodeGreyPng(m_Image.Data(), IMAGE_WIDTH, IMAGE_HEIGHT);
+        if (bytes.empty()) {
             ReportFileProblem(QString("Cannot write '%1': the PNG image could not be made.").arg(path));
             return;
         }
-        result = WriteWholeFile(chosen, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                static_cast<std::size_t>(bytes.size()));
+        result = WriteWholeFile(chosen, bytes.data(), bytes.size());
     } else {
         result = SaveRawImage(chosen, m_Image);
     }

@@ -8,29 +8,6 @@
 #include "widgets/MsgDlg.h"
 #include "widgets/WaitDlg.h"
 
-const SAnswerRow kVerifyRows[5] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Verification is succeeded.", "Verification is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Verification is failed.", "Verification is failed."},
-    {RES_INVALID_ID, MSGFORM_WARNING, "Invalid ID!!!", "Invalid ID!!!"},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Verification canceled.", "Verification canceled."},
-};
-
-const SAnswerRow kIdentifyRows[4] = {
-    // The prompt ends in a blank: "(ID: %s)" follows it.
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Identification is succeeded. ", "Identification is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Identification is failed.", "Identification failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Identification canceled.", "Identification canceled."},
-};
-
-const SAnswerRow kMiniIdentifyRows[4] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Identification is succeeded.", "Identification is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Identification is failed.", "Identification failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Identification canceled.", "Identification canceled."},
-};
-
 QString IdentifiedId(const CPacket& answer) {
     // Only the data the answer carried counts: bytes behind it belong to no
     // answer and must not be shown as part of the ID.

@@ -27,34 +27,6 @@ int NewerCount(const CPacket& answer) {
     return size < 4 ? 0 : static_cast<int>((size - 4) / FP_RECORD_SIZE);
 }
 
-const SAnswerRow kFpListRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get fingerprint list is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-};
-const SAnswerRow kFpListExRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get fingerprint list is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_CANCELED, MSGFORM_WARNING, "To get fingerprint list is canceled.", nullptr},
-};
-const SAnswerRow kMasterListExRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get master list is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "Not master mode", nullptr},
-    {RES_CANCELED, MSGFORM_WARNING, "To get master list is canceled.", nullptr},
-};
-const SAnswerRow kDeleteAllRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Deletion is succeeded.", nullptr},
-    {RES_FAIL, MSGFORM_WARNING, "Deletion is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-};
-const SAnswerRow kSetMasterRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To set/reset master is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_ID, MSGFORM_WARNING, "Invalid ID!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-    {RES_MASTER_FULL, MSGFORM_WARNING, "Master record is full.", nullptr},
-};
-
 }  // namespace
 
 CDbMgrFlow::CDbMgrFlow(IConsoleContext& console) : CConsoleFlow(console) {}

@@ -6,7 +6,7 @@
 #include "console/ConsoleMessages.h"
 #include "platform/qt/UiOperator.h"
 #include "tools/FieldCheck.h"
-#include "tools/LogData.h"
+#include "ops/LogData.h"
 #include "widgets/DialogTemplate.h"
 
 namespace {

@@ -7,19 +7,6 @@
 
 namespace {
 
-// Failed answers to CMD_GET_LOG_EX: nothing is stored and the read ends.
-const SAnswerRow kLogExFailRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get log data is failed", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-    {RES_CANCELED, MSGFORM_WARNING, "To get log data is canceled", nullptr},
-};
-
-const char kNoLogData[] = "There is no log data.";
-// Ten sends of a block request and no answer.
-const char kLogLost[] = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
-const char kPacketDataError[] = "Packet data error";
-
 // Bytes before the records in an answer to CMD_GET_LOG_EX: the record count
 // and a value the console does not use, both 16-bit.
 constexpr std::uint32_t LOG_EX_HEADER_SIZE = 4;
@@ -47,7 +34,8 @@ void CLogDataFlow::OnAnswer(const CReply& reply) {
 
 void CLogDataFlow::OnExchangeEnded(const CReply& reply) {
     if (reply.End() == EExchangeEnd::TimedOut) {
-        PostBox(kLogLost, MB_OK | MB_ICONSTOP);
+        // Ten sends of a block request and no answer.
+        PostBox(kCommunicationError, MB_OK | MB_ICONSTOP);
         return;
     }
     CConsoleFlow::OnExchangeEnded(reply);

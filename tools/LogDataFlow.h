@@ -13,7 +13,7 @@
 #include <QString>
 
 #include "console/ConsoleFlow.h"
-#include "tools/LogData.h"
+#include "ops/LogData.h"
 #include "tools/LogDataDlg.h"
 
 class CPacket;
