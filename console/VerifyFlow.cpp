@@ -1,20 +1,15 @@
 #include "console/VerifyFlow.h"
 
-#include <algorithm>
-
 #include "console/InputIdDlg.h"
 #include "console/VerifyDlgs.h"
+#include "ops/AnswerData.h"
 #include "platform/qt/UiOperator.h"
 #include "widgets/MsgDlg.h"
 #include "widgets/WaitDlg.h"
 
 QString IdentifiedId(const CPacket& answer) {
-    // Only the data the answer carried counts: bytes behind it belong to no
-    // answer and must not be shown as part of the ID.
-    const std::size_t size = std::min<std::size_t>(answer.m_DataSize, FINGERPRINT_ID_LIMIT);
-    const auto* data = reinterpret_cast<const char*>(answer.m_Data);
-    const std::size_t length = std::find(data, data + size, '\0') - data;
-    return QString::fromLatin1(data, static_cast<int>(length));
+    const std::string id = IdentifiedIdText(answer);
+    return QString::fromLatin1(id.data(), static_cast<int>(id.size()));
 }
 
 CVerifyFlow::CVerifyFlow(IConsoleContext& console) : CConsoleFlow(console) {}

@@ -6,26 +6,13 @@
 #include "console/ConsoleMessages.h"
 #include "platform/qt/UiOperator.h"
 #include "console/EnrollFlow.h"
+#include "ops/AnswerData.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 
 namespace {
 
 std::int32_t ResultOf(const CPacket& answer) { return static_cast<std::int32_t>(answer.m_Param1); }
-
-// Records of an older list answer: m_Param2 names the count; never more than
-// the data area holds.
-int OlderCount(const CPacket& answer) {
-    const std::uint32_t held = std::min<std::uint32_t>(answer.m_DataSize, PACKET_DATA_SIZE) / FP_RECORD_SIZE;
-    return static_cast<int>(std::min(answer.m_Param2, held));
-}
-
-// Records of a newer list answer: 4 leading bytes, then as many whole records
-// as the data holds.
-int NewerCount(const CPacket& answer) {
-    const std::uint32_t size = std::min<std::uint32_t>(answer.m_DataSize, PACKET_DATA_SIZE);
-    return size < 4 ? 0 : static_cast<int>((size - 4) / FP_RECORD_SIZE);
-}
 
 }  // namespace
 
@@ -156,7 +143,7 @@ void CDbMgrFlow::ShowForwarded(UINT msg) {
 void CDbMgrFlow::OnFpList(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetFpList(answer.m_Data, OlderCount(answer));
+        m_FpList.SetFpList(answer.m_Data, OlderListCount(answer));
         Request(req::General(CMD_GET_MASTER_LIST));
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListRows);
@@ -166,7 +153,7 @@ void CDbMgrFlow::OnFpList(const CReply& reply) {
 void CDbMgrFlow::OnMasterList(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetMasterList(answer.m_Data, OlderCount(answer));
+        m_FpList.SetMasterList(answer.m_Data, OlderListCount(answer));
         m_FpList.MarkMasters();
         ShowForwarded(WM_DBMGR_LIST);
     } else {
@@ -177,7 +164,7 @@ void CDbMgrFlow::OnMasterList(const CReply& reply) {
 void CDbMgrFlow::OnFpListEx(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetFpList(answer.m_Data + 4, NewerCount(answer));
+        m_FpList.SetFpList(answer.m_Data + LIST_EX_HEADER_SIZE, NewerListCount(answer));
         Request(req::General(CMD_GET_MASTER_LIST_EX));
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListExRows);
@@ -187,7 +174,7 @@ void CDbMgrFlow::OnFpListEx(const CReply& reply) {
 void CDbMgrFlow::OnMasterListEx(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetMasterList(answer.m_Data + 4, NewerCount(answer));
+        m_FpList.SetMasterList(answer.m_Data + LIST_EX_HEADER_SIZE, NewerListCount(answer));
         m_FpList.MarkMasters();
         ShowForwarded(WM_DBMGR_LIST_EX);
     } else {
