@@ -31,10 +31,7 @@ std::string NumberedName(const std::string& name, int n, int count) {
     const int width = static_cast<int>(std::to_string(count).size());
     char number[16];
     std::snprintf(number, sizeof number, "-%0*d", width, n);
-    const std::size_t slash = name.find_last_of('/');
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + number;
-    return name.substr(0, dot) + number + name.substr(dot);
+    return WithSuffix(name, number);
 }
 
 class CCaptureJob : public CJob {

@@ -39,7 +39,8 @@ const char kCliUsage[] =
     "  identify                        search the database for the finger\n"
     "  verify ID [--password P]        check the finger (or, on boards other than\n"
     "                                  ZEL12, the password) against ID\n"
-    "  enroll ID [--password P]        enrol the finger under ID (two scans)\n"
+    "  enroll ID [--password P]        enrol the finger under ID (two scans; the\n"
+    "                                  Minimized enrol takes no ID)\n"
     "  delete ID                       delete ID (the Minimized delete takes no ID)\n"
     "  delete-all [--users|--masters]  delete every record, the users or the masters\n"
     "  list                            the enrolled IDs; masters marked *\n"
@@ -370,11 +371,11 @@ private:
         std::string value;
         switch (c.kind) {
             case ECliCommand::Verify:
-            case ECliCommand::Enroll:
                 c.id = Text("the ID", NeedPositional("an ID"), ID_FIELD_SIZE - 1);
                 c.hasId = true;
                 Words(c.id);
                 break;
+            case ECliCommand::Enroll:
             case ECliCommand::Delete:
                 if (Positional(value)) {
                     c.id = Text("the ID", value, ID_FIELD_SIZE - 1);
@@ -444,9 +445,11 @@ private:
                 c.file.empty()) {
                 Fail(c.words + " needs -o FILE");
             }
-            if (c.kind == ECliCommand::Delete && c.hasId == o.minimized) {
-                Fail(o.minimized ? "the Minimized delete carries no ID" : "delete needs an ID");
+            // The Minimized enrol and delete frames carry no ID.
+            if ((c.kind == ECliCommand::Delete || c.kind == ECliCommand::Enroll) && c.hasId == o.minimized) {
+                Fail(o.minimized ? "the Minimized " + c.words + " carries no ID" : c.words + " needs an ID");
             }
+            if (c.kind == ECliCommand::Enroll && o.minimized && c.hasPassword) Fail("the Minimized enroll carries no password");
             if (o.minimized && !HasMinimizedForm(c.kind)) Fail(c.words + " is not in the Minimized protocol");
             if (o.minimized && c.kind == ECliCommand::MasterEnter && (c.hasId || c.hasPassword))
                 Fail("no credentials travel in the Minimized protocol");

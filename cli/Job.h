@@ -23,6 +23,7 @@
 // What the connection learned of the module, and what the commands change.
 struct SModuleState {
     std::string port;
+    int number = 0;  // 1, 2, ... when several modules run (their files are told apart by it), else 0
     int baud = 0;
     int board = 0;  // BOARD_* as ops/Connection.h names them
     bool minimized = false;

@@ -2,7 +2,24 @@
 
 #include "cli/ModuleRun.h"
 
-std::unique_ptr<CJob> MakeJob(IJobHost& host, const SCommand& command) {
+std::string WithSuffix(const std::string& name, const std::string& suffix) {
+    const std::size_t start = name.find_last_of('/') == std::string::npos ? 0 : name.find_last_of('/') + 1;
+    const std::size_t dot = name.find_last_of('.');
+    // No extension (or only a leading dot, as in ".img"): at the end.
+    if (dot == std::string::npos || dot <= start) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+std::string ModuleFileName(const std::string& name, int number) {
+    return number > 0 ? WithSuffix(name, "-m" + std::to_string(number)) : name;
+}
+
+std::unique_ptr<CJob> MakeJob(IJobHost& host, const SCommand& given) {
+    SCommand command = given;
+    // Files the command writes get the module's number when several modules run.
+    const bool writes = command.kind == ECliCommand::Capture || command.kind == ECliCommand::MinutiaeGet ||
+                        command.kind == ECliCommand::Log || command.kind == ECliCommand::UserDataRead;
+    if (writes && !command.file.empty()) command.file = ModuleFileName(command.file, host.Module().number);
     switch (command.kind) {
         case ECliCommand::Identify:
         case ECliCommand::Verify:

@@ -14,6 +14,12 @@ std::unique_ptr<CJob> MakeTransferJob(IJobHost& host, const SCommand& command);
 // info, status, cancel, voltage, user-data, options, ports.
 std::unique_ptr<CJob> MakeServiceJob(IJobHost& host, const SCommand& command);
 
+// name with suffix before its extension: ("img.png", "-3") -> "img-3.png".
+std::string WithSuffix(const std::string& name, const std::string& suffix);
+// The name of a file a command writes, for module number (1, 2, ...) of a
+// run of several modules: "img.png" -> "img-m2.png"; 0 keeps the name.
+std::string ModuleFileName(const std::string& name, int number);
+
 // The serial devices present, for `ports` (cli/PortList.cpp).
 std::vector<std::string> ListSerialPorts();
 // A port as given on the command line to the path to open: a name found in

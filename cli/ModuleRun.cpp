@@ -11,9 +11,10 @@ constexpr UINT WM_JOB_FINISHED = WM_USER + 200;
 }  // namespace
 
 CModuleRun::CModuleRun(IMessageLoop& loop, const SCliOptions& options, COutput& output, std::string port,
-                       std::string device)
+                       std::string device, int number)
     : CMsgTarget(loop), m_Options(options), m_Output(output), m_strDevice(std::move(device)), m_Client(loop) {
     m_Module.port = std::move(port);
+    m_Module.number = number;
     m_Module.minimized = options.minimized;
     m_Client.SetLinkListener(this);
 }

@@ -19,8 +19,9 @@ class CModuleRun : public CMsgTarget, public IJobHost {
 public:
     // port: as given (it names the module in every output); device: the
     // path to open.
+    // number: 1, 2, ... when several modules run, else 0.
     CModuleRun(IMessageLoop& loop, const SCliOptions& options, COutput& output, std::string port,
-               std::string device);
+               std::string device, int number);
     ~CModuleRun() override;
 
     void Start();

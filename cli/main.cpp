@@ -154,8 +154,9 @@ int main(int argc, char** argv) {
         }
         CPosixMessageLoop loop;
         std::vector<std::unique_ptr<CModuleRun>> runs;
-        for (const auto& port : ports) {
-            runs.push_back(std::make_unique<CModuleRun>(loop, options, output, port.first, port.second));
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            const int number = ports.size() > 1 ? static_cast<int>(i) + 1 : 0;
+            runs.push_back(std::make_unique<CModuleRun>(loop, options, output, ports[i].first, ports[i].second, number));
         }
         bool interrupted = false;
         if (signalFd >= 0) {
