@@ -447,7 +447,8 @@ private:
             }
             // The Minimized enrol and delete frames carry no ID.
             if ((c.kind == ECliCommand::Delete || c.kind == ECliCommand::Enroll) && c.hasId == o.minimized) {
-                Fail(o.minimized ? "the Minimized " + c.words + " carries no ID" : c.words + " needs an ID");
+                const std::string word = c.kind == ECliCommand::Delete ? "delete" : "enroll";
+                Fail(o.minimized ? "the Minimized " + word + " carries no ID" : word + " needs an ID");
             }
             if (c.kind == ECliCommand::Enroll && o.minimized && c.hasPassword) Fail("the Minimized enroll carries no password");
             if (o.minimized && !HasMinimizedForm(c.kind)) Fail(c.words + " is not in the Minimized protocol");
