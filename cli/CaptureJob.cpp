@@ -61,10 +61,10 @@ private:
 
     void RequestPiece(std::uint32_t piece) { Send(req::General(m_nCommand, 0, piece)); }
 
-    void Report(const std::string& what) {
+    void Report(const std::string& what, bool frequent = false) {
         std::string text = "capture";
         if (m_bLoop) text += " " + std::to_string(m_nImage) + "/" + std::to_string(m_Command.count);
-        Host().Progress(text + ": " + what);
+        Host().Progress(text + ": " + what, frequent);
     }
 
     void OnAnswer(const CReply& reply) override {
@@ -116,7 +116,7 @@ private:
     }
 
     void Next(std::uint32_t piece, std::uint32_t pieces) {
-        Report("piece " + std::to_string(piece) + "/" + std::to_string(pieces));
+        Report("piece " + std::to_string(piece) + "/" + std::to_string(pieces), true);
         RequestPiece(piece);
     }
 

@@ -40,8 +40,10 @@ public:
     virtual CModuleClient& Client() = 0;
     virtual SModuleState& Module() = 0;
     virtual const SCliOptions& Options() const = 0;
-    // Progress of a long job (capture, upgrade, log), shown while stderr is a terminal.
-    virtual void Progress(const std::string& what) = 0;
+    // What the job is doing (a finger wanted, a piece received), shown
+    // while stderr is a terminal. frequent: one of many like it (pieces,
+    // records, blocks), shown at most ten times a second.
+    virtual void Progress(const std::string& what, bool frequent = false) = 0;
     // The job has finished (called once, from inside the job's handler).
     virtual void JobFinished() = 0;
 };

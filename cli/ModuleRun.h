@@ -35,7 +35,7 @@ public:
     CModuleClient& Client() override { return m_Client; }
     SModuleState& Module() override { return m_Module; }
     const SCliOptions& Options() const override { return m_Options; }
-    void Progress(const std::string& what) override { m_Output.Progress(m_Module.port, what); }
+    void Progress(const std::string& what, bool frequent) override { m_Output.Progress(m_Module.port, what, frequent); }
     void JobFinished() override;
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

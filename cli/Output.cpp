@@ -60,11 +60,11 @@ void COutput::Message(const std::string& text) {
     std::fflush(stderr);
 }
 
-void COutput::Progress(const std::string& port, const std::string& what) {
+void COutput::Progress(const std::string& port, const std::string& what, bool frequent) {
     if (!m_bProgress) return;
     const std::int64_t now = CPosixMessageLoop::NowMicros();
     std::int64_t& last = m_LastProgressUs[port];
-    if (last != 0 && now - last < PROGRESS_INTERVAL_US) return;
+    if (frequent && last != 0 && now - last < PROGRESS_INTERVAL_US) return;
     last = now;
     const std::string line = (m_bSeveral ? port + ": " : std::string()) + what;
     std::fprintf(stderr, "\r\033[K%s", line.c_str());

@@ -16,7 +16,7 @@ public:
     void Print(const SResult& result);
     // A message for the operator on stderr ("pravik-cli: " before it).
     void Message(const std::string& text);
-    void Progress(const std::string& port, const std::string& what);
+    void Progress(const std::string& port, const std::string& what, bool frequent);
     bool ShowsProgress() const { return m_bProgress; }
 
 private:

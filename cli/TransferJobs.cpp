@@ -61,7 +61,7 @@ private:
                                          " records can be read.");
             return;
         }
-        Host().Progress("log: block " + std::to_string(b.block) + ", " + std::to_string(m_Store.Count()) + " records");
+        Host().Progress("log: block " + std::to_string(b.block) + ", " + std::to_string(m_Store.Count()) + " records", true);
         if (b.block == b.lastBlock) return Save("");
         if (Module().IsZel12()) return (void)Send(req::General(CMD_GET_LOG, b.block + 1));
         const int type = m_Command.searchType;
@@ -138,7 +138,7 @@ private:
         switch (m_Session.OnReply(reply)) {
             case CUpgradeSession::ANSWER_NEXT:
                 Host().Progress("upgrade: " + std::string(m_Session.Format() == EUpgradeFormat::Hex ? "record " : "chunk ") +
-                                std::to_string(m_Session.Piece()) + " of " + std::to_string(m_Session.Range()));
+                                std::to_string(m_Session.Piece()) + " of " + std::to_string(m_Session.Range()), true);
                 break;
             case CUpgradeSession::ANSWER_COMPLETE:
                 End(EOutcome::Ok, m_Session.Format() == EUpgradeFormat::Hex ? kHexUpgradeComplete : kBinUpgradeComplete);
