@@ -6,8 +6,9 @@
 // times, one message loop). Each module's capture time (its JSON line's
 // elapsed_ms, from the first piece request to the image saved) over the wire
 // time of the capture's frames: "ratio_max" is the worst module of the
-// iteration (the modules make their image on an untimed first run). "cpu_ms" is the program's processor time (user and system) for
-// the whole run: connections and four captures.
+// iteration (the modules make their image on an untimed first run).
+// "cpu_ms" is the program's processor time (user and system) for the whole
+// run: connections and four captures.
 //
 // BM_CliStartupToFirstByte: from starting pravik-cli to the first byte of
 // CMD_CONNECT arriving on a pseudo-terminal's other end.

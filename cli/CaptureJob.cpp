@@ -138,7 +138,9 @@ private:
         SFileResult written;
         if (IsPngName(name)) {
             const std::vector<std::uint8_t> png = EncodeGreyPng(m_Image.Data(), IMAGE_WIDTH, IMAGE_HEIGHT);
-            if (png.empty()) return End(RES_SUCCESS, EOutcome::File, "Cannot write '" + name + "': the PNG image could not be made.");
+            if (png.empty()) {
+                return End(RES_SUCCESS, EOutcome::File, "Cannot write '" + name + "': the PNG image could not be made.");
+            }
             written = ReplaceFile(name, png.data(), png.size());
         } else {
             written = ReplaceFile(name, m_Image.Data(), m_Image.Size());

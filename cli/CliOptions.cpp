@@ -450,7 +450,9 @@ private:
                 const std::string word = c.kind == ECliCommand::Delete ? "delete" : "enroll";
                 Fail(o.minimized ? "the Minimized " + word + " carries no ID" : word + " needs an ID");
             }
-            if (c.kind == ECliCommand::Enroll && o.minimized && c.hasPassword) Fail("the Minimized enroll carries no password");
+            if (c.kind == ECliCommand::Enroll && o.minimized && c.hasPassword) {
+                Fail("the Minimized enroll carries no password");
+            }
             if (o.minimized && !HasMinimizedForm(c.kind)) Fail(c.words + " is not in the Minimized protocol");
             if (o.minimized && c.kind == ECliCommand::MasterEnter && (c.hasId || c.hasPassword))
                 Fail("no credentials travel in the Minimized protocol");

@@ -31,7 +31,10 @@ enum : int {
 };
 
 // The module's options as `options set` names them.
-enum EOptionName { OPT_GAIN, OPT_BRIGHTNESS, OPT_CONTRAST, OPT_VERIFY_LEVEL, OPT_IDENTIFY_LEVEL, OPT_LATENT, OPT_LOG, OPT_CAPTURE_PERIOD, OPT_COUNT };
+enum EOptionName {
+    OPT_GAIN, OPT_BRIGHTNESS, OPT_CONTRAST, OPT_VERIFY_LEVEL, OPT_IDENTIFY_LEVEL, OPT_LATENT, OPT_LOG,
+    OPT_CAPTURE_PERIOD, OPT_COUNT
+};
 struct SOptionRule {
     const char* name;  // "gain"
     int min, max;      // the system information window's ranges

@@ -108,7 +108,8 @@ bool EndsWithNoCase(const std::string& name, const char* end) {
 // decides what goes next from each reply; the upgrade owns the link.
 class CUpgradeJob : public CJob {
 public:
-    CUpgradeJob(IJobHost& host, const SCommand& c) : CJob(host, c.words), m_strFile(c.file), m_Session(host.Client(), *this) {}
+    CUpgradeJob(IJobHost& host, const SCommand& c)
+        : CJob(host, c.words), m_strFile(c.file), m_Session(host.Client(), *this) {}
 
 private:
     void Start() override {
