@@ -58,75 +58,36 @@ void CPosixMessageLoop::Quit() {
 // ---------------------------------------------------------------- timers and calls
 
 void CPosixMessageLoop::SetTimer(CMsgTarget* target, UINT id, unsigned ms) {
-    if (!target) return;
-    const std::int64_t period = static_cast<std::int64_t>(ms) * 1000;
-    m_Timers[{target->Handle(), id}] = STimer{period, NowMicros() + period};
+    if (target) m_Schedule.SetTimer(target->Handle(), id, static_cast<std::int64_t>(ms) * 1000, NowMicros());
 }
 
 void CPosixMessageLoop::KillTimer(CMsgTarget* target, UINT id) {
-    if (target) m_Timers.erase({target->Handle(), id});
+    if (target) m_Schedule.KillTimer(target->Handle(), id);
 }
 
 bool CPosixMessageLoop::IsTimerRunning(const CMsgTarget* target, UINT id) const {
-    return target && m_Timers.count({target->Handle(), id}) != 0;
+    return target && m_Schedule.IsTimerRunning(target->Handle(), id);
 }
 
 std::uint64_t CPosixMessageLoop::CallLater(CMsgTarget* owner, unsigned ms, std::function<void()> fn) {
-    const std::uint64_t token = m_NextToken++;
-    m_Calls.emplace(token, SCall{owner ? owner->Handle() : 0, NowMicros() + static_cast<std::int64_t>(ms) * 1000,
-                                 std::move(fn)});
-    return token;
+    return m_Schedule.AddCall(owner ? owner->Handle() : 0, NowMicros() + static_cast<std::int64_t>(ms) * 1000,
+                              std::move(fn));
 }
 
-void CPosixMessageLoop::CancelCall(std::uint64_t token) { m_Calls.erase(token); }
+void CPosixMessageLoop::CancelCall(std::uint64_t token) { m_Schedule.CancelCall(token); }
 
-void CPosixMessageLoop::ForgetTarget(std::uint64_t handle) {
-    for (auto it = m_Timers.begin(); it != m_Timers.end();) {
-        it = it->first.first == handle ? m_Timers.erase(it) : std::next(it);
-    }
-    for (auto it = m_Calls.begin(); it != m_Calls.end();) {
-        it = it->second.owner == handle ? m_Calls.erase(it) : std::next(it);
-    }
-}
+void CPosixMessageLoop::ForgetTarget(std::uint64_t handle) { m_Schedule.Forget(handle); }
 
-std::int64_t CPosixMessageLoop::NextDue() const {
-    std::int64_t next = -1;
-    for (const auto& t : m_Timers) {
-        if (next < 0 || t.second.dueUs < next) next = t.second.dueUs;
-    }
-    for (const auto& c : m_Calls) {
-        if (next < 0 || c.second.dueUs < next) next = c.second.dueUs;
-    }
-    return next;
-}
-
-// Ties go to delayed calls first, then timers, each in creation order.
+// A timer behind by more than a period (the loop was busy) fires once, with
+// no burst of catch-up ticks: its period runs on from now.
 bool CPosixMessageLoop::FireDue(std::int64_t now) {
-    auto call = m_Calls.end();
-    for (auto it = m_Calls.begin(); it != m_Calls.end(); ++it) {
-        if (it->second.dueUs <= now && (call == m_Calls.end() || it->second.dueUs < call->second.dueUs)) call = it;
+    CTimerSchedule::SDue event;
+    if (!m_Schedule.TakeDue(now, false, event)) return false;
+    if (!event.isCall) {
+        Deliver(PostedMessage{event.target, WM_TIMER, event.id, 0, {}});
+    } else if (event.owner == 0 || IsAlive(event.owner)) {
+        event.fn();
     }
-    auto timer = m_Timers.end();
-    for (auto it = m_Timers.begin(); it != m_Timers.end(); ++it) {
-        if (it->second.dueUs <= now && (timer == m_Timers.end() || it->second.dueUs < timer->second.dueUs)) {
-            timer = it;
-        }
-    }
-    if (call == m_Calls.end() && timer == m_Timers.end()) return false;
-    if (call != m_Calls.end() && (timer == m_Timers.end() || call->second.dueUs <= timer->second.dueUs)) {
-        std::function<void()> fn = std::move(call->second.fn);
-        const std::uint64_t owner = call->second.owner;
-        m_Calls.erase(call);
-        if (owner == 0 || IsAlive(owner)) fn();
-        return true;
-    }
-    const auto key = timer->first;
-    STimer& t = timer->second;
-    t.dueUs += t.periodUs > 0 ? t.periodUs : 1;
-    // Behind by more than a period (the loop was busy): no burst of catch-up
-    // ticks, the period runs on from now.
-    if (t.dueUs <= now) t.dueUs = now + (t.periodUs > 0 ? t.periodUs : 1);
-    Deliver(PostedMessage{key.first, WM_TIMER, key.second, 0, {}});
     return true;
 }
 
@@ -200,7 +161,7 @@ bool CPosixMessageLoop::RunUntil(const std::function<bool()>& done, int timeoutM
         }
         if (done && done()) return true;
         if (deadline >= 0 && now >= deadline) break;
-        std::int64_t due = NextDue();
+        std::int64_t due = m_Schedule.NextDue();
         if (deadline >= 0 && (due < 0 || deadline < due)) due = deadline;
         Wait(due);
     }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/core/MessageLoop.h"
+#include "platform/core/TimerSchedule.h"
 
 class CPosixMessageLoop : public IMessageLoop {
 public:
@@ -56,15 +57,6 @@ protected:
     void Enqueue(PostedMessage&& message) override;
 
 private:
-    struct STimer {
-        std::int64_t periodUs;
-        std::int64_t dueUs;
-    };
-    struct SCall {
-        std::uint64_t owner;
-        std::int64_t dueUs;
-        std::function<void()> fn;
-    };
     struct SWatch {
         int fd;
         std::function<void()> fn;
@@ -74,8 +66,6 @@ private:
     bool DeliverOne();
     // Fires the earliest timer or call due by now; true when one fired.
     bool FireDue(std::int64_t now);
-    // The next due time, or -1.
-    std::int64_t NextDue() const;
     // Waits for a post, a watched descriptor or until dueUs (-1: no limit).
     void Wait(std::int64_t dueUs);
 
@@ -83,8 +73,6 @@ private:
     std::atomic<bool> m_bQuit{false};
     mutable std::mutex m_QueueLock;
     std::deque<PostedMessage> m_Queue;
-    std::map<std::pair<std::uint64_t, UINT>, STimer> m_Timers;
-    std::map<std::uint64_t, SCall> m_Calls;
-    std::uint64_t m_NextToken = 1;
+    CTimerSchedule m_Schedule;  // in microseconds of NowMicros
     std::vector<SWatch> m_Watches;
 };
