@@ -85,6 +85,16 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
+void CValues::Raw(const std::string& key, std::string json) {
+    for (auto& item : m_Items) {
+        if (item.first == key) {
+            item.second = std::move(json);
+            return;
+        }
+    }
+    m_Items.emplace_back(key, std::move(json));
+}
+
 std::string CValues::Json() const {
     std::string out = "{";
     for (std::size_t i = 0; i < m_Items.size(); ++i) {

@@ -26,14 +26,15 @@ std::string ResultText(std::int32_t code);
 // valid UTF-8 as \u00XX of their Latin-1 reading).
 std::string JsonString(const std::string& text);
 
-// Named values of a result, in the order they were added, each already in
-// JSON form.
+// Named values of a result, in the order they were first added, each
+// already in JSON form.
 class CValues {
 public:
     void Text(const std::string& key, const std::string& value) { Raw(key, JsonString(value)); }
     void Number(const std::string& key, long long value) { Raw(key, std::to_string(value)); }
     void Bool(const std::string& key, bool value) { Raw(key, value ? "true" : "false"); }
-    void Raw(const std::string& key, std::string json) { m_Items.emplace_back(key, std::move(json)); }
+    // A key given again keeps its place and takes the new value.
+    void Raw(const std::string& key, std::string json);
     bool Empty() const { return m_Items.empty(); }
     // {"key":value,...}
     std::string Json() const;

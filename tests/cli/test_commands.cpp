@@ -8,6 +8,7 @@
 #include "CliProcess.h"
 #include "ops/PngImage.h"
 #include "protocol/ImageStore.h"
+#include "sim/SimPty.h"
 
 namespace {
 
@@ -143,16 +144,21 @@ TEST(CliCommands, OtherBoardsUsePasswordsTheSecondCaptureMethodAndBinUpgrades) {
     WriteFile(dir.File("fw.bin"), firmware);
     const SCliRun run = RunCli({"--sim", "--sim-type", "1", "info", "master", "enter", "enroll", "7", "--password",
                                 "pw", "verify", "7", "--password", "pw", "capture", "-o", dir.File("p.png"),
-                                "delete-all", "--users", "upgrade", dir.File("fw.bin")});
+                                "log", "-o", dir.File("e.log"), "--search", "nth", "1", "delete-all", "--users",
+                                "upgrade", dir.File("fw.bin")});
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     const std::vector<std::string> lines = run.Lines();
-    ASSERT_EQ(lines.size(), 7u);
+    ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[0], "info: Pell, firmware 1.05, 0 fingerprints, 115200 bit/s, General protocol.");
     EXPECT_EQ(lines[2], "enroll 7 --password ***: Enrollment succeeded.");
     EXPECT_EQ(lines[3], "verify 7 --password ***: Verification is succeeded.");
     EXPECT_EQ(DecodeGreyPng(ReadBytes(dir.File("p.png"))).size(), IMAGE_SIZE);
-    EXPECT_EQ(lines[5], "delete-all --users: Deletion is succeeded.");
-    EXPECT_EQ(lines[6], "upgrade " + dir.File("fw.bin") + ": F/W upgrade is complete.");
+    // The newer log request, one record back.
+    EXPECT_EQ(lines[5], "log -o " + dir.File("e.log") + " --search nth 1: 1 log record saved as " + dir.File("e.log") + ".");
+    const std::string log = ReadText(dir.File("e.log"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_EQ(lines[6], "delete-all --users: Deletion is succeeded.");
+    EXPECT_EQ(lines[7], "upgrade " + dir.File("fw.bin") + ": F/W upgrade is complete.");
 }
 
 TEST(CliCommands, AZel12TakesAnIntelHexUpgrade) {
@@ -178,4 +184,22 @@ TEST(CliCommands, TheMinimizedProtocolSpeaksSixByteFrames) {
         "master leave: Leave master mode",
     };
     EXPECT_EQ(run.Lines(), expected);
+}
+
+TEST(CliCommands, MasterModeTakesTheCredentialsOfTheCommandLineWhenTheModuleAsks) {
+    SimOptions options;
+    options.password = "secret";  // the module asks before it grants master mode
+    CSimPty sim;
+    ASSERT_TRUE(sim.Start(options)) << sim.LastError();
+    SCliRun run = RunCli({"--port", sim.SlavePath(), "master", "enter", "enroll", "2"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "master enter: The module asks for credentials: give --id ID (the master's finger) or --password "
+                       "P (the device password).\n");
+    run = RunCli({"--port", sim.SlavePath(), "master", "enter", "--password", "wrong"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "master enter --password ***: Entering master mode is failed.\n");
+    run = RunCli({"--port", sim.SlavePath(), "--json", "master", "enter", "--password", "secret", "enroll", "2"});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_NE(run.out.find(R"("text":"Enter master mode is succeeded","values":{"authentication":"device-password"})"),
+              std::string::npos) << run.out;
 }
