@@ -146,10 +146,10 @@ void CPosixMessageLoop::Wait(std::int64_t dueUs) {
 // ---------------------------------------------------------------- running
 
 bool CPosixMessageLoop::RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    m_bQuit = false;
     const std::int64_t deadline = timeoutMs < 0 ? -1 : NowMicros() + static_cast<std::int64_t>(timeoutMs) * 1000;
     for (;;) {
-        if (m_bQuit) break;
+        // A quit ends this run and is used up by it.
+        if (m_bQuit.exchange(false)) break;
         if (DeliverOne()) {
             if (done && done()) return true;
             continue;

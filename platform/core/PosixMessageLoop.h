@@ -34,8 +34,9 @@ public:
     // Runs until done() holds (tested after every message, timer and call)
     // or timeoutMs has passed (-1: no limit); returns done(). Also ends on Quit().
     bool RunUntil(const std::function<bool()>& done, int timeoutMs = -1);
-    // Thread-safe: ends Run or RunUntil once the handler under way returns.
-    // The next Run starts afresh.
+    // Thread-safe: ends Run or RunUntil once the handler under way returns;
+    // made while no run is under way, it ends the next one at once. Each
+    // quit ends one run.
     void Quit();
 
     // Calls fn on the loop thread whenever fd is readable, hung up or in

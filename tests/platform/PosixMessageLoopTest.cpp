@@ -150,9 +150,12 @@ TEST(PosixMessageLoop, WatchedDescriptorsCallBackWhenReadable) {
 
 TEST(PosixMessageLoop, QuitFromAnotherThreadOrAHandlerEndsTheRun) {
     CPosixMessageLoop loop;
+    // Whether the quit comes before the run starts or while it waits, the run ends.
     std::thread quitter([&] { loop.Quit(); });
-    loop.Run();  // returns: the quit woke the wait
+    loop.Run();
     quitter.join();
+    loop.Quit();
+    loop.Run();
 
     CRecorder target(loop);
     target.onMessage = [&](UINT, WPARAM n) {
