@@ -64,11 +64,13 @@ asan: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # ThreadSanitizer on what has threads of its own: the serial channel and its
-# queue, the packet manager over a pseudo-terminal, the simulated module.
+# queue, the packet manager over a pseudo-terminal, the simulated module, the
+# real-time message loop that takes posts from other threads, and pravik-cli
+# (its tests run the ThreadSanitizer build of the program).
 # (Qt's painting races inside Qt and is left out.) Address-space
 # randomisation is switched off for the run: this TSan cannot map its shadow
 # under the kernel's large random offsets.
-TSAN_TESTS = pravik-tests-link pravik-tests-protocol pravik-tests-sim
+TSAN_TESTS = pravik-tests-platform pravik-tests-link pravik-tests-protocol pravik-tests-sim pravik-tests-cli
 tsan: deps
 	@echo "configure: $(TSAN_BUILD)/ (thread)"
 	@$(CMAKE_SANITIZE) -S . -B $(TSAN_BUILD) -DPRAVIK_SANITIZE=thread $(CMAKE_QUIET)
@@ -94,10 +96,11 @@ screenshot: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target pravik
 	QT_QPA_PLATFORM=offscreen $(BUILD)/pravik --screenshot docs/main-window.png
 
-# A Debian package of the console and the simulated module (CPack).
+# A Debian package of the console, the command-line program and the
+# simulated module (CPack).
 package: configure
 	@scripts/install-deps dpkg-dev file
-	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-sim
+	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-cli pravik-sim
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/pravik_*.deb
 

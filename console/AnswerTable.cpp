@@ -1,13 +1,8 @@
 #include "console/AnswerTable.h"
 
-#include "console/ConsoleContext.h"
+#include <QString>
 
-const SAnswerRow* FindAnswer(std::int32_t code, const SAnswerRow* rows, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (rows[i].code == code) return &rows[i];
-    }
-    return nullptr;
-}
+#include "console/ConsoleContext.h"
 
 const SAnswerRow* ShowAnswer(IConsoleContext& console, std::int32_t code, const SAnswerRow* rows,
                              std::size_t count) {

@@ -1,5 +1,6 @@
 // File > Open Image and Save Image As: RAW files of exactly 72416 bytes, and
-// PNG pictures of 248 x 292. The kind goes by the name: a name ending in
+// PNG pictures of 248 x 292 (saved as 8-bit grey by ops/PngImage.h, as the
+// command line makes them). The kind goes by the name: a name ending in
 // ".png" (any letter case) is a PNG, any other a RAW file.
 //
 // Only regular files are opened, and their size is judged from their
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "console/CaptureFlow.h"
+#include "ops/PngImage.h"
 #include "platform/core/FileAccess.h"
 #include "platform/qt/UiOperator.h"
 
@@ -142,14 +144,12 @@ void CCaptureFlow::OnSaveImage() {
     const QString path = QString::fromStdString(chosen);
     SFileResult result;
     if (IsPngName(path)) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!ImageToQImage(m_Image).save(&buffer, "PNG")) {
+        const std::vector<std::uint8_t> bytes = EncodeGreyPng(m_Image.Data(), IMAGE_WIDTH, IMAGE_HEIGHT);
+        if (bytes.empty()) {
             ReportFileProblem(QString("Cannot write '%1': the PNG image could not be made.").arg(path));
             return;
         }
-        result = ReplaceFile(chosen, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        result = ReplaceFile(chosen, bytes.data(), bytes.size());
     } else {
         result = ReplaceFile(chosen, m_Image.Data(), m_Image.Size());
     }

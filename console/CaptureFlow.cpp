@@ -1,5 +1,7 @@
 #include "console/CaptureFlow.h"
 
+#include "ops/Answers.h"
+
 #include "platform/qt/UiOperator.h"
 #include "widgets/CaptureMsg.h"
 #include "widgets/DialogTemplate.h"
@@ -8,20 +10,10 @@
 
 namespace {
 
-const char* const kPutFinger = "Put your fingertip on the reader";
 const char* const kPutFingerPrompt = "Put your fingertip on the reader...";
 const char* const kReceiving = "Receiving the image data...";
 const char* const kReceiving2 = "Capture2 : Receiving the image data";
-const char* const kNotInTime = "To get a fingerprint image failed. (Not in time)";
-// The prompt's own spelling.
-const char* const kNotInTimePrompt = "To get a finperprint image failed. (Not in time)";
-const char* const kNotInTime2 = "To get a fingerprint image is failed. (Not in time)";
-const char* const kCaptureCanceled = "Capture image is canceled";
-const char* const kCaptureCanceledByModule = "Capture image is canceled!!!";
 const char* const kStopped = "Stop! continuous capture";
-// Ten sends of a piece request and no answer.
-const char* const kReceivingError = "Image Receiving Error!!! (COMMUNICATOIN ERROR)";
-const char* const kReceivingError2 = "Capture2: Image Receiving Error!!! (COMMUNICATOIN ERROR)";
 // What other flows are told while a capture owns the link.
 const char* const kCaptureJob = "the image capture";
 
@@ -147,7 +139,7 @@ void CCaptureFlow::OnExchangeEnded(const CReply& reply) {
         case EExchangeEnd::TimedOut:
             // Ten sends and no answer: the capture stops where it is (in the
             // loop STOP ends it).
-            PostBox(reply.Command() == CMD_GET_IMAGE ? kReceivingError : kReceivingError2, MB_OK | MB_ICONSTOP);
+            PostBox(reply.Command() == CMD_GET_IMAGE ? kImageReceivingError : kImage2ReceivingError, MB_OK | MB_ICONSTOP);
             EndCapture();
             break;
         case EExchangeEnd::ChecksumRefused:
@@ -168,12 +160,12 @@ void CCaptureFlow::OnImageAnswer(const CReply& reply) {
     CWaitDlg& wait = m_Console.WaitDlg();
     if (static_cast<std::int32_t>(answer.m_Param1) == RES_TIMEOUT) {
         if (loop) {
-            m_Console.SetStatusText(kNotInTime);
+            m_Console.SetStatusText(kImageNotInTime);
             CountFailure();
         } else {
             wait.Close();
-            m_Console.ShowPrompt(MSGFORM_WARNING, kNotInTimePrompt);
-            m_Console.SetStatusText(kNotInTime);
+            m_Console.ShowPrompt(MSGFORM_WARNING, kImageNotInTimePrompt);
+            m_Console.SetStatusText(kImageNotInTime);
             EndCapture();
         }
         return;
@@ -243,10 +235,10 @@ void CCaptureFlow::OnImage2Answer(const CReply& reply) {
         }
     } else if (result == RES_TIMEOUT) {
         if (loop) {
-            m_Console.SetStatusText(kNotInTime);
+            m_Console.SetStatusText(kImageNotInTime);
             CountFailure();
         } else {
-            m_Console.SetStatusText(kNotInTime2);
+            m_Console.SetStatusText(kImage2NotInTime);
             Repaint();
             EndCapture();
         }

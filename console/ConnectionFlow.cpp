@@ -16,34 +16,11 @@
 
 namespace {
 
-// Rates of the search after the configured one, by m_nBaudScan 1..5.
-int ScanRate(int scan) {
-    static const int rates[BAUD_SCAN_LAST] = {9600, 19200, 38400, 57600, 115200};
-    return rates[scan - 1];
-}
-
 QString BaudLabel(int rate) { return QString::asprintf("Baud Rate: %dbps", rate); }
 
 QString FirmwareLabel(std::uint32_t version) {
     return QString::asprintf("Firmware Version: %x.%02x", (version >> 8) & 0xFF, version & 0xFF);
 }
-
-const SAnswerRow kConnectRows[] = {
-    // The search goes on: timer 1 keeps running.
-    {RES_CONNECT_FAIL, MSGFORM_WARNING, "The connection is failed.", "The connection is failed."},
-};
-const SAnswerRow kDeviceInfoRows[] = {
-    {RES_CANCELED, MSGFORM_WARNING, "The command is canceled.", "Get device infomation is canceled."},
-};
-const SAnswerRow kVersionExRows[] = {
-    {RES_CANCELED, MSGFORM_WARNING, "The command is canceled.", "Get firmware version is canceled."},
-};
-const SAnswerRow kSetBaudRateRows[] = {
-    {RES_SUCCESS, PROMPT_NONE, nullptr, "Set baudrate is succeeded."},
-    {RES_FAIL, PROMPT_NONE, nullptr, "Set baudrate is failed."},
-    {RES_INVALID_PARAM, PROMPT_NONE, nullptr, "Invalid parameter!!!"},
-    {RES_CANCELED, PROMPT_NONE, nullptr, "Set baudrate is canceled"},
-};
 
 // Fills a widget's tooltip just before it shows, so that it tells what is
 // true at that moment (an adapter may have come or gone since).
@@ -223,8 +200,8 @@ LRESULT CConnectionFlow::OnTimer(WPARAM id, LPARAM) {
         } else {
             m_nBaudScan = 0;
             m_Console.SetBusy(false);
-            m_Console.SetStatusText("Connection is failed.");
-            PostBox("Connection is failed.", MB_OK);
+            m_Console.SetStatusText(kConnectionFailed);
+            PostBox(kConnectionFailed, MB_OK);
         }
     } else if (m_nConnectStage == CONNECT_STAGE_DEVICE_INFO) {
         // The module does not say what it is: take it for a ZEL12 and ask the
@@ -314,7 +291,7 @@ void CConnectionFlow::OnVersionExAnswer(const CReply& reply) {
     if (result == RES_SUCCESS) {
         m_Console.SetLabel(IDC_FIRMWARE_LABEL, FirmwareLabel(answer.m_Param2));
         // Modules that know the extended version use the new command forms.
-        State().m_nFirmwareLevel = static_cast<std::int32_t>(answer.m_Param1 + 0x103);
+        State().m_nFirmwareLevel = static_cast<std::int32_t>(answer.m_Param1) + FIRMWARE_LEVEL_EXTENDED;
     } else {
         ShowAnswer(m_Console, result, kVersionExRows);
     }

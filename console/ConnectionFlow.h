@@ -14,14 +14,11 @@
 #include <string>
 
 #include "console/ConsoleFlow.h"
+#include "ops/Connection.h"
 
-// Timer 1 drives the baud-rate search and the device-information wait.
+// Timer 1 drives the baud-rate search and the device-information wait (its
+// times and the order of the rates: ops/Connection.h).
 constexpr UINT CONNECT_TIMER_ID = 1;
-constexpr unsigned CONNECT_TIMEOUT_MS = 2000;      // per connection attempt
-constexpr unsigned DEVICE_INFO_TIMEOUT_MS = 1500;  // for the device-information answer
-constexpr unsigned CONNECT_PAUSE_MS = 200;         // before a retry and before CMD_GET_VERSION
-// Rates tried after the configured one, by m_nBaudScan 1..5.
-constexpr int BAUD_SCAN_LAST = 5;
 
 // m_nConnectStage
 constexpr int CONNECT_STAGE_IDLE = 0;

@@ -10,7 +10,7 @@ constexpr UINT WM_PORT_CHANGED = 1029;     // Serial Communication: wParam port 
 constexpr UINT WM_BAUD_CHANGED = 1031;     // Serial Communication: wParam baud index
 // Serial Communication: a device from the list becomes the current COM
 // port's device; lParam points at its path (a std::string in the payload).
-constexpr UINT WM_PORT_DEVICE_CHOSEN = 1142;
+constexpr UINT WM_PORT_DEVICE_CHOSEN = 1144;
 
 // Collected results forwarded by the main form to an open tool window (the
 // numbers of the answers they complete; different targets).

@@ -9,21 +9,6 @@
 #include "console/AnswerTable.h"
 #include "console/ConsoleFlow.h"
 
-// The answer tables, in the order their codes are tested. A row's success
-// action (the next request, the count label) is taken by the handler.
-extern const SAnswerRow kEnrollRows[];        // CMD_ENROLL
-extern const std::size_t kEnrollRowCount;
-extern const SAnswerRow kEnroll2Rows[];       // CMD_ENROLL2
-extern const std::size_t kEnroll2RowCount;
-extern const SAnswerRow kEnrollExRows[];      // CMD_ENROLL_EX (the second scan's success)
-extern const std::size_t kEnrollExRowCount;
-extern const SAnswerRow kMiniEnrollRows[];    // the Minimized enrol (the second scan's success)
-extern const std::size_t kMiniEnrollRowCount;
-extern const SAnswerRow kDeleteRows[];        // CMD_DELETE (also the database manager's)
-extern const std::size_t kDeleteRowCount;
-extern const SAnswerRow kMiniDeleteRows[];    // the Minimized delete and delete all
-extern const std::size_t kMiniDeleteRowCount;
-
 // "Fingerprint Count: N" in the count label.
 void ShowFingerprintCount(IConsoleContext& console, std::uint32_t count);
 

@@ -1,17 +1,8 @@
 #include "console/ImagePicture.h"
 
 #include <QPainter>
-#include <cstring>
 
 #include "protocol/ImageStore.h"
-
-QImage ImageToQImage(const CImageStore& image) {
-    QImage picture(IMAGE_WIDTH, IMAGE_HEIGHT, QImage::Format_Grayscale8);
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        std::memcpy(picture.scanLine(y), image.Data() + static_cast<std::size_t>(y) * IMAGE_WIDTH, IMAGE_WIDTH);
-    }
-    return picture;
-}
 
 CImagePicture::CImagePicture(const CImageStore& image, QWidget* frame) : QWidget(frame), m_Image(image) {
     setObjectName("fingerprintPicture");

@@ -26,6 +26,3 @@ private:
     const CImageStore& m_Image;
     int m_nPaints = 0;
 };
-
-// The image as an 8-bit grey QImage of 248 x 292 (a deep copy).
-QImage ImageToQImage(const CImageStore& image);

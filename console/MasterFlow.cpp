@@ -7,41 +7,6 @@
 #include "platform/qt/UiOperator.h"
 #include "widgets/MsgDlg.h"
 
-const SAnswerRow kEnterMasterRows[6] = {
-    {RES_SUCCESS, PROMPT_NONE, nullptr, "Enter master mode is succeeded"},
-    {RES_FAIL, MSGFORM_WARNING, "Entering master mode is failed.", "Enter master mode is failed."},
-    {RES_INVALID_ID, MSGFORM_WARNING, "Invalid ID!!!", "Invalid ID!!!"},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Not in time!!!", "Not in time!!!"},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", "Invalid parameter!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Entering master mode is canceled.", "Entering master mode is canceled."},
-};
-
-// The Minimized answer knows no invalid ID or parameter.
-const SAnswerRow kMiniEnterMasterRows[4] = {
-    {RES_SUCCESS, PROMPT_NONE, nullptr, "Enter master mode is succeeded"},
-    {RES_FAIL, MSGFORM_WARNING, "Entering master mode is failed.", "Enter master mode is failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Not in time!!!", "Not in time!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Entering master mode is canceled.", "Entering master mode is canceled."},
-};
-
-const SAnswerRow kLeaveMasterRows[2] = {
-    {RES_SUCCESS, PROMPT_NONE, nullptr, "Leave master mode"},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", "No master mode!!!"},
-};
-
-// The device-password answers leave the status line as it is.
-const SAnswerRow kSetPasswordRows[3] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To set master password is succeeded.", nullptr},
-    {RES_FAIL, MSGFORM_WARNING, "To set master password is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-};
-
-const SAnswerRow kDeletePasswordRows[3] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To delete master password succeeded.", nullptr},
-    {RES_FAIL, MSGFORM_WARNING, "To delete master password is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-};
-
 CMasterFlow::CMasterFlow(IConsoleContext& console) : CConsoleFlow(console) {}
 
 void CMasterFlow::OnAnswer(const CReply& reply) {

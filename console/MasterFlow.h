@@ -3,25 +3,13 @@
 // old and the new request forms, the two-step entry (the credential-free
 // opening request, then, unless the module grants master mode at once, one
 // authenticated request of the same command), Tools > Board Password, and
-// the answers, shown from the tables in MasterFlow.cpp. The master-mode flag
+// the answers, shown from the tables in ops/Answers.cpp. The master-mode flag
 // switches the main form between the master-mode and the connected layouts.
 #include <cstdint>
 
 #include "console/AnswerTable.h"
 #include "console/ConsoleFlow.h"
-
-// Modules of this firmware level or later (and every board but the ZEL12)
-// take CMD_ENTER_MASTER_EX.
-constexpr std::int32_t ENTER_MASTER_EX_LEVEL = 0x103;
-
-// The answer tables: enter master (both General forms; the Minimized answer
-// uses kMiniEnterMasterRows), leave master (a Minimized failure shows as
-// RES_NO_MASTER_MODE), set and delete device password.
-extern const SAnswerRow kEnterMasterRows[6];
-extern const SAnswerRow kMiniEnterMasterRows[4];
-extern const SAnswerRow kLeaveMasterRows[2];
-extern const SAnswerRow kSetPasswordRows[3];
-extern const SAnswerRow kDeletePasswordRows[3];
+#include "ops/Connection.h"
 
 class CMasterFlow : public CConsoleFlow {
 public:

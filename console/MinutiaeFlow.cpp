@@ -18,23 +18,6 @@ QString PathText(const std::string& path) { return QFileInfo(QString::fromStdStr
 const char kMinutiaeFilter[] = "MIN files(*.min)|*.min|All files|*.*|";
 const char kMinutiaeDefExt[] = "*.MIN";
 
-// The success row is taken by the handler (the save dialog comes first).
-const SAnswerRow kGetMinutiaeRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get minutiae is failed.", "To get minutiae is failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Get minutiae is canceled.", "Get minutiae is canceled."},
-};
-const std::size_t kGetMinutiaeRowCount = std::size(kGetMinutiaeRows);
-
-const SAnswerRow kInstantMatchRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Instant matching is succeeded.", "Instant matching is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Instant matching is failed.", "Instant matching is failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", "Invalid parameter!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Instant matching is canceled.", "Instant matching is canceled."},
-};
-const std::size_t kInstantMatchRowCount = std::size(kInstantMatchRows);
-
 void CMinutiaeFlow::OnAnswer(const CReply& reply) {
     static const ReplyEntry<CMinutiaeFlow> table[] = {
         GENERAL_REPLY(CMD_GET_MINUTIAE, &CMinutiaeFlow::OnGetMinutiaeAnswer),

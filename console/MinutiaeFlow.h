@@ -17,13 +17,6 @@
 extern const char kMinutiaeFilter[];   // "MIN files(*.min)|*.min|All files|*.*|"
 extern const char kMinutiaeDefExt[];   // "*.MIN"
 
-// Failures of the get-minutiae answer and every row of the instant-matching
-// answer, in the order their codes are tested.
-extern const SAnswerRow kGetMinutiaeRows[];
-extern const std::size_t kGetMinutiaeRowCount;
-extern const SAnswerRow kInstantMatchRows[];
-extern const std::size_t kInstantMatchRowCount;
-
 class CMinutiaeFlow : public CConsoleFlow {
 public:
     explicit CMinutiaeFlow(IConsoleContext& console) : CConsoleFlow(console) {}

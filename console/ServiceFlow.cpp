@@ -8,19 +8,7 @@
 
 namespace {
 
-const SAnswerRow kCancelRows[] = {
-    {RES_IDLE, MSGFORM_WARNING, "ZEL status is idle.", "ZEL status is idle. (Cancel command is useless)"},
-};
-
-// The voltage check outside the battery test, by m_Param2.
-const SAnswerRow kVoltageRows[] = {
-    {1, MSGFORM_WARNING, "Supply voltage is low. Check battery voltage.", nullptr},
-    {0, MSGFORM_SUCCESS, "Supply voltage is not low.", nullptr},
-};
-
 const char* const kBatteryCanceled = "Battery life test canceled.";
-// Ten voltage checks and no answer.
-const char* const kVoltageLost = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
 const char* const kBatteryJob = "the battery life test";
 
 }  // namespace
@@ -69,7 +57,8 @@ void CServiceFlow::OnAnswer(const CReply& reply) {
 
 void CServiceFlow::OnExchangeEnded(const CReply& reply) {
     if (reply.End() == EExchangeEnd::TimedOut && reply.Command() == CMD_CHECK_VOLTAGE) {
-        PostBox(kVoltageLost, MB_OK | MB_ICONSTOP);
+        // Ten voltage checks and no answer.
+        PostBox(kCommunicationError, MB_OK | MB_ICONSTOP);
         // The test cannot go on without the check's answer.
         if (m_bBatteryTest) StopBatteryTest();
         return;
@@ -97,17 +86,15 @@ void CServiceFlow::OnStatusAnswer(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     switch (static_cast<std::int32_t>(answer.m_Param1)) {
         case RES_SUCCESS:
-            ShowStatus(answer.m_Param2 == 0   ? "Status = Idle"
-                       : answer.m_Param2 == 1 ? "Status = busy"
-                                              : "Status = busy!!!");
+            ShowStatus(answer.m_Param2 == 0 ? kStatusIdle : answer.m_Param2 == 1 ? kStatusBusy : kStatusBusyHard);
             break;
-        case RES_FAIL: m_Console.SetStatusText("Status check is failed"); break;
+        case RES_FAIL: m_Console.SetStatusText(kStatusFailed); break;
         default: break;
     }
 }
 
 void CServiceFlow::OnMiniStatusAnswer(const CReply& reply) {
-    ShowStatus(reply.Result() == 0 ? "Status = Idle" : "Status = busy");
+    ShowStatus(reply.Result() == 0 ? kStatusIdle : kStatusBusy);
 }
 
 // ------------------------------------------------------------------ CANCEL

@@ -1,6 +1,7 @@
 #include "console/UpgradeFlow.h"
 
-#include "console/UpgradeTexts.h"
+#include "ops/Answers.h"
+#include "ops/UpgradeTexts.h"
 #include "platform/qt/UiOperator.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
@@ -10,8 +11,6 @@ namespace {
 const char* const kHexFilter = "INTEL HEX files(*.hex)|*.hex|All files|*.*|";
 const char* const kBinFilter = "Binary files(*.bin)|*.bin|All files|*.*|";
 const char* const kQuitQuestion = "Do you really want to quit upgrade process?\nThis would cause a illegal operation.";
-// Ten sends of a piece and no answer (or every one refused).
-const char* const kUpgradeCanceled = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
 const char* const kUpgradeJob = "the firmware upgrade";
 
 }  // namespace
@@ -90,22 +89,22 @@ void CUpgradeFlow::OnUpgradeReply(const CReply& reply) {
         case CUpgradeSession::ANSWER_NEXT: m_ProgDlg.StepIt(); break;
         case CUpgradeSession::ANSWER_COMPLETE:
             Finish();
-            m_Console.ShowPrompt(MSGFORM_SUCCESS, m_Session.Format() == EUpgradeFormat::Hex
-                                                      ? "Upgrading complete."
-                                                      : "F/W upgrade is complete.");
+            m_Console.ShowPrompt(MSGFORM_SUCCESS, m_Session.Format() == EUpgradeFormat::Hex ? kHexUpgradeComplete
+                                                                                             : kBinUpgradeComplete);
             break;
         case CUpgradeSession::ANSWER_INVALID:
             Finish();
-            m_Console.ShowPrompt(MSGFORM_WARNING, "Invalid parameter!!!");
+            m_Console.ShowPrompt(MSGFORM_WARNING, kUpgradeInvalid);
             break;
         case CUpgradeSession::ANSWER_CANCELED:
             Finish();
-            m_Console.ShowPrompt(MSGFORM_WARNING, "F/W upgrade is canceled.");
+            m_Console.ShowPrompt(MSGFORM_WARNING, kUpgradeCanceled);
             break;
         case CUpgradeSession::ANSWER_LOST:
             // The window goes first, so the box is not hidden behind it.
             Finish();
-            PostBox(kUpgradeCanceled, MB_OK | MB_ICONSTOP);
+            // Ten sends of a piece and no answer (or every one refused).
+            PostBox(kCommunicationError, MB_OK | MB_ICONSTOP);
             break;
         case CUpgradeSession::ANSWER_FAILED:
             Finish();

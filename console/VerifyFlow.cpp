@@ -1,43 +1,15 @@
 #include "console/VerifyFlow.h"
 
-#include <algorithm>
-
 #include "console/InputIdDlg.h"
 #include "console/VerifyDlgs.h"
+#include "ops/AnswerData.h"
 #include "platform/qt/UiOperator.h"
 #include "widgets/MsgDlg.h"
 #include "widgets/WaitDlg.h"
 
-const SAnswerRow kVerifyRows[5] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Verification is succeeded.", "Verification is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Verification is failed.", "Verification is failed."},
-    {RES_INVALID_ID, MSGFORM_WARNING, "Invalid ID!!!", "Invalid ID!!!"},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Verification canceled.", "Verification canceled."},
-};
-
-const SAnswerRow kIdentifyRows[4] = {
-    // The prompt ends in a blank: "(ID: %s)" follows it.
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Identification is succeeded. ", "Identification is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Identification is failed.", "Identification failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Identification canceled.", "Identification canceled."},
-};
-
-const SAnswerRow kMiniIdentifyRows[4] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Identification is succeeded.", "Identification is succeeded."},
-    {RES_FAIL, MSGFORM_WARNING, "Identification is failed.", "Identification failed."},
-    {RES_TIMEOUT, MSGFORM_WARNING, "Time out!!!", "Time out!!!"},
-    {RES_CANCELED, MSGFORM_WARNING, "Identification canceled.", "Identification canceled."},
-};
-
 QString IdentifiedId(const CPacket& answer) {
-    // Only the data the answer carried counts: bytes behind it belong to no
-    // answer and must not be shown as part of the ID.
-    const std::size_t size = std::min<std::size_t>(answer.m_DataSize, FINGERPRINT_ID_LIMIT);
-    const auto* data = reinterpret_cast<const char*>(answer.m_Data);
-    const std::size_t length = std::find(data, data + size, '\0') - data;
-    return QString::fromLatin1(data, static_cast<int>(length));
+    const std::string id = IdentifiedIdText(answer);
+    return QString::fromLatin1(id.data(), static_cast<int>(id.size()));
 }
 
 CVerifyFlow::CVerifyFlow(IConsoleContext& console) : CConsoleFlow(console) {}

@@ -3,7 +3,7 @@
 // password, against one enrolled ID (General protocol only); IDENTIFY
 // searches the whole database for the live finger, in both protocols. One
 // request, one answer; the answers are shown from the tables in
-// VerifyFlow.cpp. (The battery life test sends identifications of its own;
+// ops/Answers.cpp. (The battery life test sends identifications of its own;
 // their answers go to the service flow, which sent them.)
 #include <QString>
 #include <cstdint>
@@ -12,13 +12,6 @@
 #include "console/ConsoleFlow.h"
 
 class CPacket;
-
-// The answer tables of CMD_VERIFY, CMD_IDENTIFY and the Minimized identify. The success row of
-// kIdentifyRows carries the beginning of the prompt; the identified ID
-// follows it as "(ID: %s)".
-extern const SAnswerRow kVerifyRows[5];
-extern const SAnswerRow kIdentifyRows[4];
-extern const SAnswerRow kMiniIdentifyRows[4];
 
 // The identified ID of a successful identification answer: the text at the
 // start of its data, ending at the first zero, at the ninth character or at

@@ -63,11 +63,15 @@ bool CSimPty::Start(const SimOptions& options) {
     if (ptsname_r(m_Master, name, sizeof name) != 0) return Fail("ptsname");
     m_strSlavePath = name;
     fcntl(m_Master, F_SETFL, fcntl(m_Master, F_GETFL) | O_NONBLOCK);
+    // A program started meanwhile (a test runs the command-line program) must
+    // not hold the terminal open: when the simulator stops, the console's end
+    // has to see the hang-up.
+    fcntl(m_Master, F_SETFD, FD_CLOEXEC);
 
     // Our own slave descriptor: without one, the terminal would hang up
     // whenever the console closes its port. It also sets raw mode at the
     // module's speed until the console sets its own.
-    m_Slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    m_Slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_Slave < 0) return Fail(std::string("open ") + name);
     termios t{};
     if (tcgetattr(m_Slave, &t) != 0) return Fail("tcgetattr");

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 
 #include "console/ConsoleMessages.h"
-#include "tools/FpList.h"
+#include "ops/FpList.h"
 #include "widgets/DialogTemplate.h"
 
 namespace {

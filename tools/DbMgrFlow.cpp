@@ -6,54 +6,13 @@
 #include "console/ConsoleMessages.h"
 #include "platform/qt/UiOperator.h"
 #include "console/EnrollFlow.h"
+#include "ops/AnswerData.h"
 #include "widgets/DialogTemplate.h"
 #include "widgets/MsgDlg.h"
 
 namespace {
 
 std::int32_t ResultOf(const CPacket& answer) { return static_cast<std::int32_t>(answer.m_Param1); }
-
-// Records of an older list answer: m_Param2 names the count; never more than
-// the data area holds.
-int OlderCount(const CPacket& answer) {
-    const std::uint32_t held = std::min<std::uint32_t>(answer.m_DataSize, PACKET_DATA_SIZE) / FP_RECORD_SIZE;
-    return static_cast<int>(std::min(answer.m_Param2, held));
-}
-
-// Records of a newer list answer: 4 leading bytes, then as many whole records
-// as the data holds.
-int NewerCount(const CPacket& answer) {
-    const std::uint32_t size = std::min<std::uint32_t>(answer.m_DataSize, PACKET_DATA_SIZE);
-    return size < 4 ? 0 : static_cast<int>((size - 4) / FP_RECORD_SIZE);
-}
-
-const SAnswerRow kFpListRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get fingerprint list is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-};
-const SAnswerRow kFpListExRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get fingerprint list is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_CANCELED, MSGFORM_WARNING, "To get fingerprint list is canceled.", nullptr},
-};
-const SAnswerRow kMasterListExRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get master list is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "Not master mode", nullptr},
-    {RES_CANCELED, MSGFORM_WARNING, "To get master list is canceled.", nullptr},
-};
-const SAnswerRow kDeleteAllRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "Deletion is succeeded.", nullptr},
-    {RES_FAIL, MSGFORM_WARNING, "Deletion is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-};
-const SAnswerRow kSetMasterRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To set/reset master is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_ID, MSGFORM_WARNING, "Invalid ID!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-    {RES_MASTER_FULL, MSGFORM_WARNING, "Master record is full.", nullptr},
-};
 
 }  // namespace
 
@@ -185,7 +144,7 @@ void CDbMgrFlow::ShowForwarded(UINT msg) {
 void CDbMgrFlow::OnFpList(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetFpList(answer.m_Data, OlderCount(answer));
+        m_FpList.SetFpList(answer.m_Data, OlderListCount(answer));
         Request(req::General(CMD_GET_MASTER_LIST));
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListRows);
@@ -195,7 +154,7 @@ void CDbMgrFlow::OnFpList(const CReply& reply) {
 void CDbMgrFlow::OnMasterList(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetMasterList(answer.m_Data, OlderCount(answer));
+        m_FpList.SetMasterList(answer.m_Data, OlderListCount(answer));
         m_FpList.MarkMasters();
         ShowForwarded(WM_DBMGR_LIST);
     } else {
@@ -206,7 +165,7 @@ void CDbMgrFlow::OnMasterList(const CReply& reply) {
 void CDbMgrFlow::OnFpListEx(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetFpList(answer.m_Data + 4, NewerCount(answer));
+        m_FpList.SetFpList(answer.m_Data + LIST_EX_HEADER_SIZE, NewerListCount(answer));
         Request(req::General(CMD_GET_MASTER_LIST_EX));
     } else {
         ShowAnswer(m_Console, ResultOf(answer), kFpListExRows);
@@ -216,7 +175,7 @@ void CDbMgrFlow::OnFpListEx(const CReply& reply) {
 void CDbMgrFlow::OnMasterListEx(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     if (ResultOf(answer) == RES_SUCCESS) {
-        m_FpList.SetMasterList(answer.m_Data + 4, NewerCount(answer));
+        m_FpList.SetMasterList(answer.m_Data + LIST_EX_HEADER_SIZE, NewerListCount(answer));
         m_FpList.MarkMasters();
         ShowForwarded(WM_DBMGR_LIST_EX);
     } else {

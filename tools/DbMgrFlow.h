@@ -15,11 +15,9 @@
 #include <cstdint>
 
 #include "console/ConsoleFlow.h"
+#include "ops/Connection.h"
 #include "tools/DbMgrDlg.h"
-#include "tools/FpList.h"
-
-// The firmware level from which the newer list commands (48/49) are used.
-constexpr std::int32_t FIRMWARE_LEVEL_LIST_EX = 0x103;
+#include "ops/FpList.h"
 
 class CDbMgrFlow : public CConsoleFlow {
 public:

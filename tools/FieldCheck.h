@@ -1,15 +1,9 @@
 #pragma once
-// Reading the fields of a tool window's form: whole numbers within a range
-// and texts of a bounded length, with the messages the operator is shown
-// when a field does not fit.
+// Reading the fields of a tool window's form: the rules and sentences of
+// ops/FieldCheck.h on the form's texts.
 #include <QString>
 
-enum EFieldCheck {
-    FIELD_OK,
-    FIELD_NOT_INTEGER,   // "Please enter an integer."
-    FIELD_OUT_OF_RANGE,  // "Please enter an integer between %1 and %2."
-    FIELD_TOO_LONG,      // "Please enter no more than %1 characters."
-};
+#include "ops/FieldCheck.h"
 
 // A whole number: an optional sign and decimal digits, blanks around them
 // allowed; false for anything else (also for an empty text and a number

@@ -4,7 +4,7 @@
 #include "platform/core/FileAccess.h"
 #include "platform/qt/UiOperator.h"
 #include "tools/FieldCheck.h"
-#include "tools/LogData.h"
+#include "ops/LogData.h"
 #include "widgets/DialogTemplate.h"
 
 namespace {

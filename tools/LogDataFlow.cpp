@@ -7,23 +7,6 @@
 
 namespace {
 
-// Failed answers to CMD_GET_LOG_EX: nothing is stored and the read ends.
-const SAnswerRow kLogExFailRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get log data is failed", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-    {RES_CANCELED, MSGFORM_WARNING, "To get log data is canceled", nullptr},
-};
-
-const char kNoLogData[] = "There is no log data.";
-// Ten sends of a block request and no answer.
-const char kLogLost[] = "Upgrade process was canceled! (COMMUNICATOIN ERROR)";
-const char kPacketDataError[] = "Packet data error";
-
-// Bytes before the records in an answer to CMD_GET_LOG_EX: the record count
-// and a value the console does not use, both 16-bit.
-constexpr std::uint32_t LOG_EX_HEADER_SIZE = 4;
-
 }  // namespace
 
 CLogDataFlow::CLogDataFlow(IConsoleContext& console)
@@ -47,7 +30,8 @@ void CLogDataFlow::OnAnswer(const CReply& reply) {
 
 void CLogDataFlow::OnExchangeEnded(const CReply& reply) {
     if (reply.End() == EExchangeEnd::TimedOut) {
-        PostBox(kLogLost, MB_OK | MB_ICONSTOP);
+        // Ten sends of a block request and no answer.
+        PostBox(kCommunicationError, MB_OK | MB_ICONSTOP);
         return;
     }
     CConsoleFlow::OnExchangeEnded(reply);
@@ -95,19 +79,18 @@ void CLogDataFlow::Complete() {
 
 void CLogDataFlow::OnLogAnswer(const CReply& reply) {
     // The older form has no result code: m_Param1 is the block number.
-    const CPacket& answer = reply.Packet();
-    const std::uint32_t block = answer.m_Param1;
-    if (block == 0) m_Store.Clear();
-    if (answer.m_DataSize == 0) {
+    const SLogBlock b = DecodeLogBlock(reply.Packet());
+    if (b.block == 0) m_Store.Clear();
+    if (b.kind == SLogBlock::NO_DATA) {
         m_Console.ShowPrompt(MSGFORM_WARNING, kNoLogData);
         return;
     }
-    const std::uint32_t count = answer.m_Param2;
-    if (answer.m_DataSize / LOG_RECORD_SIZE != count) {
+    if (b.kind == SLogBlock::BAD_DATA) {
         m_Console.ShowPrompt(MSGFORM_ERROR, kPacketDataError);
         return;
     }
-    if (!StoreBlock(answer.m_Data, count)) return;
+    if (!StoreBlock(b.records, b.count)) return;
+    const std::uint32_t block = b.block;
     if (block == LOG_LAST_BLOCK) {
         Complete();
     } else {
@@ -122,22 +105,20 @@ void CLogDataFlow::OnLogExAnswer(const CReply& reply) {
         ShowAnswer(m_Console, result, kLogExFailRows);
         return;
     }
-    const std::uint32_t blocks = answer.m_Param2;
-    if (blocks == 0) m_Store.Clear();
-    if (answer.m_DataSize == 0) {
+    if (answer.m_Param2 == 0) m_Store.Clear();
+    const SLogBlock b = DecodeLogExBlock(answer);
+    if (b.kind == SLogBlock::NO_DATA) {
         m_Console.ShowPrompt(MSGFORM_WARNING, kNoLogData);
         return;
     }
-    const std::uint32_t block = blocks >> 8, lastBlock = blocks & 0xFF;
-    const std::uint32_t count = answer.m_DataSize >= 2 ? (std::uint32_t{answer.m_Data[0]} << 8) | answer.m_Data[1] : 0;
     // The record count must lie within the data received, and a block cannot
     // come after the last one.
-    if (answer.m_DataSize < LOG_EX_HEADER_SIZE ||
-        (answer.m_DataSize - LOG_EX_HEADER_SIZE) / LOG_RECORD_SIZE < count || block > lastBlock) {
+    if (b.kind == SLogBlock::BAD_DATA) {
         m_Console.ShowPrompt(MSGFORM_ERROR, kPacketDataError);
         return;
     }
-    if (!StoreBlock(answer.m_Data + LOG_EX_HEADER_SIZE, count)) return;
+    if (!StoreBlock(b.records, b.count)) return;
+    const std::uint32_t block = b.block, lastBlock = b.lastBlock;
     if (block == lastBlock) {
         Complete();
         return;

@@ -17,12 +17,11 @@
 #include <QString>
 
 #include "console/ConsoleFlow.h"
-#include "tools/LogData.h"
+#include "ops/AnswerData.h"
+#include "ops/LogData.h"
 #include "tools/LogDataDlg.h"
 
 class CPacket;
-
-constexpr std::uint32_t LOG_LAST_BLOCK = 0xFFFF;  // block number of the older form's last block
 
 class CLogDataFlow : public CConsoleFlow {
 public:

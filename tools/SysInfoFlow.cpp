@@ -13,53 +13,6 @@ namespace {
 std::int32_t ResultOf(const CPacket& answer) { return static_cast<std::int32_t>(answer.m_Param1); }
 std::uint32_t U(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 
-// Set answers: RES_FAIL shows nothing.
-const SAnswerRow kSetOppRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To set OPP option is succeeded.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set OPP option is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kSetSecurityRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To set security level is succeeded.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set security level is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kSetLatentRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To set latent option is succeeded.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set lastent option is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kSetLogRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To set log option is succeeded.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set log option failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kSetCaptureRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To set capture period is succeeded.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To set capture period failed. (Not master mode)", nullptr},
-};
-
-// Get answers.
-const SAnswerRow kGetOppRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get OPP option is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get OPP option is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kGetSecurityRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get security level is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get security level is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kGetLatentRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get latent option is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get latent option is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kGetLogRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get log option is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get log option is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kGetCaptureRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To get capture period is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get capture period is failed. (Not master mode)", nullptr},
-};
-const SAnswerRow kGetDbInitRows[] = {
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "To get DB init option failed. (Not master mode)", nullptr},
-};
-
 }  // namespace
 
 CSysInfoFlow::CSysInfoFlow(IConsoleContext& console) : CConsoleFlow(console) {}

@@ -8,18 +8,6 @@
 
 namespace {
 
-const SAnswerRow kReadRows[] = {
-    {RES_FAIL, MSGFORM_WARNING, "To read user data is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-};
-const SAnswerRow kWriteRows[] = {
-    {RES_SUCCESS, MSGFORM_SUCCESS, "To write user data is succeeded.", nullptr},
-    {RES_FAIL, MSGFORM_WARNING, "To write user data is failed.", nullptr},
-    {RES_NO_MASTER_MODE, MSGFORM_WARNING, "No master mode!!!", nullptr},
-    {RES_INVALID_PARAM, MSGFORM_WARNING, "Invalid parameter!!!", nullptr},
-};
-
 }  // namespace
 
 CUserDataFlow::CUserDataFlow(IConsoleContext& console) : CConsoleFlow(console), m_Dlg(console.Operator()) {
@@ -50,7 +38,7 @@ void CUserDataFlow::OnReadAnswer(const CReply& reply) {
     const CPacket& answer = reply.Packet();
     const auto result = static_cast<std::int32_t>(answer.m_Param1);
     if (result != RES_SUCCESS) {
-        ShowAnswer(m_Console, result, kReadRows);
+        ShowAnswer(m_Console, result, kUserDataReadRows);
         return;
     }
     // m_Param2 says how many bytes came; only bytes that did come are read.
@@ -58,12 +46,12 @@ void CUserDataFlow::OnReadAnswer(const CReply& reply) {
     m_Dlg.ShowReadData(answer.m_Data, count);
 }
 
-void CUserDataFlow::OnWriteAnswer(const CReply& reply) { ShowAnswer(m_Console, reply.Result(), kWriteRows); }
+void CUserDataFlow::OnWriteAnswer(const CReply& reply) { ShowAnswer(m_Console, reply.Result(), kUserDataWriteRows); }
 
 void CUserDataFlow::OnEraseAnswer(const CReply& reply) {
     if (reply.Result() == RES_SUCCESS) {
-        m_Console.ShowPrompt(MSGFORM_SUCCESS, "To erase user data block succeeded.");
+        m_Console.ShowPrompt(MSGFORM_SUCCESS, kEraseUserDataSucceeded);
     } else {
-        m_Console.ShowPrompt(MSGFORM_WARNING, "To erase user data block failed.");
+        m_Console.ShowPrompt(MSGFORM_WARNING, kEraseUserDataFailed);
     }
 }

@@ -7,6 +7,8 @@
 // the prompt is open.
 #include <QString>
 
+#include "ops/AnswerTable.h"
+
 #include "widgets/ModelessPrompt.h"
 
 class QDialog;
@@ -16,10 +18,9 @@ constexpr int IDD_MSGDLG = 142;
 constexpr int IDC_MSG_TEXT = 1043;
 constexpr int IDC_MSG_ICON = 1045;
 
-constexpr int MSGFORM_WARNING = 0;     // icon 155
-constexpr int MSGFORM_ERROR = 1;       // icon 157
-constexpr int MSGFORM_CONNECTION = 2;  // icon 154
-constexpr int MSGFORM_SUCCESS = 3;     // icon 158
+// The forms MSGFORM_WARNING (icon 155), MSGFORM_ERROR (157),
+// MSGFORM_CONNECTION (154) and MSGFORM_SUCCESS (158) are those of the answer
+// tables (ops/AnswerTable.h).
 
 // Icon resource of a form; 0 for a form outside 0..3.
 int MsgFormIcon(int form);

@@ -61,69 +61,35 @@ bool CManualMessageLoop::RunUntil(const std::function<bool()>& done, int timeout
 }
 
 void CManualMessageLoop::SetTimer(CMsgTarget* target, UINT id, unsigned ms) {
-    m_Timers[{target->Handle(), id}] = Timer{static_cast<std::int64_t>(ms), m_Now + ms};
+    m_Schedule.SetTimer(target->Handle(), id, static_cast<std::int64_t>(ms), m_Now);
 }
 
-void CManualMessageLoop::KillTimer(CMsgTarget* target, UINT id) {
-    m_Timers.erase({target->Handle(), id});
-}
+void CManualMessageLoop::KillTimer(CMsgTarget* target, UINT id) { m_Schedule.KillTimer(target->Handle(), id); }
 
 bool CManualMessageLoop::IsTimerRunning(const CMsgTarget* target, UINT id) const {
-    return m_Timers.count({target->Handle(), id}) != 0;
+    return m_Schedule.IsTimerRunning(target->Handle(), id);
 }
 
 std::uint64_t CManualMessageLoop::CallLater(CMsgTarget* owner, unsigned ms, std::function<void()> fn) {
-    std::uint64_t token = m_NextToken++;
-    m_Calls.emplace(token, Call{owner ? owner->Handle() : 0, m_Now + ms, std::move(fn)});
-    return token;
+    return m_Schedule.AddCall(owner ? owner->Handle() : 0, m_Now + ms, std::move(fn));
 }
 
-void CManualMessageLoop::CancelCall(std::uint64_t token) { m_Calls.erase(token); }
+void CManualMessageLoop::CancelCall(std::uint64_t token) { m_Schedule.CancelCall(token); }
 
-void CManualMessageLoop::ForgetTarget(std::uint64_t handle) {
-    for (auto it = m_Timers.begin(); it != m_Timers.end();) {
-        it = it->first.first == handle ? m_Timers.erase(it) : std::next(it);
-    }
-    for (auto it = m_Calls.begin(); it != m_Calls.end();) {
-        it = it->second.owner == handle ? m_Calls.erase(it) : std::next(it);
-    }
-}
+void CManualMessageLoop::ForgetTarget(std::uint64_t handle) { m_Schedule.Forget(handle); }
 
-std::int64_t CManualMessageLoop::NextDue() const {
-    std::int64_t next = -1;
-    for (const auto& t : m_Timers) {
-        if (next < 0 || t.second.due < next) next = t.second.due;
-    }
-    for (const auto& c : m_Calls) {
-        if (next < 0 || c.second.due < next) next = c.second.due;
-    }
-    return next;
-}
+std::int64_t CManualMessageLoop::NextDue() const { return m_Schedule.NextDue(); }
 
-// Fires the earliest event due at or before limit. Ties go to delayed calls
-// first, then timers, each in creation order.
+// Fires the earliest event due at or before limit, the clock moved to it;
+// a timer that falls due again before limit fires again on the way.
 bool CManualMessageLoop::FireNextUntil(std::int64_t limit) {
-    auto call = m_Calls.end();
-    for (auto it = m_Calls.begin(); it != m_Calls.end(); ++it) {
-        if (it->second.due <= limit && (call == m_Calls.end() || it->second.due < call->second.due)) call = it;
-    }
-    auto timer = m_Timers.end();
-    for (auto it = m_Timers.begin(); it != m_Timers.end(); ++it) {
-        if (it->second.due <= limit && (timer == m_Timers.end() || it->second.due < timer->second.due)) timer = it;
-    }
-    if (call == m_Calls.end() && timer == m_Timers.end()) return false;
-
-    if (call != m_Calls.end() && (timer == m_Timers.end() || call->second.due <= timer->second.due)) {
-        m_Now = call->second.due;
-        std::function<void()> fn = std::move(call->second.fn);
-        std::uint64_t owner = call->second.owner;
-        m_Calls.erase(call);
-        if (owner == 0 || IsAlive(owner)) fn();
-    } else {
-        m_Now = timer->second.due;
-        auto key = timer->first;
-        timer->second.due += timer->second.period > 0 ? timer->second.period : 1;
-        Deliver(PostedMessage{key.first, WM_TIMER, key.second, 0, {}});
+    CTimerSchedule::SDue event;
+    if (!m_Schedule.TakeDue(limit, true, event)) return false;
+    m_Now = event.due;
+    if (!event.isCall) {
+        Deliver(PostedMessage{event.target, WM_TIMER, event.id, 0, {}});
+    } else if (event.owner == 0 || IsAlive(event.owner)) {
+        event.fn();
     }
     RunPending();
     return true;

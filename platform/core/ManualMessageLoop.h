@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/core/MessageLoop.h"
+#include "platform/core/TimerSchedule.h"
 
 class CManualMessageLoop : public IMessageLoop {
 public:
@@ -52,22 +53,11 @@ protected:
     void Enqueue(PostedMessage&& message) override;
 
 private:
-    struct Timer {
-        std::int64_t period;
-        std::int64_t due;
-    };
-    struct Call {
-        std::uint64_t owner;
-        std::int64_t due;
-        std::function<void()> fn;
-    };
     bool FireNextUntil(std::int64_t limit);
 
     std::int64_t m_Now = 0;
     mutable std::mutex m_QueueLock;
     std::condition_variable m_QueueSignal;
     std::deque<PostedMessage> m_Queue;
-    std::map<std::pair<std::uint64_t, UINT>, Timer> m_Timers;
-    std::map<std::uint64_t, Call> m_Calls;  // by token, tokens grow with time of creation
-    std::uint64_t m_NextToken = 1;
+    CTimerSchedule m_Schedule;
 };

@@ -1,7 +1,9 @@
 // The layers of the program, checked on every #include of the source tree:
-// platform services < serial link < device protocol < the console, with the
-// simulated module beside the console and knowing nothing of it. Nothing
-// below the console uses Qt.
+// platform services < serial link < device protocol < the module's
+// operations without a window (ops) < the console, with the simulated module
+// beside the console and knowing nothing of it, and the command-line program
+// (cli) beside the console, knowing nothing of it or of any window. Nothing
+// below the console, and nothing of the command line, uses Qt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,13 +32,16 @@ const std::vector<SLayer>& Layers() {
         {"platform/core", {"platform/core"}, false},
         {"link", {"platform/core", "link"}, false},
         {"protocol", {"platform/core", "link", "protocol"}, false},
+        {"ops", {"platform/core", "link", "protocol", "ops"}, false},
         {"sim", {"platform/core", "link", "protocol", "sim"}, false},
+        // The command-line program: the module's work without a window.
+        {"cli", {"platform/core", "link", "protocol", "ops", "sim", "cli"}, false},
         {"platform/qt", {"platform/core", "platform/qt"}, true},
-        {"widgets", {"platform/core", "platform/qt", "link", "protocol", "widgets"}, true},
-        {"console", {"platform/core", "platform/qt", "link", "protocol", "widgets", "console", "tools"}, true},
-        {"tools", {"platform/core", "platform/qt", "link", "protocol", "widgets", "console", "tools"}, true},
+        {"widgets", {"platform/core", "platform/qt", "link", "protocol", "ops", "widgets"}, true},
+        {"console", {"platform/core", "platform/qt", "link", "protocol", "ops", "widgets", "console", "tools"}, true},
+        {"tools", {"platform/core", "platform/qt", "link", "protocol", "ops", "widgets", "console", "tools"}, true},
         {"app",
-         {"platform/core", "platform/qt", "link", "protocol", "widgets", "console", "tools", "app", "sim"},
+         {"platform/core", "platform/qt", "link", "protocol", "ops", "widgets", "console", "tools", "app", "sim"},
          true},
     };
     return layers;
@@ -101,11 +106,23 @@ TEST(Layers, TheRuleCatchesIncludesThatReachUp) {
     EXPECT_NE(CheckLine("tools/PacketTraceDlg.cpp", "#include \"app/PravikView.h\""), "");
     EXPECT_NE(CheckLine("widgets/MsgDlg.cpp", "#include \"console/ControlIds.h\""), "");
     EXPECT_NE(CheckLine("platform/qt/UiOperator.cpp", "#include \"widgets/MsgDlg.h\""), "");
+    // The shared operations know no console; the command line no window.
+    EXPECT_NE(CheckLine("ops/Answers.cpp", "#include \"console/AnswerTable.h\""), "");
+    EXPECT_NE(CheckLine("ops/PngImage.cpp", "#include <QImage>"), "");
+    EXPECT_NE(CheckLine("protocol/ModuleClient.cpp", "#include \"ops/Answers.h\""), "");
+    EXPECT_NE(CheckLine("cli/Jobs.cpp", "#include \"console/AnswerTable.h\""), "");
+    EXPECT_NE(CheckLine("cli/Jobs.cpp", "#include \"platform/qt/QtMessageLoop.h\""), "");
+    EXPECT_NE(CheckLine("cli/Jobs.cpp", "#include \"widgets/MsgDlg.h\""), "");
+    EXPECT_NE(CheckLine("cli/main.cpp", "#include <QCoreApplication>"), "");
+    EXPECT_NE(CheckLine("sim/SimPty.cpp", "#include \"cli/Jobs.h\""), "");
     // Allowed: downwards, the standard library, Qt above the core, tests.
     EXPECT_EQ(CheckLine("protocol/ModuleClient.h", "#include \"link/SerialChannel.h\""), "");
     EXPECT_EQ(CheckLine("link/Queue.h", "#include <mutex>"), "");
     EXPECT_EQ(CheckLine("console/ConnectionFlow.h", "#include <QString>"), "");
     EXPECT_EQ(CheckLine("app/PravikApp.h", "#include \"sim/SimPty.h\""), "");
+    EXPECT_EQ(CheckLine("cli/Jobs.cpp", "#include \"ops/Answers.h\""), "");
+    EXPECT_EQ(CheckLine("cli/main.cpp", "#include \"sim/SimPty.h\""), "");
+    EXPECT_EQ(CheckLine("console/VerifyFlow.cpp", "#include \"ops/Answers.h\""), "");
     EXPECT_EQ(CheckLine("tests/ui/test_app.cpp", "#include \"app/PravikView.h\""), "");
     EXPECT_EQ(CheckLine("link/SerialChannel.cpp", "// #include \"protocol/ModuleClient.h\""), "");
 }

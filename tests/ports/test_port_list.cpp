@@ -208,3 +208,33 @@ TEST(ListPortsOption, PrintsOneLinePerPortAndExits) {
                        "  ttyUSB0  Talven ZEL12 Bridge  (serial A1B2C3, driver ftdi_sio)\n");
 }
 #endif
+
+#ifdef PRAVIK_CLI_EXE
+TEST(CliPortsCommand, ListsTheSameDevicesAsTheConsole) {
+    CFakeAdapters adapters;
+    ASSERT_FAKES_WORK(adapters);
+    auto run = [](const char* args, std::string& out) {
+        out.clear();
+        FILE* pipe = ::popen((std::string(PRAVIK_CLI_EXE) + " " + args + " 2>&1").c_str(), "r");
+        if (!pipe) return -1;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        return ::pclose(pipe);
+    };
+    std::string out;
+    EXPECT_EQ(run("ports", out), 0);
+    EXPECT_EQ(out, "ports: No serial port found.\n");
+    CBackingPty pty;
+    ASSERT_TRUE(adapters.Plug(Bridge("ttyUSB0", pty.SlavePath())));
+    ASSERT_TRUE(adapters.AddUart("ttyS0", "4", ""));
+    EXPECT_EQ(run("ports", out), 0);
+    EXPECT_EQ(out, "ports: 2 serial ports:\n  /dev/ttyS0  ttyS0\n  " + std::string(BRIDGE_BY_ID) +
+                       "  ttyUSB0  Talven ZEL12 Bridge  (serial A1B2C3, driver ftdi_sio)\n");
+    EXPECT_EQ(run("--json ports", out), 0);
+    EXPECT_NE(out.find(R"("values":{"ports":[{"path":"/dev/ttyS0","device":"/dev/ttyS0"},{"path":")" +
+                       std::string(BRIDGE_BY_ID) +
+                       R"(","device":"/dev/ttyUSB0","maker":"Talven","product":"ZEL12 Bridge","serial":"A1B2C3"}]})"),
+              std::string::npos)
+        << out;
+}
+#endif

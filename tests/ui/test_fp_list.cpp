@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/FpList.h"
+#include "ops/FpList.h"
 
 namespace {
 

@@ -280,7 +280,9 @@ TEST(InstantMatching, CancelAShortFileOrAnUnreadableOneSendsNothing) {
             path = row.size == DEVICE ? row.name : c.dir.File(row.name);
             if (row.size >= 0) WriteFile(path, AsString(MinutiaeRecord(static_cast<std::size_t>(row.size))));
             if (row.size == FOLDER) std::filesystem::create_directory(path);
-            if (row.size == PIPE) ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            if (row.size == PIPE) {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            }
             c.Op().fileAnswers.push_back(path);
         }
         ASSERT_TRUE(c.console.Click(IDC_INSTANT_MATCHING));

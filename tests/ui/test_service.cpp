@@ -18,12 +18,6 @@ CServiceFlow& Service(CConsole& console) {
     return static_cast<CServiceFlow&>(*console.View().Flow(FLOW_SERVICE));
 }
 
-std::vector<std::string> BoxTexts(CConsole& console) {
-    std::vector<std::string> texts;
-    for (const auto& box : console.op.boxes) texts.push_back(box.text);
-    return texts;
-}
-
 }  // namespace
 
 TEST(Service, StatusAnswersShowTheirTextInABoxAndTheStatusLine) {

@@ -70,15 +70,15 @@ TEST(FieldCheck, WholeNumbersRangesAndLengthsGiveTheirMessages) {
     for (const auto& n : numbers) {
         SCOPED_TRACE(n.text);
         int value = -99;
-        EXPECT_EQ(ParseFieldInteger(n.text, value), n.integer);
+        EXPECT_EQ(ParseFieldInteger(QString(n.text), value), n.integer);
         EXPECT_EQ(value, n.integer ? n.value : -99);
     }
     int value = 5;
-    EXPECT_EQ(CheckIntegerField("x", 0, 10, value), FIELD_NOT_INTEGER);
+    EXPECT_EQ(CheckIntegerField(QString("x"), 0, 10, value), FIELD_NOT_INTEGER);
     EXPECT_EQ(value, 5);  // kept
-    EXPECT_EQ(CheckIntegerField("11", 0, 10, value), FIELD_OUT_OF_RANGE);
+    EXPECT_EQ(CheckIntegerField(QString("11"), 0, 10, value), FIELD_OUT_OF_RANGE);
     EXPECT_EQ(value, 11);  // taken as typed
-    EXPECT_EQ(CheckIntegerField("10", 0, 10, value), FIELD_OK);
+    EXPECT_EQ(CheckIntegerField(QString("10"), 0, 10, value), FIELD_OK);
     QString text = "old";
     EXPECT_EQ(CheckTextField(QString(257, 'A'), 256, text), FIELD_TOO_LONG);
     EXPECT_EQ(text, "old");

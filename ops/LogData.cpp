@@ -1,4 +1,4 @@
-#include "tools/LogData.h"
+#include "ops/LogData.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "console/UpgradeTexts.h"
+#include "ops/UpgradeTexts.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "tools/FpList.h"
+#include "ops/FpList.h"
 
 #include <algorithm>
 #include <cstring>
