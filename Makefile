@@ -90,7 +90,7 @@ screenshot: configure
 # A Debian package of the console and the simulated module (CPack).
 package: configure
 	@scripts/install-deps dpkg-dev file
-	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-sim
+	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-sim pravik-dissector
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/pravik_*.deb
 

@@ -1,5 +1,7 @@
 #include "platform/core/ProfileFile.h"
 
+#include "platform/core/AtomicFile.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
@@ -61,21 +63,6 @@ bool MakeDirectories(const std::string& dir) {
     std::size_t slash = dir.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
     return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::mutex g_DirLock;
@@ -156,31 +143,9 @@ bool CProfileFile::Save() const {
     }
     std::size_t slash = target.find_last_of('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     if (!MakeDirectories(dir)) return false;
-
-    std::string temp = dir + "/." + base + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-
-    struct stat old;
-    mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, Text()) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) ok = rename(name.data(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(name.data());
-        return false;
-    }
-    // Make the rename itself durable.
-    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
-    return true;
+    const std::string text = Text();
+    return WriteFileAtomically(target, text.data(), text.size());
 }
 
 int CProfileFile::FindSection(const std::string& section) const {
