@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <deque>
 
 #include "protocol/TraceDecode.h"
@@ -138,6 +139,11 @@ public:
         return index < m_History.Size() ? &m_History.At(index) : nullptr;
     }
     const CTraceHistory& History() const { return m_History; }
+    // The row of frame number, -1 when it is not listed.
+    int RowOf(std::uint64_t number) const {
+        const auto it = std::lower_bound(m_Rows.begin(), m_Rows.end(), number);
+        return it != m_Rows.end() && *it == number ? static_cast<int>(it - m_Rows.begin()) : -1;
+    }
 
     void SetFilter(SFilter filter) {
         m_Filter = std::move(filter);
@@ -352,12 +358,18 @@ void CPacketTraceDlg::OnTraceHistoryChanged() {
 
 void CPacketTraceDlg::ApplyFilter() {
     if (!m_pModel || !m_pWnd) return;
+    // The frame selected stays selected when the new filter lists it.
+    QTreeView* list = List();
+    const STraceRecord* selected = list ? m_pModel->Record(list->currentIndex().row()) : nullptr;
+    const std::uint64_t number = selected ? selected->number : 0;
     CPacketTraceModel::SFilter filter;
     filter.words = GetDlgItemText(m_pWnd.data(), IDC_TRACE_FILTER).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     filter.sent = IsDlgButtonChecked(m_pWnd.data(), IDC_TRACE_SENT);
     filter.received = IsDlgButtonChecked(m_pWnd.data(), IDC_TRACE_RECEIVED);
     filter.failuresOnly = IsDlgButtonChecked(m_pWnd.data(), IDC_TRACE_FAILURES);
     m_pModel->SetFilter(std::move(filter));
+    const int row = number ? m_pModel->RowOf(number) : -1;
+    if (list && row >= 0) list->setCurrentIndex(m_pModel->index(row, 0));
     ShowDetail();
     ScrollToNewest();
 }

@@ -313,11 +313,17 @@ TEST_F(TraceTest, TheFilterNarrowsToACommandADirectionOrTheFailures) {
     EXPECT_EQ(commands(), (QStringList{"SND 0x60 GET_IMAGE", "RCV 0x60 GET_IMAGE", "SND 0x63 GET_IMAGE2"}));
     SetDlgItemText(wnd, IDC_TRACE_FILTER, "0x12");
     EXPECT_EQ(commands(), (QStringList{"SND 0x12 IDENTIFY", "RCV 0x12 IDENTIFY"}));
+    ASSERT_TRUE(trace.SelectRow(1));  // kept selected while the filter lists it
+    EXPECT_TRUE(trace.DetailText().startsWith("Frame 4: RCV answer"));
     ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_SENT));  // received only
     EXPECT_EQ(commands(), (QStringList{"RCV 0x12 IDENTIFY"}));
     Add(ETraceKind::Request, CMD_IDENTIFY, 0);  // new rows pass the same filter
     Add(ETraceKind::Answer, CMD_IDENTIFY, RES_SUCCESS);
     EXPECT_EQ(commands(), (QStringList{"RCV 0x12 IDENTIFY", "RCV 0x12 IDENTIFY"}));
+    EXPECT_TRUE(trace.DetailText().startsWith("Frame 4: RCV answer"));
+    EXPECT_EQ(trace.List()->currentIndex().row(), 0);
+    SetDlgItemText(wnd, IDC_TRACE_FILTER, "get_image");  // not listed now: nothing shown
+    EXPECT_EQ(trace.DetailText(), "");
     SetDlgItemText(wnd, IDC_TRACE_FILTER, "");
     ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_SENT));
     ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_FAILURES));
