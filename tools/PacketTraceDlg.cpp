@@ -405,13 +405,14 @@ void CPacketTraceDlg::ShowDetail() {
                             QString::fromStdString(TraceWallText(r->wallUs)));
     const QString note = NoteText(*r);
     if (!note.isEmpty()) text += note + QLatin1Char('\n');
-    text += QLatin1Char('\n') + QString::fromStdString(TraceHexDump(*r, bytes, fields));
+    // The decoded data first: the dump of a large frame runs long.
     if (!fields.empty()) {
-        text += QStringLiteral("\nData area:\n");
+        text += QStringLiteral("Data area:\n");
         for (const STraceField& f : fields) {
             text += QStringLiteral("  %1: %2\n").arg(QString::fromStdString(f.name), QString::fromStdString(f.value));
         }
     }
+    text += QLatin1Char('\n') + QString::fromStdString(TraceHexDump(*r, bytes, fields));
     pane->setPlainText(text);
 }
 

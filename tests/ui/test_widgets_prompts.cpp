@@ -346,6 +346,7 @@ TEST_F(TraceTest, TheSelectedFrameIsShownWholeInHexWithItsDataDecodedAndThePassw
     EXPECT_TRUE(detail.contains("0020  00 00 00 ** ** ** ** ** ** ** ** ** ** ** ** **\n0030  ** ** ** 00 00 02 e9\n")) << detail.toStdString();
     EXPECT_TRUE(detail.contains("Data area:\n  id: \"12\"\n  password: ********\n")) << detail.toStdString();
     EXPECT_FALSE(detail.contains("73 65 63"));  // "sec"
+    EXPECT_LT(detail.indexOf("Data area:"), detail.indexOf("0000  7e"));  // the fields above the long dump
     ASSERT_TRUE(trace.SelectRow(1));
     EXPECT_TRUE(trace.DetailText().startsWith("Frame 2: RCV answer, General, 25 bytes"));
     EXPECT_FALSE(trace.DetailText().contains("Data area"));
