@@ -16,47 +16,14 @@
 #include <vector>
 
 #include "ClientHarness.h"
+#include "TraceFeeder.h"
 #include "protocol/TraceDecode.h"
 #include "protocol/TraceFiles.h"
 #include "protocol/TraceHistory.h"
 
 namespace {
 
-// Hands the history one frame, as the module client does.
-class CFeeder {
-public:
-    explicit CFeeder(CTraceHistory& history) : m_History(history) {}
-
-    void General(ETraceKind kind, std::uint32_t command, std::uint32_t p1, std::uint32_t p2 = 0, const Bytes& data = {},
-                 std::uint32_t err = 0, int send = 1) {
-        m_Packet->m_Command = command;
-        m_Packet->m_Param1 = p1;
-        m_Packet->m_Param2 = p2;
-        m_Packet->m_ErrCode = err;
-        m_Packet->m_DataSize = static_cast<std::uint32_t>(data.size());
-        if (!data.empty()) std::memcpy(m_Packet->m_Data, data.data(), data.size());
-        m_Packet->PrepareForSend();
-        STraceEvent e;
-        e.kind = kind;
-        e.packet = m_Packet.get();
-        e.send = kind == ETraceKind::Request || kind == ETraceKind::Resend ? send : 0;
-        m_History.OnTrace(e);
-    }
-    void Raw(ETraceKind kind, EFrameForm form, const Bytes& bytes, EBadFrame bad = EBadFrame::HeaderChecksum) {
-        STraceEvent e;
-        e.kind = kind;
-        e.form = form;
-        e.bytes = bytes.data();
-        e.size = bytes.size();
-        e.bad = bad;
-        e.send = kind == ETraceKind::Request ? 1 : 0;
-        m_History.OnTrace(e);
-    }
-
-private:
-    CTraceHistory& m_History;
-    std::unique_ptr<CPacket> m_Packet = std::make_unique<CPacket>();
-};
+using CFeeder = CTraceFeeder;
 
 Bytes KeptBytes(const CTraceHistory& h, std::size_t index) {
     const STraceRecord& r = h.At(index);

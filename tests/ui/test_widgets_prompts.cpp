@@ -9,6 +9,7 @@
 #include "protocol/Packet.h"
 #include "protocol/Requests.h"
 #include "protocol/TraceHistory.h"
+#include "tests/TraceFeeder.h"
 #include "tests/ui/UiTestEnv.h"
 #include "tools/PacketTraceDlg.h"
 #include "widgets/CaptureMsg.h"
@@ -201,35 +202,20 @@ class TraceTest : public PromptTest {
 protected:
     void TearDown() override { trace.DestroyWindow(), PromptTest::TearDown(); }
     void Add(ETraceKind kind, std::uint32_t command, std::uint32_t p1, std::uint32_t p2 = 0,
-             std::vector<std::uint8_t> data = {}, std::uint32_t err = 0, int send = 1) {
-        std::tie(packet->m_Command, packet->m_Param1, packet->m_Param2, packet->m_ErrCode) = std::tie(command, p1, p2, err);
-        packet->m_DataSize = static_cast<std::uint32_t>(data.size());
-        std::copy(data.begin(), data.end(), packet->m_Data);
-        packet->PrepareForSend();
-        STraceEvent e;
-        e.kind = kind;
-        e.packet = packet.get();
-        e.send = send;
-        history.OnTrace(e);
+             const std::vector<std::uint8_t>& data = {}, std::uint32_t err = 0, int send = 1) {
+        feed.General(kind, command, p1, p2, data, err, send);
     }
-    void AddBytes(ETraceKind kind, EFrameForm form, std::vector<std::uint8_t> bytes, EBadFrame bad = EBadFrame::HeaderChecksum) {
-        STraceEvent e;
-        e.kind = kind;
-        e.form = form;
-        e.bytes = bytes.data();
-        e.size = bytes.size();
-        e.bad = bad;
-        history.OnTrace(e);
+    void AddBytes(ETraceKind kind, EFrameForm form, const std::vector<std::uint8_t>& bytes,
+                  EBadFrame bad = EBadFrame::HeaderChecksum) {
+        feed.Raw(kind, form, bytes, bad);
     }
     static std::vector<std::uint8_t> Mini(std::uint8_t command, std::uint8_t a1, std::uint8_t a2 = 0) {
-        std::vector<std::uint8_t> f(MINI_FRAME_SIZE);
-        BuildMiniFrame(f.data(), command, a1, a2);
-        return f;
+        return CTraceFeeder::Mini(command, a1, a2);
     }
     CManualMessageLoop loop;
     CTraceHistory history{loop};
     CPacketTraceDlg trace{history};
-    std::unique_ptr<CPacket> packet = std::make_unique<CPacket>();  // 64 KiB: not on the stack
+    CTraceFeeder feed{history};
 };
 
 TEST_F(TraceTest, RowsShowTimeDirectionNamesAndHeaderValuesInHexWithANoteForEveryKind) {
