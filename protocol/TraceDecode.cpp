@@ -107,7 +107,8 @@ private:
     std::vector<STraceField>& m_Out;
 };
 
-// The credentials of an enter-master request by its authentication type.
+// The ID and password fields of an enter-master request by its
+// authentication type.
 void Credentials(CFields& f, std::uint32_t authType) {
     switch (authType) {
         case AUTH_MASTER_FP: f.Text("id", ID_FIELD_SIZE); break;
@@ -228,23 +229,16 @@ std::vector<STraceField> TraceDecodeData(const STraceRecord& r, const std::uint8
     const SCommandInfo* info = InfoOf(r);
     const EDataLayout layout = !info ? DATA_NONE : r.IsReceived() ? info->answerData : info->requestData;
     switch (layout) {
+        // The ID and password fields come in the orders of the enter-master
+        // credentials.
         case DATA_ID:
-        case DATA_ID_TEXT: f.Text("id", ID_FIELD_SIZE); break;
-        case DATA_ID_PASSWORD:
-            f.Text("id", ID_FIELD_SIZE);
-            f.Password();
-            break;
-        case DATA_PASSWORD: f.Password(); break;
-        case DATA_VERIFY:
-            f.Text("id", ID_FIELD_SIZE);
-            if (r.param1 == 1) f.Password();
-            break;
+        case DATA_ID_TEXT: Credentials(f, AUTH_MASTER_FP); break;
+        case DATA_ID_PASSWORD: Credentials(f, AUTH_MASTER_PASSWORD); break;
+        case DATA_PASSWORD: Credentials(f, AUTH_DEVICE_PASSWORD); break;
+        case DATA_VERIFY: Credentials(f, r.param1 == 1 ? AUTH_MASTER_PASSWORD : AUTH_MASTER_FP); break;
         case DATA_AUTH: Credentials(f, r.command == CMD_ENTER_MASTER ? r.param2 : r.param1); break;
         case DATA_ENROLL_EX:
-            if (r.param2 == 0) {
-                f.Text("id", ID_FIELD_SIZE);
-                f.Password();
-            }
+            if (r.param2 == 0) Credentials(f, AUTH_MASTER_PASSWORD);
             break;
         case DATA_MINUTIAE: f.Rest("minutiae", MINUTIAE_SIZE); break;
         case DATA_USER_DATA: f.Text("user_data", size); break;
