@@ -253,6 +253,8 @@ protected:
         const int detailTop = event->size().height() - margin - detailHeight;
         detail->setGeometry(margin, detailTop, width, detailHeight);
         list->setGeometry(margin, m_List.top(), width, detailTop - (m_Detail.top() - m_List.bottom()) - m_List.top());
+        // SAVE TRACE... stays at the right edge.
+        if (QWidget* save = Item(IDC_TRACE_SAVE)) save->move(margin + width - save->width(), save->y());
     }
 
 private:

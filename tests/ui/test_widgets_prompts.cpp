@@ -260,6 +260,7 @@ TEST_F(TraceTest, RowsShowTimeDirectionNamesAndHeaderValuesInHexWithANoteForEver
     EXPECT_EQ(list->geometry().right(), detail->geometry().right());
     EXPECT_GT(list->height(), 400);
     EXPECT_EQ(detail->geometry().bottom(), 700 - 1 - list->geometry().left());
+    EXPECT_EQ(GetDlgItem(trace.Window(), IDC_TRACE_SAVE)->geometry().right(), list->geometry().right());
 }
 
 TEST_F(TraceTest, ShowsTheKeptHistoryUpToItsBoundAndOpensWithWhatCameWhileItWasClosed) {
