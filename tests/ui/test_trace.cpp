@@ -267,11 +267,12 @@ TEST(TraceOverTheLine, TsharkReadsTheSavedCaptureWithTheDissector) {
         SCOPED_TRACE(lines[i]);
         EXPECT_EQ(f[0], r.IsReceived() ? "0x00000001" : "0x00000002");
         EXPECT_EQ(f[1], r.IsMini() ? "Minimized" : "General");
+        // The corrupted answer may name no command of the catalogue.
         const SCommandInfo* info = FindCommand(r.form, r.command);
-        ASSERT_NE(info, nullptr);
-        EXPECT_EQ(f[2], info->name);
-        const bool result = r.IsReceived() && (r.IsMini() || info->param1 == P1_RESULT);
         char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%x", r.command);
+        EXPECT_EQ(f[2], info ? info->name : hex);
+        const bool result = r.IsReceived() && (r.IsMini() || !info || info->param1 == P1_RESULT);
         std::snprintf(hex, sizeof hex, "0x%08x", r.param1);
         EXPECT_EQ(f[3], result ? "" : hex);  // param1, or the result below
         const char* resultName = ResultName(static_cast<std::int32_t>(r.param1));
@@ -279,7 +280,7 @@ TEST(TraceOverTheLine, TsharkReadsTheSavedCaptureWithTheDissector) {
         std::snprintf(hex, sizeof hex, "0x%08x", r.param2);
         EXPECT_EQ(f[5], hex);
         EXPECT_EQ(f[6], r.IsMini() ? "" : std::to_string(r.dataSize));
-        if (info->code == CMD_VERIFY && !r.IsReceived() && !r.IsMini()) {
+        if (info && info->code == CMD_VERIFY && !r.IsReceived() && !r.IsMini()) {
             EXPECT_EQ(f[8], "1");
             EXPECT_EQ(f[9], "********");
         }
