@@ -100,7 +100,7 @@ screenshot: configure
 # simulated module (CPack).
 package: configure
 	@scripts/install-deps dpkg-dev file
-	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-cli pravik-sim
+	@cmake --build $(BUILD) -j $(JOBS) --target pravik pravik-cli pravik-sim pravik-dissector
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/pravik_*.deb
 

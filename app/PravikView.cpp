@@ -75,7 +75,9 @@ const SFlowRoute kCommandRoutes[] = {
 CPravikView::CPravikView(IMessageLoop& loop, IUiOperator& op, const std::string& settingsFile, QWidget* parent)
     : QWidget(parent),
       CMsgTarget(loop),
+      m_TraceHistory(loop),
       m_Client(loop),
+      m_PacketTraceDlg(m_TraceHistory),
       m_Settings(settingsFile),
       m_Operator(op) {
     EnsureAppResources();
@@ -116,7 +118,8 @@ void CPravikView::OnInitialUpdate() {
     }
     // The link's own events go to the connection flow; every frame to the trace.
     m_Client.SetLinkListener(m_Flows[FLOW_CONNECTION].get());
-    m_Client.SetTraceSink(this);
+    m_Client.SetTraceSink(&m_TraceHistory);
+    connect(&m_PacketTraceDlg, &CPacketTraceDlg::SaveRequested, this, [this] { OnFileSaveTrace(); });
     SetLabel(IDC_MODULE_LABEL, ModuleLabelFor(m_State.m_nBoardType));
     SetLabel(IDC_FIRMWARE_LABEL, "Firmware Version: 0.00");
     SetLabel(IDC_COUNT_LABEL, "Fingerprint Count: 0");
@@ -147,6 +150,7 @@ bool CPravikView::OnCommand(int id, int code) {
         {ID_PROTOCOL_MINIMIZED, BN_CLICKED, &CPravikView::OnSelectMinimized},
         {ID_APP_EXIT, BN_CLICKED, &CPravikView::OnAppExit},
         {ID_VIEW_PACKET_TRACE, BN_CLICKED, &CPravikView::OnViewPacketTrace},
+        {ID_FILE_SAVE_TRACE, BN_CLICKED, &CPravikView::OnFileSaveTrace},
         {ID_APP_ABOUT, BN_CLICKED, &CPravikView::OnAppAbout},
     };
     if (DispatchCommand(this, table, id, code)) return true;

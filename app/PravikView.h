@@ -30,7 +30,7 @@
 #include "platform/core/MessageLoop.h"
 #include "platform/qt/UiOperator.h"
 #include "protocol/ModuleClient.h"
-#include "protocol/Trace.h"
+#include "protocol/TraceHistory.h"
 #include "tools/PacketTraceDlg.h"
 #include "widgets/CaptureMsg.h"
 #include "widgets/DialogTemplate.h"
@@ -44,8 +44,7 @@ class QMenu;
 class CPravikView : public QWidget,
                     public CMsgTarget,
                     public ICommandTarget,
-                    public IConsoleContext,
-                    private ITraceSink {
+                    public IConsoleContext {
     Q_OBJECT
 public:
     // settingsFile: "VESKA.INI" (resolved in the profile directory) or a path.
@@ -112,6 +111,8 @@ public:
     CConnectionFlow& Connection() const { return static_cast<CConnectionFlow&>(*m_Flows[FLOW_CONNECTION]); }
 
     // ---- owned objects, in construction order ----
+    // Every frame on the line, kept whether or not the trace window is open.
+    CTraceHistory m_TraceHistory;
     CModuleClient m_Client;
     CPacketTraceDlg m_PacketTraceDlg;
     CWaitDlg m_WaitDlg;
@@ -146,7 +147,7 @@ private:
 
     // ---- packet trace (ViewTrace.cpp) ----
     void OnViewPacketTrace();
-    void OnTrace(const STraceEvent& event) override;
+    void OnFileSaveTrace();
 
     IUiOperator& m_Operator;
     CMenuBar* m_pMenu = nullptr;

@@ -11,11 +11,16 @@
 // bytes from the receive queue through the parser, the matching to its
 // request, the reply, the store, and the next request framed and written to
 // a pseudo-terminal.
+//
+// The second argument of BM_CaptureAtLineSpeed and BM_ConsoleTurnaround: 1
+// keeps every frame in a trace history as the console does, 0 traces nothing
+// (the figures before the history existed). The unpaced capture is traced.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/core/ManualMessageLoop.h"
@@ -25,6 +30,7 @@
 #include <unistd.h>
 
 #include "protocol/ModuleClient.h"
+#include "protocol/TraceHistory.h"
 #include "sim/SimPty.h"
 
 namespace {
@@ -106,7 +112,7 @@ struct SCaptureRun {
     double medianGapSeconds = 0;
 };
 
-bool RunCapture(int board, bool paced, SCaptureRun& run) {
+bool RunCapture(int board, bool paced, bool traced, SCaptureRun& run) {
     SimOptions options;
     options.baud = BENCH_BAUD;
     options.type = board;
@@ -115,9 +121,12 @@ bool RunCapture(int board, bool paced, SCaptureRun& run) {
     CSimPty sim;
     if (!sim.Start(options)) return false;
     CManualMessageLoop loop;
+    CTraceHistory history(loop);
     CModuleClient client(loop);
     CCaptureDriver driver(loop, client);
     client.SetLinkListener(&driver);
+    // As the console has it: every frame kept in the trace history.
+    if (traced) client.SetTraceSink(&history);
     if (!client.Open(sim.SlavePath(), BENCH_BAUD)) return false;
     const std::uint32_t command = board == 0 ? CMD_GET_IMAGE : CMD_GET_IMAGE2;
     // The first image the module takes is cached; take it once before timing.
@@ -147,10 +156,11 @@ bool RunCapture(int board, bool paced, SCaptureRun& run) {
 
 void BM_CaptureAtLineSpeed(benchmark::State& state) {
     const int board = static_cast<int>(state.range(0));
+    const bool traced = state.range(1) != 0;
     SCaptureRun run;
     double ratioSum = 0, ratioBest = 1e9, gapSum = 0;
     for (auto _ : state) {
-        if (!RunCapture(board, true, run)) {
+        if (!RunCapture(board, true, traced, run)) {
             state.SkipWithError("capture failed");
             return;
         }
@@ -167,15 +177,23 @@ void BM_CaptureAtLineSpeed(benchmark::State& state) {
     // Beyond the wire time, per piece, in the typical round trip.
     state.counters["extra_us_median"] = gapSum / n * 1e6;
     state.counters["pieces"] = run.pieces;
-    state.SetLabel(board == 0 ? "CMD_GET_IMAGE, 2048-byte pieces" : "CMD_GET_IMAGE2, 512-byte pieces");
+    state.SetLabel(std::string(board == 0 ? "CMD_GET_IMAGE, 2048-byte pieces" : "CMD_GET_IMAGE2, 512-byte pieces") +
+                   (traced ? ", traced" : ""));
 }
-BENCHMARK(BM_CaptureAtLineSpeed)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaptureAtLineSpeed)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_CaptureUnpaced(benchmark::State& state) {
     const int board = static_cast<int>(state.range(0));
     SCaptureRun run;
     for (auto _ : state) {
-        if (!RunCapture(board, false, run)) {
+        if (!RunCapture(board, false, true, run)) {
             state.SkipWithError("capture failed");
             return;
         }
@@ -217,9 +235,12 @@ void BM_ConsoleTurnaround(benchmark::State& state) {
     }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     CManualMessageLoop loop;
+    CTraceHistory history(loop);
     auto client = std::make_unique<CModuleClient>(loop);
     CCaptureDriver driver(loop, *client);
     driver.m_bEndless = true;
+    const bool traced = state.range(1) != 0;
+    if (traced) client->SetTraceSink(&history);
     std::size_t written = 0;
     client->Channel().m_WriteTap = [&](const std::uint8_t*, std::size_t n) {
         written += n;
@@ -249,8 +270,8 @@ void BM_ConsoleTurnaround(benchmark::State& state) {
     client->Close();
     client.reset();
     close(master);
-    state.SetLabel(command == CMD_GET_IMAGE ? "CMD_GET_IMAGE" : "CMD_GET_IMAGE2");
+    state.SetLabel(std::string(command == CMD_GET_IMAGE ? "CMD_GET_IMAGE" : "CMD_GET_IMAGE2") + (traced ? ", traced" : ""));
 }
-BENCHMARK(BM_ConsoleTurnaround)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ConsoleTurnaround)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace

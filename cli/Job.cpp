@@ -15,7 +15,7 @@ CJob::~CJob() {
 }
 
 void CJob::Begin() {
-    m_nStartUs = CPosixMessageLoop::NowMicros();
+    m_nStartUs = CPosixMessageLoop::MonotonicMicros();
     Start();
 }
 
@@ -99,7 +99,7 @@ void CJob::Finish(EOutcome outcome, const std::string& text) {
     Client().Release(*this);
     m_Result.outcome = outcome;
     m_Result.text = text;
-    m_Result.elapsedMs = static_cast<double>(CPosixMessageLoop::NowMicros() - m_nStartUs) / 1000.0;
+    m_Result.elapsedMs = static_cast<double>(CPosixMessageLoop::MonotonicMicros() - m_nStartUs) / 1000.0;
     m_Host.JobFinished();
 }
 

@@ -62,7 +62,7 @@ void COutput::Message(const std::string& text) {
 
 void COutput::Progress(const std::string& port, const std::string& what, bool frequent) {
     if (!m_bProgress) return;
-    const std::int64_t now = CPosixMessageLoop::NowMicros();
+    const std::int64_t now = CPosixMessageLoop::MonotonicMicros();
     std::int64_t& last = m_LastProgressUs[port];
     if (frequent && last != 0 && now - last < PROGRESS_INTERVAL_US) return;
     last = now;

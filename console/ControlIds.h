@@ -43,6 +43,7 @@ constexpr int IDC_SET_COM_PORT = 1053;
 // Menu commands.
 constexpr int ID_FILE_OPEN_IMAGE = 32780;
 constexpr int ID_FILE_SAVE_IMAGE = 32782;
+constexpr int ID_FILE_SAVE_TRACE = 32796;
 constexpr int ID_FILE_SERIAL_COMM = 32785;
 constexpr int ID_BOARD_ZEL12 = 32790;
 constexpr int ID_BOARD_PELL = 32793;

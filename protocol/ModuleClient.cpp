@@ -81,7 +81,9 @@ bool CModuleClient::Open(const std::string& portName, int baudRate) {
     m_Parser.Reset();
     m_Channel.m_QueueRead.ClearQueue();
     m_ReportedDrops = 0;
-    return m_Channel.OpenPort(portName, baudRate, 0);
+    if (!m_Channel.OpenPort(portName, baudRate, 0)) return false;
+    if (m_pTrace) m_pTrace->OnLinkOpened();
+    return true;
 }
 
 void CModuleClient::Close() {

@@ -40,4 +40,6 @@ public:
     virtual ~ITraceSink() = default;
     // Called on the loop thread while the frame is at hand; must not send.
     virtual void OnTrace(const STraceEvent& event) = 0;
+    // The link has just been opened (times in a trace count from here).
+    virtual void OnLinkOpened() {}
 };

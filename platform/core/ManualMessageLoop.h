@@ -47,6 +47,7 @@ public:
     bool IsTimerRunning(const CMsgTarget* target, UINT id) const override;
     std::uint64_t CallLater(CMsgTarget* owner, unsigned ms, std::function<void()> fn) override;
     void CancelCall(std::uint64_t token) override;
+    std::int64_t NowMicros() const override { return m_Now * 1000; }
 
 protected:
     void ForgetTarget(std::uint64_t handle) override;

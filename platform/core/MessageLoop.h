@@ -53,6 +53,9 @@ public:
     // or the returned token is cancelled.
     virtual std::uint64_t CallLater(CMsgTarget* owner, unsigned ms, std::function<void()> fn) = 0;
     virtual void CancelCall(std::uint64_t token) = 0;
+    // The loop's monotonic clock in microseconds (the virtual clock of the
+    // test loop), the time base of its timers.
+    virtual std::int64_t NowMicros() const = 0;
 
 protected:
     friend class CMsgTarget;

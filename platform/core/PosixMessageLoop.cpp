@@ -13,7 +13,7 @@ CPosixMessageLoop::~CPosixMessageLoop() {
     if (m_WakeFd >= 0) close(m_WakeFd);
 }
 
-std::int64_t CPosixMessageLoop::NowMicros() {
+std::int64_t CPosixMessageLoop::MonotonicMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();

@@ -45,7 +45,8 @@ public:
     void Unwatch(int fd);
 
     // Microseconds on the loop's steady clock.
-    static std::int64_t NowMicros();
+    static std::int64_t MonotonicMicros();
+    std::int64_t NowMicros() const override { return MonotonicMicros(); }
 
     void SetTimer(CMsgTarget* target, UINT id, unsigned ms) override;
     void KillTimer(CMsgTarget* target, UINT id) override;

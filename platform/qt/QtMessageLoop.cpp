@@ -1,5 +1,7 @@
 #include "platform/qt/QtMessageLoop.h"
 
+#include <chrono>
+
 #include <QMetaObject>
 #include <QTimer>
 
@@ -105,4 +107,9 @@ void CQtMessageLoop::ForgetTarget(std::uint64_t handle) {
             ++it;
         }
     }
+}
+
+std::int64_t CQtMessageLoop::NowMicros() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }

@@ -25,6 +25,7 @@ public:
     bool IsTimerRunning(const CMsgTarget* target, UINT id) const override;
     std::uint64_t CallLater(CMsgTarget* owner, unsigned ms, std::function<void()> fn) override;
     void CancelCall(std::uint64_t token) override;
+    std::int64_t NowMicros() const override;
 
     // Number of timers and pending delayed calls (for diagnostics and tests).
     std::size_t TimerCount() const { return m_Timers.size(); }

@@ -81,11 +81,11 @@ TEST(PosixMessageLoop, DelayedCallsRunOnceNotEarlyAndNotWhenCancelledOrOrphaned)
     CRecorder owner(loop);
     auto orphan = std::make_unique<CRecorder>(loop);
     std::vector<int> order;
-    const std::int64_t start = CPosixMessageLoop::NowMicros();
+    const std::int64_t start = CPosixMessageLoop::MonotonicMicros();
     std::int64_t ranAt = 0;
     loop.CallLater(&owner, 30, [&] {
         order.push_back(30);
-        ranAt = CPosixMessageLoop::NowMicros();
+        ranAt = CPosixMessageLoop::MonotonicMicros();
     });
     loop.CallLater(&owner, 10, [&] { order.push_back(10); });
     const std::uint64_t cancelled = loop.CallLater(&owner, 5, [&] { order.push_back(5); });
@@ -107,12 +107,12 @@ TEST(PosixMessageLoop, TimersRepeatRestartWithANewPeriodAndStopWhenKilledOrTheir
         // The fifth tick kills its own timer from inside its handler.
         if (msg == WM_TIMER && id == 7 && ticker.Count(WM_TIMER) == 5) loop.KillTimer(&ticker, 7);
     };
-    const std::int64_t start = CPosixMessageLoop::NowMicros();
+    const std::int64_t start = CPosixMessageLoop::MonotonicMicros();
     loop.SetTimer(&ticker, 7, 2);
     loop.SetTimer(&ticker, 7, 4);  // the same ID: restarted with the new period
     EXPECT_TRUE(loop.IsTimerRunning(&ticker, 7));
     ASSERT_TRUE(loop.RunUntil([&] { return ticker.Count(WM_TIMER) == 5; }, kGiveUpMs));
-    EXPECT_GE(CPosixMessageLoop::NowMicros() - start, 5 * 4000);
+    EXPECT_GE(CPosixMessageLoop::MonotonicMicros() - start, 5 * 4000);
     EXPECT_FALSE(loop.IsTimerRunning(&ticker, 7));
     loop.RunUntil(nullptr, 30);
     EXPECT_EQ(ticker.Count(WM_TIMER), 5u);

@@ -87,8 +87,8 @@ public:
 };
 
 struct STracedFrame {
-    ETraceKind kind;
-    EFrameForm form;
+    ETraceKind kind = ETraceKind::Request;
+    EFrameForm form = EFrameForm::General;
     std::uint32_t command = 0, param1 = 0, param2 = 0, dataSize = 0, errCode = 0;
     Bytes bytes;  // Minimized and rejected frames
     int send = 0;
@@ -99,7 +99,9 @@ class CRecordingTrace : public ITraceSink {
 public:
     std::vector<STracedFrame> frames;
     void OnTrace(const STraceEvent& e) override {
-        STracedFrame f{e.kind, e.form};
+        STracedFrame f;
+        f.kind = e.kind;
+        f.form = e.form;
         if (e.packet) {
             f.command = e.packet->m_Command;
             f.param1 = e.packet->m_Param1;

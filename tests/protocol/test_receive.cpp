@@ -21,7 +21,7 @@ public:
     std::vector<SParsed> frames;
     bool keepGoing = true;
     bool OnGeneralFrame(const CPacket& frame) override {
-        SParsed p{'G'};
+        SParsed p{'G', CPacket(), Bytes()};
         p.packet.CopyUsedFrom(frame);
         frames.push_back(std::move(p));
         return keepGoing;

@@ -103,11 +103,14 @@ TEST_F(ConnectTest, ConnectsAsksTheTypeAndShowsTheExtendedVersionWithATraceRowPe
     EXPECT_EQ(console.Text(IDC_FIRMWARE_LABEL), "Firmware Version: 2.10");
     EXPECT_EQ(View().State().m_nFirmwareLevel, 0x104);
     EXPECT_EQ(console.loop.NextDue(), -1);
-    const QStringList rows[] = {{"SND", "0x1", "0x0", "0x0"}, {"RCV", "0x1", "0x1", "0x70005"},
-                                {"SND", "0x5", "0x0", "0x0"}, {"RCV", "0x5", "0x1", "0x1"},
-                                {"SND", "0x4", "0x0", "0x0"}, {"RCV", "0x4", "0x1", "0x210"}};
+    const QStringList rows[] = {{"SND", "0x1 CONNECT", "0x0", "0x0"},
+                                {"RCV", "0x1 CONNECT", "0x1 SUCCESS", "0x70005"},
+                                {"SND", "0x5 GET_DEVICE_INFO", "0x0", "0x0"},
+                                {"RCV", "0x5 GET_DEVICE_INFO", "0x1 SUCCESS", "0x1"},
+                                {"SND", "0x4 GET_VERSION_EX", "0x0", "0x0"},
+                                {"RCV", "0x4 GET_VERSION_EX", "0x1 SUCCESS", "0x210"}};
     ASSERT_EQ(View().m_PacketTraceDlg.RowCount(), 6);
-    for (int row = 0; row < 6; ++row) EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(row).mid(0, 4), rows[row]) << row;
+    for (int row = 0; row < 6; ++row) EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(row).mid(1, 4), rows[row]) << row;
 }
 
 TEST(Connect, BaudSearchFindsAModuleAt57600OnTheFifthAttemptOrGivesUpAfterTheSixth) {
@@ -236,7 +239,7 @@ TEST_F(ConnectTest, CanceledAnswersWarnAndAChecksumErrorShowsOnce) {
     EXPECT_EQ(console.Prompt(), "kept");
 }
 
-TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrameThatLeavesNoTraceRow) {
+TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrameShownInTheTrace) {
     Start("[Option]\nProtocol=1\n");
     View().m_PacketTraceDlg.Toggle(&View());
     ASSERT_TRUE(console.Click(IDC_CONNECT));
@@ -247,8 +250,11 @@ TEST_F(ConnectTest, MinimizedProtocolConnectsWithTheSixByteFrameThatLeavesNoTrac
     EXPECT_EQ(console.Text(IDC_COUNT_LABEL), "Fingerprint Count: xx");
     EXPECT_EQ(console.Prompt(), "Connection succeeded.");
     EXPECT_EQ(pty.Next(), CMD_GET_DEVICE_INFO);  // the questions that follow are General
-    ASSERT_EQ(View().m_PacketTraceDlg.RowCount(), 1);
-    EXPECT_EQ(View().m_PacketTraceDlg.RowTexts(0).mid(0, 2), (QStringList{"SND", "0x5"}));
+    const CPacketTraceDlg& trace = View().m_PacketTraceDlg;
+    ASSERT_EQ(trace.RowCount(), 3);
+    EXPECT_EQ(trace.RowTexts(0).mid(1), (QStringList{"SND", "0x1 CONNECT", "0x0", "0x0", "", "", "Minimized"}));
+    EXPECT_EQ(trace.RowTexts(1).mid(1), (QStringList{"RCV", "0x1 CONNECT", "0x1 SUCCESS", "0x0", "", "", "Minimized"}));
+    EXPECT_EQ(trace.RowTexts(2).mid(1, 2), (QStringList{"SND", "0x5 GET_DEVICE_INFO"}));
 }
 
 TEST(Connect, OpeningFailureNamesThePortThePathAndTheReason) {

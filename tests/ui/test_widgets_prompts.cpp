@@ -5,7 +5,11 @@
 #include <tuple>
 
 #include "protocol/CommandCatalog.h"
+#include "platform/core/ManualMessageLoop.h"
 #include "protocol/Packet.h"
+#include "protocol/Requests.h"
+#include "protocol/TraceHistory.h"
+#include "tests/TraceFeeder.h"
 #include "tests/ui/UiTestEnv.h"
 #include "tools/PacketTraceDlg.h"
 #include "widgets/CaptureMsg.h"
@@ -193,78 +197,165 @@ TEST_F(PromptTest, CaptureAndLiftPromptsReturnTheOperatorsChoice) {
     EXPECT_EQ(op.dialogTitles, (QStringList{"Waiting", "Waiting", "Dialog"}));
 }
 
+// The trace window over a history fed as the module client feeds it.
 class TraceTest : public PromptTest {
 protected:
     void TearDown() override { trace.DestroyWindow(), PromptTest::TearDown(); }
-    void Add(std::uint32_t command, std::uint32_t p1, int direction = 0, std::uint32_t p2 = 0, std::uint32_t size = 0,
-             std::uint32_t err = 0) {
-        std::tie(packet->m_Command, packet->m_Param1, packet->m_Param2, packet->m_DataSize, packet->m_ErrCode) =
-            std::tie(command, p1, p2, size, err);
-        trace.AddPacket(*packet, direction);
+    void Add(ETraceKind kind, std::uint32_t command, std::uint32_t p1, std::uint32_t p2 = 0,
+             const std::vector<std::uint8_t>& data = {}, std::uint32_t err = 0, int send = 1) {
+        feed.General(kind, command, p1, p2, data, err, send);
     }
-    CPacketTraceDlg trace;
-    std::unique_ptr<CPacket> packet = std::make_unique<CPacket>();  // 64 KiB: not on the stack
+    void AddBytes(ETraceKind kind, EFrameForm form, const std::vector<std::uint8_t>& bytes,
+                  EBadFrame bad = EBadFrame::HeaderChecksum) {
+        feed.Raw(kind, form, bytes, bad);
+    }
+    static std::vector<std::uint8_t> Mini(std::uint8_t command, std::uint8_t a1, std::uint8_t a2 = 0) {
+        return CTraceFeeder::Mini(command, a1, a2);
+    }
+    CManualMessageLoop loop;
+    CTraceHistory history{loop};
+    CPacketTraceDlg trace{history};
+    CTraceFeeder feed{history};
 };
 
-TEST_F(TraceTest, RowsShowDirectionAndHeaderValuesInHexNewestInView) {
+TEST_F(TraceTest, RowsShowTimeDirectionNamesAndHeaderValuesInHexWithANoteForEveryKind) {
+    Add(ETraceKind::Request, CMD_CONNECT, 0);  // before the window opens: kept all the same
     ASSERT_TRUE(trace.Create(form));
     EXPECT_TRUE(form->isEnabled());  // not modal
-    Add(CMD_CONNECT, 0);
-    Add(CMD_CONNECT, 0x12345678, 1, 0xFFFFFFFF, 400, ERR_CHECKSUM);
-    Add(0x51, 0, 7);  // any non-zero direction is received
-    ASSERT_EQ(trace.RowCount(), 3);
-    EXPECT_EQ(trace.RowTexts(0)[0], QStringLiteral("SND"));
-    EXPECT_EQ(trace.RowTexts(1), (QStringList{"RCV", "0x1", "0x12345678", "0xffffffff", "0x190", "0x2"}));
-    EXPECT_EQ(trace.RowTexts(2).mid(0, 2), (QStringList{"RCV", "0x51"}));
+    EXPECT_EQ(CPacketTraceDlg::Headings(), (QStringList{"TIME (ms)", "DIR", "COMMAND", "PARAM1", "PARAM2", "DATA SIZE",
+                                                         "ERR CODE", "NOTE"}));
+    loop.Advance(12);
+    Add(ETraceKind::Answer, CMD_CONNECT, 0x12345678, 0xFFFFFFFF, std::vector<std::uint8_t>(400), ERR_CHECKSUM);
+    Add(ETraceKind::Resend, CMD_GET_IMAGE, 0, 5, {}, 0, 3);
+    Add(ETraceKind::Stale, CMD_GET_IMAGE, RES_SUCCESS, 4);
+    AddBytes(ETraceKind::Rejected, EFrameForm::General, std::vector<std::uint8_t>(25, 0), EBadFrame::HeaderChecksum);
+    AddBytes(ETraceKind::Request, EFrameForm::Minimized, Mini(MINI_IDENTIFY, 0));
+    AddBytes(ETraceKind::Answer, EFrameForm::Minimized, Mini(MINI_IDENTIFY, RES_TIMEOUT, 2));
+    ASSERT_EQ(trace.RowCount(), 7);
+    EXPECT_EQ(trace.RowTexts(0), (QStringList{"0.000", "SND", "0x1 CONNECT", "0x0", "0x0", "0x0", "0x0", ""}));
+    EXPECT_EQ(trace.RowTexts(1),
+              (QStringList{"12.000", "RCV", "0x1 CONNECT", "0x12345678", "0xffffffff", "0x190", "0x2", ""}));
+    EXPECT_EQ(trace.RowTexts(2), (QStringList{"12.000", "SND", "0x60 GET_IMAGE", "0x0", "0x5", "0x0", "0x0", "re-send 3"}));
+    EXPECT_EQ(trace.RowTexts(3).mid(1, 3), (QStringList{"RCV", "0x60 GET_IMAGE", "0x1 SUCCESS"}));
+    EXPECT_EQ(trace.RowTexts(3)[7], "stale: no request was waiting for it; dropped");
+    EXPECT_EQ(trace.RowTexts(4)[7], "rejected: bad header checksum, 25 bytes received");
+    EXPECT_EQ(trace.RowTexts(5), (QStringList{"12.000", "SND", "0x12 IDENTIFY", "0x0", "0x0", "", "", "Minimized"}));
+    EXPECT_EQ(trace.RowTexts(6).mid(1, 4), (QStringList{"RCV", "0x12 IDENTIFY", "0x7 TIMEOUT", "0x2"}));
+    EXPECT_EQ(trace.RowColour(0), QColor(0, 10, 50));
+    EXPECT_NE(trace.RowColour(2), trace.RowColour(0));
+    EXPECT_NE(trace.RowColour(3), trace.RowColour(0));
+    EXPECT_NE(trace.RowColour(4), trace.RowColour(3));
     QAbstractItemModel* model = trace.List()->model();
-    EXPECT_EQ(model->data(model->index(1, 4)).toString(), QStringLiteral("0x190"));  // the view shows the rows
+    EXPECT_EQ(model->data(model->index(1, 5)).toString(), QStringLiteral("0x190"));  // the view shows the rows
     EXPECT_TRUE(model->data(model->index(1, 2), Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
-    for (std::uint32_t i = 0; i < 300; ++i) Add(CMD_CONNECT, i, i & 1);
+    for (std::uint32_t i = 0; i < 300; ++i) Add(ETraceKind::Request, CMD_CONNECT, i);
     FlushEvents();
     QTreeView* list = trace.List();
     EXPECT_EQ(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
-    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(model->index(302, 0))));
-    // The list fills the window when it is resized.
-    trace.Window()->resize(700, 400);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(model->index(306, 0))));
+    // The list and the detail pane take the room when the window grows.
+    trace.Window()->resize(1000, 700);
     FlushEvents();
-    EXPECT_EQ(list->geometry(), QRect(0, 0, 700, 400));
+    QWidget* detail = GetDlgItem(trace.Window(), IDC_TRACE_DETAIL);
+    EXPECT_EQ(list->geometry().right(), detail->geometry().right());
+    EXPECT_GT(list->height(), 400);
+    EXPECT_EQ(detail->geometry().bottom(), 700 - 1 - list->geometry().left());
+    EXPECT_EQ(GetDlgItem(trace.Window(), IDC_TRACE_SAVE)->geometry().right(), list->geometry().right());
 }
 
-TEST_F(TraceTest, HoldsAtMostAThousandRowsDroppingTheOldest) {
-    trace.Create(form);
-    for (std::uint32_t i = 0; i < 1000; ++i) Add(CMD_CONNECT, i);
-    ASSERT_EQ(trace.RowCount(), 1000);
-    Add(CMD_CONNECT, 1000, 1);  // the 1001st removes the first
-    EXPECT_EQ(trace.RowCount(), 1000);
-    EXPECT_EQ(trace.RowTexts(0)[2], QStringLiteral("0x1"));
-    EXPECT_EQ(trace.RowTexts(999)[2], QStringLiteral("0x3e8"));
-    EXPECT_EQ(trace.List()->model()->rowCount(), 1000);
-    // A burst of 10000 answers handled before the window repaints (its time
-    // is measured by make bench, BM_PacketTraceBurst).
-    for (std::uint32_t i = 0; i < 10000; ++i) Add(CMD_CONNECT + (i & 7), i, i & 1, i * 3, i & 0xFFF);
+TEST_F(TraceTest, ShowsTheKeptHistoryUpToItsBoundAndOpensWithWhatCameWhileItWasClosed) {
+    for (std::uint32_t i = 0; i < 10500; ++i) Add(ETraceKind::Request, CMD_CONNECT, i);
+    ASSERT_TRUE(trace.Create(form));
+    ASSERT_EQ(trace.RowCount(), 10000);
+    EXPECT_EQ(trace.RowTexts(0)[3], QStringLiteral("0x1f4"));  // 500: the oldest kept
+    // A burst while open: the rows follow the history, oldest dropped.
+    for (std::uint32_t i = 0; i < 2000; ++i) Add(ETraceKind::Answer, CMD_CONNECT, RES_SUCCESS, i);
     FlushEvents();
-    EXPECT_EQ(trace.RowCount(), 1000);
-    EXPECT_EQ(trace.RowTexts(999)[2], QStringLiteral("0x270f"));
-    EXPECT_EQ(trace.RowCounter(), 11001u);
+    EXPECT_EQ(trace.RowCount(), 10000);
+    EXPECT_EQ(trace.RowTexts(0)[3], QStringLiteral("0x9c4"));  // 2500
+    EXPECT_EQ(trace.RowTexts(9999)[4], QStringLiteral("0x7cf"));
+    Press(trace.Window(), Qt::Key_Escape);
+    EXPECT_FALSE(trace.IsOpen());
+    Add(ETraceKind::Request, CMD_STATUS, 0);
+    trace.Toggle(form);
+    ASSERT_EQ(trace.RowCount(), 10000);
+    EXPECT_EQ(trace.RowTexts(9999)[2], QStringLiteral("0x62 STATUS"));
 }
 
-TEST_F(TraceTest, ClosedTraceKeepsNothingAndEscapeOrCloseBoxDestroyIt) {
+TEST_F(TraceTest, TheFilterNarrowsToACommandADirectionOrTheFailures) {
+    ASSERT_TRUE(trace.Create(form));
+    Add(ETraceKind::Request, CMD_GET_IMAGE, 0, 0);
+    Add(ETraceKind::Answer, CMD_GET_IMAGE, RES_SUCCESS, 0);
+    Add(ETraceKind::Request, CMD_IDENTIFY, 0);
+    Add(ETraceKind::Answer, CMD_IDENTIFY, RES_TIMEOUT);
+    Add(ETraceKind::Resend, CMD_GET_IMAGE2, 0, 0, {}, 0, 2);
+    Add(ETraceKind::Answer, CMD_GET_VERSION, 0x105);
+    QDialog* wnd = trace.Window();
+    auto commands = [&] {
+        QStringList c;
+        for (int row = 0; row < trace.RowCount(); ++row) c << trace.RowTexts(row)[1] + " " + trace.RowTexts(row)[2];
+        return c;
+    };
+    SetDlgItemText(wnd, IDC_TRACE_FILTER, "get_image");
+    EXPECT_EQ(commands(), (QStringList{"SND 0x60 GET_IMAGE", "RCV 0x60 GET_IMAGE", "SND 0x63 GET_IMAGE2"}));
+    SetDlgItemText(wnd, IDC_TRACE_FILTER, "0x12");
+    EXPECT_EQ(commands(), (QStringList{"SND 0x12 IDENTIFY", "RCV 0x12 IDENTIFY"}));
+    ASSERT_TRUE(trace.SelectRow(1));  // kept selected while the filter lists it
+    EXPECT_TRUE(trace.DetailText().startsWith("Frame 4: RCV answer"));
+    ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_SENT));  // received only
+    EXPECT_EQ(commands(), (QStringList{"RCV 0x12 IDENTIFY"}));
+    Add(ETraceKind::Request, CMD_IDENTIFY, 0);  // new rows pass the same filter
+    Add(ETraceKind::Answer, CMD_IDENTIFY, RES_SUCCESS);
+    EXPECT_EQ(commands(), (QStringList{"RCV 0x12 IDENTIFY", "RCV 0x12 IDENTIFY"}));
+    EXPECT_TRUE(trace.DetailText().startsWith("Frame 4: RCV answer"));
+    EXPECT_EQ(trace.List()->currentIndex().row(), 0);
+    SetDlgItemText(wnd, IDC_TRACE_FILTER, "get_image");  // not listed now: nothing shown
+    EXPECT_EQ(trace.DetailText(), "");
+    SetDlgItemText(wnd, IDC_TRACE_FILTER, "");
+    ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_SENT));
+    ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_FAILURES));
+    EXPECT_EQ(commands(), (QStringList{"RCV 0x12 IDENTIFY", "SND 0x63 GET_IMAGE2"}));
+    ASSERT_TRUE(ClickDlgItem(wnd, IDC_TRACE_FAILURES));
+    EXPECT_EQ(trace.RowCount(), 8);
+}
+
+TEST_F(TraceTest, TheSelectedFrameIsShownWholeInHexWithItsDataDecodedAndThePasswordMasked) {
+    ASSERT_TRUE(trace.Create(form));
+    const SRequest verify = req::Verify(1, "12", "secret");
+    Add(ETraceKind::Request, CMD_VERIFY, verify.param1, verify.param2, verify.data);
+    Add(ETraceKind::Answer, CMD_VERIFY, RES_SUCCESS);
+    EXPECT_EQ(trace.DetailText(), "");
+    ASSERT_TRUE(trace.SelectRow(0));
+    const QString detail = trace.DetailText();
+    EXPECT_TRUE(detail.startsWith("Frame 1: SND request, General, 55 bytes, 0.000 ms after the link opened (")) << detail.toStdString();
+    EXPECT_TRUE(detail.contains("0000  7e 00 00 00 11 00 00 00 01 00 00 00 00 00 00 00\n")) << detail.toStdString();
+    EXPECT_TRUE(detail.contains("0010  1a 00 00 00 00 00 00 00 2c 31 32 00 00 00 00 00\n")) << detail.toStdString();
+    EXPECT_TRUE(detail.contains("0020  00 00 00 ** ** ** ** ** ** ** ** ** ** ** ** **\n0030  ** ** ** 00 00 02 e9\n")) << detail.toStdString();
+    EXPECT_TRUE(detail.contains("Data area:\n  id: \"12\"\n  password: ********\n")) << detail.toStdString();
+    EXPECT_FALSE(detail.contains("73 65 63"));  // "sec"
+    EXPECT_LT(detail.indexOf("Data area:"), detail.indexOf("0000  7e"));  // the fields above the long dump
+    ASSERT_TRUE(trace.SelectRow(1));
+    EXPECT_TRUE(trace.DetailText().startsWith("Frame 2: RCV answer, General, 25 bytes"));
+    EXPECT_FALSE(trace.DetailText().contains("Data area"));
+    int saves = 0;
+    QObject::connect(&trace, &CPacketTraceDlg::SaveRequested, [&] { ++saves; });
+    ASSERT_TRUE(ClickDlgItem(trace.Window(), IDC_TRACE_SAVE));
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(TraceTest, EscapeOrTheCloseBoxDestroyItAndItStaysUsableWhileAPromptDisablesTheForm) {
     int closed = 0;
     QObject::connect(&trace, &CPacketTraceDlg::Closed, [&] { ++closed; });
-    Add(CMD_CONNECT, 0);  // closed: ignored
     trace.Toggle(form);
-    EXPECT_EQ(trace.RowCount(), 0);
-    Add(CMD_CONNECT, 0);
+    Add(ETraceKind::Request, CMD_CONNECT, 0);
     Press(trace.Window(), Qt::Key_Return);
     EXPECT_TRUE(trace.IsOpen());
     EXPECT_TRUE(trace.Create(form));  // open already: kept
     EXPECT_EQ(trace.RowCount(), 1);
     Press(trace.Window(), Qt::Key_Escape);
     EXPECT_FALSE(trace.IsOpen());
-    Add(CMD_CONNECT, 0);
     trace.Toggle(form);
-    EXPECT_EQ(trace.RowCount(), 0);  // reopens empty
-    EXPECT_EQ(trace.RowCounter(), 0u);
+    EXPECT_EQ(trace.RowCount(), 1);  // the history outlives the window
     trace.Window()->close();
     EXPECT_FALSE(trace.IsOpen());
     EXPECT_EQ(closed, 2);
