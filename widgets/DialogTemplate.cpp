@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -35,6 +36,26 @@ static void EnsureResources() {
 }
 
 namespace {
+
+// Return or Enter on a focused button presses it, as Space does. Installed
+// on the buttons of a template without a default button, whose buttons are
+// no auto-default buttons (so that Return typed in an edit presses none).
+class CReturnPressesFocusedButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+        if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (!button || !button->isEnabled()) return false;
+        button->click();
+        return true;
+    }
+};
 
 const char* const CONTROL_ID_PROPERTY = "controlId";
 const char* const ROUTER_NAME = "pravikCommandRouter";
@@ -539,7 +560,11 @@ bool BuildFromTemplate(QWidget* owner, const CDlgTemplate& dlg, const DlgControl
     const bool hasDefault = std::any_of(dlg.controls.begin(), dlg.controls.end(),
                                         [](const CDlgControl& c) { return c.kind == DlgKind::DefButton; });
     if (!hasDefault) {
-        for (QPushButton* button : owner->findChildren<QPushButton*>()) button->setAutoDefault(false);
+        auto* returnPresses = new CReturnPressesFocusedButton(owner);
+        for (QPushButton* button : owner->findChildren<QPushButton*>()) {
+            button->setAutoDefault(false);
+            button->installEventFilter(returnPresses);
+        }
     }
     return true;
 }

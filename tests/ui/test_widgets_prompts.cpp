@@ -341,6 +341,17 @@ TEST_F(TraceTest, TheSelectedFrameIsShownWholeInHexWithItsDataDecodedAndThePassw
     QObject::connect(&trace, &CPacketTraceDlg::SaveRequested, [&] { ++saves; });
     ASSERT_TRUE(ClickDlgItem(trace.Window(), IDC_TRACE_SAVE));
     EXPECT_EQ(saves, 1);
+    // From the keyboard: Return on the focused button presses it; Return in
+    // the filter presses nothing.
+    QWidget* save = GetDlgItem(trace.Window(), IDC_TRACE_SAVE);
+    save->setFocus();
+    Press(save, Qt::Key_Return);
+    EXPECT_EQ(saves, 2);
+    QWidget* filter = GetDlgItem(trace.Window(), IDC_TRACE_FILTER);
+    filter->setFocus();
+    Press(filter, Qt::Key_Return);
+    Press(trace.Window(), Qt::Key_Return);
+    EXPECT_EQ(saves, 2);
 }
 
 TEST_F(TraceTest, EscapeOrTheCloseBoxDestroyItAndItStaysUsableWhileAPromptDisablesTheForm) {
