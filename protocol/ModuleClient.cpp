@@ -324,19 +324,20 @@ int CModuleClient::Match(EFrameForm form, std::uint32_t command, const CPacket* 
     return -1;
 }
 
+int CModuleClient::TraceAnswer(STraceEvent& event, std::uint32_t command) {
+    const int index = Match(event.form, command, event.packet);
+    if (index < 0) ++m_nStaleAnswers;
+    event.kind = index < 0 ? ETraceKind::Stale : ETraceKind::Answer;
+    Trace(event);
+    return index;
+}
+
 bool CModuleClient::OnGeneralFrame(const CPacket& frame) {
     STraceEvent event;
     event.form = EFrameForm::General;
     event.packet = &frame;
-    const int index = Match(EFrameForm::General, frame.m_Command, &frame);
-    if (index < 0) {
-        ++m_nStaleAnswers;
-        event.kind = ETraceKind::Stale;
-        Trace(event);
-        return true;
-    }
-    event.kind = ETraceKind::Answer;
-    Trace(event);
+    const int index = TraceAnswer(event, frame.m_Command);
+    if (index < 0) return true;
     SExchange& ex = m_Open[static_cast<std::size_t>(index)];
     if (frame.m_ErrCode == ERR_CHECKSUM) {
         // The module refused our checksum. A firmware piece goes out again
@@ -356,15 +357,8 @@ bool CModuleClient::OnMiniFrame(const std::uint8_t* frame) {
     event.form = EFrameForm::Minimized;
     event.bytes = frame;
     event.size = MINI_FRAME_SIZE;
-    const int index = Match(EFrameForm::Minimized, frame[2], nullptr);
-    if (index < 0) {
-        ++m_nStaleAnswers;
-        event.kind = ETraceKind::Stale;
-        Trace(event);
-        return true;
-    }
-    event.kind = ETraceKind::Answer;
-    Trace(event);
+    const int index = TraceAnswer(event, frame[2]);
+    if (index < 0) return true;
     End(static_cast<std::size_t>(index), EExchangeEnd::Answered, nullptr, frame);
     return true;
 }

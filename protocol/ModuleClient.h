@@ -186,6 +186,10 @@ private:
     void EndAll(EExchangeEnd end);
     // The open exchange an answer belongs to, or -1.
     int Match(EFrameForm form, std::uint32_t command, const CPacket* packet) const;
+    // Matches the answer event describes (its form and packet set) and traces
+    // it as an answer or, when it answers nothing open, as stale (counted).
+    // The index of its exchange, or -1.
+    int TraceAnswer(STraceEvent& event, std::uint32_t command);
     std::size_t Find(std::uint64_t id) const;
     void Trace(const STraceEvent& event) {
         if (m_pTrace) m_pTrace->OnTrace(event);

@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <algorithm>
 #include <deque>
+#include <vector>
 
 #include "protocol/TraceDecode.h"
 #include "widgets/DialogTemplate.h"
@@ -183,21 +184,24 @@ private:
     void Collect(bool announce) {
         const std::uint64_t total = m_History.Total();
         std::uint64_t number = std::max(m_nSeen + 1, m_History.FirstNumber());
-        std::deque<std::uint64_t> fresh;
+        // Called for every frame while the window is open: the list of new
+        // rows keeps its storage from one call to the next.
+        m_Fresh.clear();
         for (; number <= total; ++number) {
-            if (Passes(m_History.At(m_History.IndexOf(number)))) fresh.push_back(number);
+            if (Passes(m_History.At(m_History.IndexOf(number)))) m_Fresh.push_back(number);
         }
         m_nSeen = total;
-        if (fresh.empty()) return;
+        if (m_Fresh.empty()) return;
         const int at = rowCount();
-        if (announce) beginInsertRows(QModelIndex(), at, at + static_cast<int>(fresh.size()) - 1);
-        m_Rows.insert(m_Rows.end(), fresh.begin(), fresh.end());
+        if (announce) beginInsertRows(QModelIndex(), at, at + static_cast<int>(m_Fresh.size()) - 1);
+        m_Rows.insert(m_Rows.end(), m_Fresh.begin(), m_Fresh.end());
         if (announce) endInsertRows();
     }
 
     CTraceHistory& m_History;
     SFilter m_Filter;
     std::deque<std::uint64_t> m_Rows;
+    std::vector<std::uint64_t> m_Fresh;
     std::uint64_t m_nSeen = 0;  // the last frame number looked at
 };
 

@@ -32,17 +32,7 @@ bool CManualMessageLoop::RunOne() {
 
 std::size_t CManualMessageLoop::RunPending() {
     std::size_t delivered = 0;
-    for (;;) {
-        PostedMessage message;
-        {
-            std::lock_guard<std::mutex> lock(m_QueueLock);
-            if (m_Queue.empty()) break;
-            message = std::move(m_Queue.front());
-            m_Queue.pop_front();
-        }
-        Deliver(message);
-        ++delivered;
-    }
+    while (RunOne()) ++delivered;
     return delivered;
 }
 
